@@ -1,0 +1,158 @@
+// The seven hooks the spooler calls around every job, and DllMain.
+//
+// The spooler's order for one job: DrvSplStartDoc; DrvSplWritePrinter
+// calls, each page bracketed by DrvSplStartPage and DrvSplEndPage;
+// DrvSplEndDoc; DrvSplClose. DrvSplAbort may come at any time in between.
+// No exception leaves a hook.
+#include <new>
+
+#include "hooks/job_context.h"
+#include "hooks/output.h"
+#include "hooks/pjl.h"
+#include "hooks/settings.h"
+#include "hooks/trace.h"
+#include "pclspool/pclspool.h"
+#include "platform/platform.h"
+#include "spool/booklet.h"
+#include "spool/collate.h"
+#include "spool/page_files.h"
+#include "spool/sheet_separator.h"
+#include "watermark/watermark_drawing.h"
+
+using namespace pclspool;
+
+namespace {
+
+// A null handle (a job whose DrvSplStartDoc failed) makes every hook a
+// no-op rather than a crash.
+JobContext* Context(PCLSPOOL_HANDLE h) { return static_cast<JobContext*>(h); }
+
+}  // namespace
+
+extern "C" {
+
+PCLSPOOL_API PCLSPOOL_HANDLE PCLSPOOL_CALL DrvSplStartDoc(PCLSPOOL_HANDLE hPrinter,
+                                                          PCLSPOOL_DWORD JobId) {
+  try {
+    void* mem = platform::Get().heap->Alloc(sizeof(JobContext));
+    Trace(u"DrvSplStratDoc 0x:%x\r\n", {reinterpret_cast<uintptr_t>(mem)});
+    if (!mem) return nullptr;
+    auto* ctx = new (mem) JobContext();  // zero-filled
+    ctx->dwSignature = kJobSignature;
+    ctx->hPrinter = hPrinter;
+    ctx->hPageFile = InvalidHandleValue();
+    ctx->dwJobId = JobId;
+    ctx->dwState = kStateCreated;
+    ctx->bFontDownloaded = 0;
+    // A failed capture leaves zero settings until the first page.
+    CaptureSettings(hPrinter, JobId, *ctx);
+    return ctx;
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+PCLSPOOL_API PCLSPOOL_BOOL PCLSPOOL_CALL DrvSplWritePrinter(PCLSPOOL_HANDLE hDriver, void* pBuf,
+                                                            PCLSPOOL_DWORD cbBuf,
+                                                            PCLSPOOL_DWORD* pcWritten) {
+  try {
+    if (!hDriver) return kFalse;
+    JobContext& ctx = *Context(hDriver);
+    ++ctx.cWrites;
+    const auto* bytes = static_cast<const uint8_t*>(pBuf);
+    const PjlMatch pjl = RecognizePjl(bytes, bytes ? cbBuf : 0);
+    switch (pjl.line) {
+      case PjlLine::kXDim: ctx.lXDim = pjl.value; break;
+      case PjlLine::kYDim: ctx.lYDim = pjl.value; break;
+      case PjlLine::kEnterPcl: TraceSettings(ctx); break;
+      case PjlLine::kNone: break;
+    }
+    return RouteOutput(ctx, pBuf, cbBuf, pcWritten);
+  } catch (...) {
+    return kFalse;
+  }
+}
+
+PCLSPOOL_API PCLSPOOL_BOOL PCLSPOOL_CALL DrvSplStartPage(PCLSPOOL_HANDLE hDriver) {
+  try {
+    if (!hDriver) return kTrue;
+    JobContext& ctx = *Context(hDriver);
+    ++ctx.cPages;
+    Trace(u"  Page=%d\r\n", {ctx.cPages});
+    if (ctx.cPages == 1) {
+      OverrideSettings(ctx);
+      TraceSettings(ctx);
+    }
+    if (StoresPages(ctx)) {
+      Save2File(ctx);
+      if (IsBooklet(ctx)) {
+        // Every booklet page file carries its own soft font.
+        ctx.bFontDownloaded = 0;
+        return kTrue;
+      }
+    }
+    SheetSeparator(ctx);
+  } catch (...) {
+  }
+  return kTrue;
+}
+
+PCLSPOOL_API PCLSPOOL_BOOL PCLSPOOL_CALL DrvSplEndPage(PCLSPOOL_HANDLE hDriver) {
+  try {
+    if (!hDriver) return kTrue;
+    JobContext& ctx = *Context(hDriver);
+    ++ctx.cEndPages;
+    if (WaterIdx(ctx) != 0) WatermarkEndPage(ctx);
+    ClosePageFile(ctx);
+  } catch (...) {
+  }
+  return kTrue;
+}
+
+PCLSPOOL_API void PCLSPOOL_CALL DrvSplEndDoc(PCLSPOOL_HANDLE hDriver) {
+  try {
+    if (!hDriver) return;
+    JobContext& ctx = *Context(hDriver);
+    ctx.dwState |= kStateEndDoc;
+    if (IsBooklet(ctx)) {
+      ReorderBooklet(ctx);
+      // Further copies only when the job is also a group-sort job; the
+      // predicate is read on the context ReorderBooklet has put back.
+      for (int copy = 1; IsGroupSort(ctx) && copy < ctx.dm.dmCopies; ++copy) ReorderBooklet(ctx);
+    } else if (IsGroupSort(ctx)) {
+      CollateCopies(ctx);
+    } else {
+      WriteToDevice(ctx, kUel, kUelLength);
+    }
+    if (StoresPages(ctx)) DeletePageFiles(ctx);
+  } catch (...) {
+  }
+}
+
+PCLSPOOL_API void PCLSPOOL_CALL DrvSplClose(PCLSPOOL_HANDLE hDriver) {
+  try {
+    JobContext* ctx = Context(hDriver);
+    if (!ctx) return;
+    // A page file still open after an abort in mid-page is closed, so that
+    // its handle does not leak and the file is not left locked. No page
+    // file is deleted here.
+    ClosePageFile(*ctx);
+    platform::Get().heap->Free(ctx);
+  } catch (...) {
+  }
+}
+
+PCLSPOOL_API void PCLSPOOL_CALL DrvSplAbort(PCLSPOOL_HANDLE hDriver) {
+  // Only marks the context: the later hooks behave as if no abort had come.
+  if (hDriver) Context(hDriver)->dwState |= kStateAborted;
+}
+
+}  // extern "C"
+
+// The module entry point. Thread notifications are switched off: the
+// module has no per-thread state.
+extern "C" PCLSPOOL_BOOL PCLSPOOL_CALL DllMain(PCLSPOOL_HANDLE hModule, PCLSPOOL_DWORD reason,
+                                               void* /*reserved*/) {
+  if (reason == DLL_PROCESS_ATTACH) platform::Get().module->DisableThreadLibraryCalls(hModule);
+  return kTrue;
+}

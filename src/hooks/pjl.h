@@ -1,0 +1,26 @@
+// The PJL lines the module reads at the very start of a stream buffer.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace pclspool {
+
+enum class PjlLine { kNone, kXDim, kYDim, kEnterPcl };
+
+struct PjlMatch {
+  PjlLine line = PjlLine::kNone;
+  int32_t value = 0;  // the page dimension of kXDim and kYDim
+};
+
+// Tests the start of the buffer, case-sensitively, against "@PJL COMMENT
+// XDIM=", "@PJL COMMENT YDIM=" and "@PJL ENTER LANGUAGE=PCL\n", in that
+// order. Nothing beyond count bytes is read.
+PjlMatch RecognizePjl(const uint8_t* bytes, std::size_t count);
+
+// Reads a decimal number as atoi does (leading white space, an optional
+// sign, digits up to the first other byte; none gives 0), but saturates at
+// the 32-bit limits where atoi would overflow.
+int32_t ReadDecimal(const uint8_t* bytes, std::size_t count);
+
+}  // namespace pclspool

@@ -1,0 +1,117 @@
+// The POSIX platform: the services the module needs, on a POSIX machine.
+// The printer is an output file descriptor, the system directory a spool
+// directory, the profile files our own INI reader, the text services
+// FreeType and fontconfig.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+
+#include "platform/platform.h"
+#include "platform/posix/posix_profile.h"
+#include "platform/posix/posix_text.h"
+
+namespace pclspool::posix {
+
+// The 278-byte DEVMODEW and DriverExtra block a printer or a job carries.
+using DevmodeBlock = std::array<uint8_t, 278>;
+
+// A printer's device mode as a driver of this kind reports it:
+// dmSpecVersion 0x0401, dmDriverVersion 0x0400, dmSize 220,
+// dmDriverExtra 58, 600 dpi, portrait, one copy.
+DevmodeBlock DefaultPrinterDevmode();
+// A job's device mode: the same, with the DriverExtra zero.
+DevmodeBlock DefaultJobDevmode();
+
+struct PrinterSetup {
+  int fd = -1;  // where the printer's bytes go; not owned
+  bool has_printer_devmode = true;
+  DevmodeBlock printer_devmode = DefaultPrinterDevmode();
+  bool has_job_devmode = true;
+  DevmodeBlock job_devmode = DefaultJobDevmode();
+};
+
+class PosixSpooler final : public platform::Spooler {
+ public:
+  void AddPrinter(HANDLE printer, const PrinterSetup& setup);
+  void RemovePrinter(HANDLE printer);
+  // True once any write to the printer has failed.
+  bool WriteFailed(HANDLE printer);
+
+  BOOL WritePrinter(HANDLE printer, const void* bytes, DWORD count, DWORD* written) override;
+  BOOL GetPrinterW(HANDLE printer, BYTE* buf, DWORD cb, DWORD* needed) override;
+  BOOL GetJobW(HANDLE printer, DWORD job_id, BYTE* buf, DWORD cb, DWORD* needed) override;
+
+ private:
+  struct Printer {
+    PrinterSetup setup;
+    bool failed = false;
+  };
+  std::mutex mu_;
+  std::map<HANDLE, Printer> printers_;
+};
+
+class PosixFiles final : public platform::Files {
+ public:
+  // The directory that stands for the system directory (UTF-8).
+  void SetSystemDirectory(const std::string& dir);
+
+  UINT GetSystemDirectoryW(WCHAR* buf, UINT size) override;
+  WCHAR PathSeparator() override { return u'/'; }
+  HANDLE CreateNewHidden(const WCHAR* path) override;
+  HANDLE OpenExisting(const WCHAR* path) override;
+  BOOL ReadFile(HANDLE file, void* buf, DWORD count, DWORD* read) override;
+  BOOL WriteFile(HANDLE file, const void* bytes, DWORD count, DWORD* written) override;
+  BOOL CloseHandle(HANDLE file) override;
+  BOOL DeleteFileW(const WCHAR* path) override;
+
+ private:
+  std::mutex mu_;
+  std::u16string dir_ = u"/tmp";
+};
+
+class PosixHeap final : public platform::Heap {
+ public:
+  void* Alloc(std::size_t bytes) override;
+  void* ReAlloc(void* block, std::size_t bytes) override;
+  void Free(void* block) override;
+};
+
+class PosixDebug final : public platform::Debug {
+ public:
+  // Trace lines go to stderr when on.
+  void SetTraceToStderr(bool on) { trace_ = on; }
+  void OutputDebugStringW(const WCHAR* text) override;
+  void Trace(const WCHAR* line) override;
+
+ private:
+  bool trace_ = false;
+};
+
+class PosixModule final : public platform::Module {
+ public:
+  BOOL DisableThreadLibraryCalls(HANDLE) override { return kTrue; }
+};
+
+// All POSIX services of the process, as one platform.
+struct PosixPlatform {
+  PosixSpooler spooler;
+  PosixProfile profile;
+  PosixFiles files;
+  PosixHeap heap;
+  PosixDebug debug;
+  PosixModule module;
+  PosixText text;
+  platform::Platform services{&spooler, &profile, &files, &heap, &debug, &module, &text};
+};
+
+// The process's POSIX platform, the build's default.
+PosixPlatform& Posix();
+
+// Writes all of count bytes to fd, across short writes and EINTR.
+bool WriteAll(int fd, const void* bytes, std::size_t count);
+
+}  // namespace pclspool::posix

@@ -1,0 +1,92 @@
+#include "spool/page_files.h"
+
+#include "hooks/output.h"
+#include "hooks/trace.h"
+#include "platform/platform.h"
+
+namespace pclspool {
+
+namespace {
+
+// The path buffer has room past kMaxPath so that an over-long name can
+// still be shown whole in the failure message.
+constexpr std::size_t kPathBufferChars = kMaxPath + 32;
+char16_t g_path[kPathBufferChars];
+
+constexpr std::size_t kCopyBlock = 8192;
+uint8_t g_copy[kCopyBlock];
+
+// Handles and page numbers are formatted as unsigned 32-bit hexadecimal.
+uint32_t Low32(HANDLE h) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(h)); }
+
+}  // namespace
+
+const char16_t* PageFileName(const JobContext& ctx, uint32_t page, bool* fits) {
+  platform::Files& files = *platform::Get().files;
+  UINT len = files.GetSystemDirectoryW(g_path, kMaxPath);
+  if (len == 0 || len >= kMaxPath) len = 0;  // no directory, or one too long to hold
+  char16_t name[] = u"\\Orv%x.%x";
+  name[0] = files.PathSeparator();
+  const int added = FormatW(g_path + len, kPathBufferChars - len, name, {Low32(ctx.hPrinter), page});
+  *fits = len != 0 && len + static_cast<std::size_t>(added) < kMaxPath;
+  return g_path;
+}
+
+void Save2File(JobContext& ctx) {
+  platform::Files& files = *platform::Get().files;
+  bool fits = false;
+  const char16_t* path = PageFileName(ctx, ctx.cPages, &fits);
+  if (fits) {
+    // A page file left by an earlier job with the same printer handle is
+    // replaced.
+    files.DeleteFileW(path);
+    ctx.hPageFile = files.CreateNewHidden(path);
+  } else {
+    ctx.hPageFile = InvalidHandleValue();
+  }
+  if (ctx.hPageFile == InvalidHandleValue()) {
+    TraceToDebugger(u"OrvUmpd:     Fail to Open :%ws \n", {path});
+  } else {
+    Trace(u"    Save2File:%ws Handle:%d\n", {path, Low32(ctx.hPageFile)});
+  }
+}
+
+void ClosePageFile(JobContext& ctx) {
+  if (ctx.hPageFile == InvalidHandleValue()) return;
+  platform::Get().files->CloseHandle(ctx.hPageFile);
+  ctx.hPageFile = InvalidHandleValue();
+}
+
+void Copy2Dev(JobContext& ctx, const char16_t* path) {
+  platform::Files& files = *platform::Get().files;
+  const HANDLE file = files.OpenExisting(path);
+  Trace(u"    Copy2Dev:%ws Handle:%d\n", {path, Low32(file)});
+  if (file == InvalidHandleValue()) return;
+  for (;;) {
+    DWORD got = 0;
+    const BOOL ok = files.ReadFile(file, g_copy, kCopyBlock, &got);
+    if (got == 0) break;
+    WriteToDevice(ctx, g_copy, got);
+    if (!ok) break;
+  }
+  files.CloseHandle(file);
+}
+
+void CopyPageToDevice(JobContext& ctx, uint32_t page) {
+  bool fits = false;
+  const char16_t* path = PageFileName(ctx, page, &fits);
+  if (fits) Copy2Dev(ctx, path);
+}
+
+void DeletePageFiles(JobContext& ctx) {
+  platform::Files& files = *platform::Get().files;
+  // A 32-bit page number: a 16-bit one would never pass 65,535 and loop
+  // for ever on longer jobs.
+  for (uint32_t p = 1; p <= ctx.cPages && p != 0; ++p) {
+    bool fits = false;
+    const char16_t* path = PageFileName(ctx, p, &fits);
+    if (fits) files.DeleteFileW(path);
+  }
+}
+
+}  // namespace pclspool
