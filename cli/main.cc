@@ -1,1 +1,3 @@
-int main() { return 0; }
+#include "job_runner.h"
+
+int main(int argc, char** argv) { return pclspool::cli::Main(argc, argv); }

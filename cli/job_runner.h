@@ -1,0 +1,22 @@
+// `pclspool print`: plays the print spooler for one job on the POSIX
+// platform. The job's stream goes through the seven hooks page by page, as
+// a spooler calls them, and the printer is the output file.
+#pragma once
+
+#include "options.h"
+
+namespace pclspool::cli {
+
+// Exit statuses of the command.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitWriteFailed = 1;  // the printer output could not be written
+inline constexpr int kExitUsage = 2;        // bad usage, unreadable input or settings
+
+// Runs the job; every failure is reported on standard error in one line.
+// Returns the exit status.
+int RunPrintJob(const PrintOptions& options);
+
+// The whole command: reads argv and runs what it asks.
+int Main(int argc, const char* const* argv);
+
+}  // namespace pclspool::cli

@@ -1,0 +1,462 @@
+#include "pcl_scanner.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace pclspool::cli {
+
+namespace {
+
+constexpr uint8_t kEsc = 0x1B;
+constexpr uint8_t kFormFeed = 0x0C;
+
+// Value fields saturate here: a byte count this large outlasts any job.
+constexpr uint64_t kValueLimit = uint64_t{1} << 48;
+
+// Bytes that mark nothing on a page: a segment of these (with UELs, PJL
+// lines and ESC E) prints no sheet.
+bool IsBlank(uint8_t b) { return b == ' ' || b == '\t' || b == '\r' || b == '\n' || b == 0; }
+
+bool IsDigit(uint8_t b) { return b >= '0' && b <= '9'; }
+
+// The commands that are followed by as many bytes of binary data as their
+// value says: W in every group (raster rows, characters, font headers,
+// patterns, palettes, dither matrices, alphanumeric IDs, logical pages ...),
+// ESC * b # V (one raster plane) and ESC & p # X (transparent print data).
+// Elsewhere V and X take no data (ESC * p # X is a cursor move).
+bool CarriesData(uint8_t cls, uint8_t group, uint8_t command) {
+  switch (command) {
+    case 'W': return true;
+    case 'V': return cls == '*' && group == 'b';
+    case 'X': return cls == '&' && group == 'p';
+    default: return false;
+  }
+}
+
+enum class Language { kNone, kPcl, kOther };
+
+// Recognises "@PJL ENTER LANGUAGE = name" at the start of a PJL line: the
+// prefix in capitals as PJL requires, the words and the name in any case,
+// blanks where PJL allows them.
+Language EnterLanguage(const uint8_t* s, std::size_t n) {
+  std::size_t i = 0;
+  auto blanks = [&] {
+    const std::size_t from = i;
+    while (i < n && (s[i] == ' ' || s[i] == '\t')) ++i;
+    return i > from;
+  };
+  auto word = [&](const char* w, bool any_case) {
+    for (; *w; ++w, ++i) {
+      if (i >= n) return false;
+      const uint8_t c = any_case && s[i] >= 'a' && s[i] <= 'z' ? s[i] - 32 : s[i];
+      if (c != static_cast<uint8_t>(*w)) return false;
+    }
+    return true;
+  };
+  blanks();
+  if (!word("@PJL", false) || !blanks() || !word("ENTER", true) || !blanks() ||
+      !word("LANGUAGE", true)) {
+    return Language::kNone;
+  }
+  blanks();
+  if (!word("=", false)) return Language::kNone;
+  blanks();
+  if (!word("PCL", true)) return Language::kOther;
+  // "PCL" and not "PCLXL": the name ends here.
+  if (i < n && s[i] != ' ' && s[i] != '\t' && s[i] != '\r' && s[i] != '\n') return Language::kOther;
+  return Language::kPcl;
+}
+
+}  // namespace
+
+PclScanner::PclScanner(PclEventSink& sink) : sink_(sink) { held_.reserve(kMaxHeldBytes); }
+
+void PclScanner::Feed(const uint8_t* data, std::size_t size) {
+  if (size == 0) return;
+  const uint8_t* p = data;
+  const uint8_t* const end = data + size;
+  run_ = p;
+  next_esc_ = nullptr;
+  next_ff_ = nullptr;
+  while (p < end) {
+    switch (esc_) {
+      case Esc::kNone: p = ScanText(p, end); break;
+      case Esc::kData: p = SkipData(p, end); break;
+      default: p = StepEscape(p); break;
+    }
+  }
+  Route(end);
+  run_ = nullptr;
+}
+
+void PclScanner::Finish() {
+  // A sequence cut short by the end of the job needs nothing more: its bytes
+  // have been routed like all others.
+  switch (phase_) {
+    case Phase::kHeader: EmitHeld(PclEventKind::kHeader); break;
+    case Phase::kSegment: EmitHeld(PclEventKind::kTrailer); break;
+    case Phase::kPage: sink_.OnPclEvent({PclEventKind::kPageEnd, nullptr, 0, false}); break;
+  }
+  phase_ = Phase::kSegment;
+}
+
+// --- text ---
+
+const uint8_t* PclScanner::ScanText(const uint8_t* p, const uint8_t* end) {
+  switch (mode_) {
+    case Mode::kPcl: return ScanPcl(p, end);
+    case Mode::kPjl: return ScanPjl(p, end);
+    default: return ScanOther(p, end);
+  }
+}
+
+const uint8_t* PclScanner::ScanPcl(const uint8_t* p, const uint8_t* end) {
+  if (phase_ == Phase::kPage) {
+    // Page text: only ESC and the form feed matter. A macro being defined
+    // stores its form feeds for later; they end no page now.
+    const uint8_t* esc = NextEsc(p, end);
+    const uint8_t* ff = defining_macro_ ? end : NextFormFeed(p, end);
+    if (ff < esc) {
+      FormFeed(ff);
+      return ff + 1;
+    }
+    if (esc == end) return end;
+    esc_ = Esc::kStart;
+    return esc + 1;
+  }
+  // The segment has shown no page content yet: every byte counts.
+  for (; p < end; ++p) {
+    const uint8_t b = *p;
+    if (b == kEsc) {
+      esc_ = Esc::kStart;
+      return p + 1;
+    }
+    if (b == kFormFeed && !defining_macro_) {
+      FormFeed(p);
+      return p + 1;
+    }
+    if (!IsBlank(b)) {
+      MarkContent(p);
+      return p;
+    }
+    MarkQuiet();
+  }
+  return end;
+}
+
+const uint8_t* PclScanner::ScanPjl(const uint8_t* p, const uint8_t* end) {
+  if (!in_pjl_line_) {
+    const uint8_t b = *p;
+    if (b == kEsc) {
+      // A UEL keeps PJL going; any other sequence is PCL.
+      mode_ = Mode::kPcl;
+      esc_ = Esc::kStart;
+      return p + 1;
+    }
+    if (b != '@' && !IsBlank(b)) {
+      // Data that is not PJL goes to the printer language.
+      mode_ = Mode::kPcl;
+      return p;
+    }
+    in_pjl_line_ = true;
+    line_head_size_ = 0;
+  }
+  // A PJL line runs to its line feed; an ESC (a UEL without a line end
+  // before it) also closes it.
+  const uint8_t* q = p;
+  while (q < end && *q != '\n' && *q != kEsc) ++q;
+  const std::size_t keep = std::min<std::size_t>(q - p, kLineHead - line_head_size_);
+  std::memcpy(line_head_ + line_head_size_, p, keep);
+  line_head_size_ += keep;
+  if (q == end) return end;
+  if (*q == '\n') ++q;
+  EndPjlLine(q);
+  return q;
+}
+
+const uint8_t* PclScanner::ScanOther(const uint8_t* p, const uint8_t* end) {
+  // HP-GL/2 labels, display functions and other languages may hold any
+  // byte; only an escape sequence can end them.
+  if (*p != kEsc) MarkContent(p);
+  const uint8_t* esc = NextEsc(p, end);
+  if (esc == end) return end;
+  esc_ = Esc::kAltStart;
+  return esc + 1;
+}
+
+void PclScanner::EndPjlLine(const uint8_t* at) {
+  in_pjl_line_ = false;
+  const Language language = EnterLanguage(line_head_, line_head_size_);
+  HeaderPiece(at);
+  if (language == Language::kNone) return;
+  mode_ = language == Language::kPcl ? Mode::kPcl : Mode::kForeign;
+  MarkQuiet();  // the job header ends with this line
+}
+
+// --- escape sequences ---
+
+const uint8_t* PclScanner::StepEscape(const uint8_t* p) {
+  const uint8_t b = *p;
+  switch (esc_) {
+    case Esc::kStart:
+      if (b >= 0x21 && b <= 0x2F) {
+        class_ = b;
+        group_ = 0;
+        effect_ = Effect::kNone;
+        ResetValue();
+        esc_ = Esc::kClass;
+        // ESC % may be a UEL, which opens no page; any other class is a
+        // page command.
+        if (b != '%') MarkContent(p);
+        return p + 1;
+      }
+      esc_ = Esc::kNone;
+      if (b >= 0x30 && b <= 0x7E) {
+        if (b == 'E') {
+          MarkQuiet();
+        } else {
+          MarkContent(p);
+          if (b == 'Y') mode_ = Mode::kDisplay;
+        }
+        return p + 1;
+      }
+      // An ESC before a byte that begins no command stands alone; the byte
+      // is read afresh (it may be a form feed or another ESC).
+      MarkContent(p);
+      return p;
+
+    case Esc::kClass:
+      esc_ = Esc::kParam;
+      if (b >= 0x60 && b <= 0x7E) {
+        group_ = b;
+        return p + 1;
+      }
+      return p;  // no group character: ESC ( 8 U, ESC % 1 B ...
+
+    case Esc::kParam:
+      if (IsDigit(b)) {
+        if (!fraction_) value_ = std::min(value_ * 10 + (b - '0'), kValueLimit);
+        return p + 1;
+      }
+      if (b == '-') negative_ = true;
+      if (b == '.') fraction_ = true;
+      // Signs, the decimal point and stray bytes of that range inside a
+      // value are read over, as printers do.
+      if (b >= 0x20 && b <= 0x3F) return p + 1;
+      if ((b >= 0x40 && b <= 0x5E) || (b >= 0x60 && b <= 0x7E)) return Parameter(p);
+      // Anything else cuts the sequence short and is read afresh.
+      EndSequence(p);
+      return p;
+
+    case Esc::kAltStart:
+      esc_ = Esc::kNone;
+      if (b == '%') {
+        ResetValue();
+        esc_ = Esc::kAltValue;
+        return p + 1;
+      }
+      MarkContent(p);
+      if (b == 'Z' && mode_ == Mode::kDisplay) {
+        mode_ = Mode::kPcl;
+        return p + 1;
+      }
+      return p;
+
+    case Esc::kAltValue:
+      if (IsDigit(b)) {
+        if (!fraction_) value_ = std::min(value_ * 10 + (b - '0'), kValueLimit);
+        return p + 1;
+      }
+      if (b == '-' || b == '+' || b == '.') {
+        if (b == '-') negative_ = true;
+        if (b == '.') fraction_ = true;
+        return p + 1;
+      }
+      esc_ = Esc::kNone;
+      if (b == 'X' && negative_ && value_ == 12345) {
+        EnterPjl(p + 1);
+        return p + 1;
+      }
+      MarkContent(p);
+      if (b == 'A' && mode_ == Mode::kHpgl) {
+        mode_ = Mode::kPcl;
+        return p + 1;
+      }
+      return p;
+
+    case Esc::kNone:
+    case Esc::kData:
+      break;
+  }
+  return p + 1;  // not reached: Feed dispatches those two elsewhere
+}
+
+// One parameter character: upper case ends the sequence, lower case goes on
+// with another value field (ESC * b 2 m 1000 W: compression mode, then a
+// raster row). A lower-case data command carries its data too, and the
+// sequence goes on after it.
+const uint8_t* PclScanner::Parameter(const uint8_t* p) {
+  const uint8_t b = *p;
+  const uint8_t command = b >= 0x60 ? static_cast<uint8_t>(b - 0x20) : b;
+  const bool last = b <= 0x5E;
+  if (class_ == '%' && group_ == 0) {
+    if (command == 'X' && negative_ && value_ == 12345) {
+      effect_ = Effect::kUel;
+    } else if (command == 'B') {
+      effect_ = Effect::kHpgl;
+    } else if (command == 'A') {
+      effect_ = Effect::kNone;  // back to PCL: already there
+    }
+  } else if (class_ == '&' && group_ == 'f' && command == 'X' && !negative_) {
+    if (value_ == 0) effect_ = Effect::kMacroStart;
+    if (value_ == 1) effect_ = Effect::kMacroEnd;
+  }
+  // A negative count is out of range: the printer takes no data for it.
+  const uint64_t count = CarriesData(class_, group_, command) && !negative_ ? value_ : 0;
+  ResetValue();
+  if (count > 0) {
+    data_left_ = count;
+    data_ends_sequence_ = last;
+    esc_ = Esc::kData;
+  } else if (last) {
+    EndSequence(p + 1);
+  }
+  return p + 1;
+}
+
+const uint8_t* PclScanner::SkipData(const uint8_t* p, const uint8_t* end) {
+  const uint64_t n = std::min<uint64_t>(data_left_, static_cast<uint64_t>(end - p));
+  p += n;
+  data_left_ -= n;
+  if (data_left_ == 0) {
+    if (data_ends_sequence_) {
+      EndSequence(p);
+    } else {
+      esc_ = Esc::kParam;
+    }
+  }
+  return p;
+}
+
+void PclScanner::EndSequence(const uint8_t* at) {
+  esc_ = Esc::kNone;
+  switch (effect_) {
+    case Effect::kUel: EnterPjl(at); return;
+    case Effect::kHpgl: mode_ = Mode::kHpgl; break;
+    case Effect::kMacroStart: defining_macro_ = true; break;
+    case Effect::kMacroEnd: defining_macro_ = false; break;
+    case Effect::kNone: break;
+  }
+  if (class_ == '%') MarkContent(at);
+}
+
+// The UEL ends whatever the printer was doing (a language, a macro
+// definition) and hands the stream to PJL.
+void PclScanner::EnterPjl(const uint8_t* at) {
+  esc_ = Esc::kNone;
+  mode_ = Mode::kPjl;
+  in_pjl_line_ = false;
+  defining_macro_ = false;
+  HeaderPiece(at);
+}
+
+void PclScanner::ResetValue() {
+  value_ = 0;
+  negative_ = false;
+  fraction_ = false;
+}
+
+// --- routing ---
+
+// Sends the bytes from run_ up to `to` where the phase says: out as page
+// data, or into the held buffer (the header piece in progress, or a
+// segment still undecided).
+void PclScanner::Route(const uint8_t* to) {
+  const uint8_t* from = run_;
+  run_ = to;
+  while (from < to) {
+    if (phase_ == Phase::kPage) {
+      Emit(PclEventKind::kPageData, from, static_cast<std::size_t>(to - from));
+      return;
+    }
+    if (held_.size() == kMaxHeldBytes) {
+      // An overlong PJL line goes out in pieces; an overlong segment
+      // counts as a page.
+      if (phase_ == Phase::kHeader) {
+        EmitHeld(PclEventKind::kHeader);
+      } else {
+        EmitHeld(PclEventKind::kPageData);
+        phase_ = Phase::kPage;
+      }
+      continue;
+    }
+    const std::size_t take =
+        std::min(static_cast<std::size_t>(to - from), kMaxHeldBytes - held_.size());
+    held_.insert(held_.end(), from, from + take);
+    from += take;
+  }
+}
+
+// The token in progress (begun at or before `at`) puts something on the
+// page: the segment is a page, and so is a header cut short.
+void PclScanner::MarkContent(const uint8_t* at) {
+  if (phase_ == Phase::kPage) return;
+  Route(at);
+  if (phase_ == Phase::kPage) return;  // Route found the segment overlong
+  EmitHeld(PclEventKind::kPageData);
+  phase_ = Phase::kPage;
+}
+
+// The token in progress puts nothing on the page but is no header piece
+// either (ESC E, blanks): the header, if still open, is over.
+void PclScanner::MarkQuiet() {
+  if (phase_ == Phase::kHeader) phase_ = Phase::kSegment;
+}
+
+// A UEL or PJL line ends at `at`: in the header it is a piece of its own.
+void PclScanner::HeaderPiece(const uint8_t* at) {
+  if (phase_ != Phase::kHeader) return;
+  Route(at);
+  EmitHeld(PclEventKind::kHeader);
+}
+
+void PclScanner::FormFeed(const uint8_t* at) {
+  Route(at);
+  if (phase_ != Phase::kPage) EmitHeld(PclEventKind::kPageData);
+  sink_.OnPclEvent({PclEventKind::kPageEnd, nullptr, 0, true});
+  phase_ = Phase::kSegment;
+  run_ = at + 1;  // the form feed itself is dropped
+}
+
+void PclScanner::EmitHeld(PclEventKind kind) {
+  if (held_.empty()) return;
+  Emit(kind, held_.data(), held_.size());
+  held_.clear();
+}
+
+void PclScanner::Emit(PclEventKind kind, const uint8_t* data, std::size_t size) {
+  while (size > 0) {
+    const std::size_t n = std::min(size, kMaxEventBytes);
+    sink_.OnPclEvent({kind, data, n, false});
+    data += n;
+    size -= n;
+  }
+}
+
+const uint8_t* PclScanner::NextEsc(const uint8_t* p, const uint8_t* end) {
+  if (!next_esc_ || next_esc_ < p) {
+    const void* q = std::memchr(p, kEsc, static_cast<std::size_t>(end - p));
+    next_esc_ = q ? static_cast<const uint8_t*>(q) : end;
+  }
+  return next_esc_;
+}
+
+const uint8_t* PclScanner::NextFormFeed(const uint8_t* p, const uint8_t* end) {
+  if (!next_ff_ || next_ff_ < p) {
+    const void* q = std::memchr(p, kFormFeed, static_cast<std::size_t>(end - p));
+    next_ff_ = q ? static_cast<const uint8_t*>(q) : end;
+  }
+  return next_ff_;
+}
+
+}  // namespace pclspool::cli
