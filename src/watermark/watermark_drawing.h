@@ -2,11 +2,26 @@
 // with HP-GL/2 labels in soft font 16300.
 #pragma once
 
+#include <cstdint>
+
 #include "hooks/job_context.h"
+#include "watermark/character_table.h"
 
 namespace pclspool {
 
-// Appends the page's watermark through the output routing. Always TRUE.
+// Appends the page's watermark through the output routing; on the first
+// page of a job (every page of a booklet job) it runs the set-up first.
+// Always TRUE.
 BOOL WatermarkEndPage(JobContext& ctx);
+
+// Writes the HP-GL/2 shaded character fill for grey level grey (255 white,
+// 0 black).
+void SetWatermarkShading(JobContext& ctx, int32_t grey);
+
+// Writes the label of one character with the pen at (x, y) dots from the
+// page's top left, or nothing when the pen lies beyond the right or bottom
+// edge of a page of pageWidth by pageHeight dots.
+void DrawWatermarkChar(JobContext& ctx, int64_t x, int64_t y, const GlyphEntry& entry,
+                       int32_t pageWidth, int32_t pageHeight);
 
 }  // namespace pclspool
