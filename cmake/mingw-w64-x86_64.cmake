@@ -1,0 +1,17 @@
+# Cross-builds the Windows DLL (x86-64) with Debian's mingw-w64 toolchain:
+#   cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
+# The "win32" thread model's compilers (g++-mingw-w64-x86-64-win32) need no
+# winpthread DLL at run time.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+
+set(PCLSPOOL_MINGW_PREFIX x86_64-w64-mingw32)
+find_program(CMAKE_C_COMPILER NAMES ${PCLSPOOL_MINGW_PREFIX}-gcc-win32 ${PCLSPOOL_MINGW_PREFIX}-gcc)
+find_program(CMAKE_CXX_COMPILER NAMES ${PCLSPOOL_MINGW_PREFIX}-g++-win32 ${PCLSPOOL_MINGW_PREFIX}-g++)
+find_program(CMAKE_RC_COMPILER NAMES ${PCLSPOOL_MINGW_PREFIX}-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${PCLSPOOL_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
