@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "hooks/job_context.h"
+#include "page_file_guard.h"
 #include "pcl_scanner.h"
 #include "pclspool/pclspool.h"
 #include "platform/posix/posix_platform.h"
@@ -169,13 +170,25 @@ class SpoolDir {
   bool owned_ = false;
 };
 
+// Reports the pages lost since the last call, `page` being the one that
+// just ended. A page whose file could not be created the module has
+// reported on the debugger already; one cut short by a failed write is
+// reported here.
+void ReportLostPages(PageFileGuard& guard, uint32_t page) {
+  for (const PageFileGuard::Loss& loss : guard.TakeLosses()) {
+    if (!loss.created) continue;
+    Report("page " + std::to_string(page) + " left out: cannot store it in " + loss.path + ": " +
+           loss.reason);
+  }
+}
+
 // Plays the scanner's events on the hooks: each page bracketed by
 // DrvSplStartPage and DrvSplEndPage, the header inside the first page (the
 // settings it sets must come after the first page's settings override),
 // the closing segment after the last page.
 class HookPlayer final : public PclEventSink {
  public:
-  explicit HookPlayer(void* job) : job_(job) {}
+  HookPlayer(void* job, PageFileGuard& guard) : job_(job), guard_(guard) {}
 
   void OnPclEvent(const PclEvent& e) override {
     switch (e.kind) {
@@ -200,6 +213,7 @@ class HookPlayer final : public PclEventSink {
 
   void StartPage() {
     if (in_page_) return;
+    ++page_;
     DrvSplStartPage(job_);
     in_page_ = true;
   }
@@ -208,6 +222,7 @@ class HookPlayer final : public PclEventSink {
     if (!in_page_) return;
     DrvSplEndPage(job_);
     in_page_ = false;
+    ReportLostPages(guard_, page_);
   }
 
   void Write(const uint8_t* data, std::size_t size) {
@@ -219,16 +234,18 @@ class HookPlayer final : public PclEventSink {
 
  private:
   void* job_;
+  PageFileGuard& guard_;
   bool in_page_ = false;
+  uint32_t page_ = 0;
 };
 
 // Streams every input through the job; returns the exit status so far.
-int PlayInputs(const PrintOptions& o, void* job, HANDLE printer) {
+int PlayInputs(const PrintOptions& o, void* job, HANDLE printer, PageFileGuard& guard) {
   std::vector<uint8_t> block(kBlockBytes);
   std::vector<std::string> inputs = o.inputs;
   if (inputs.empty()) inputs.push_back("-");
 
-  HookPlayer player(job);
+  HookPlayer player(job, guard);
   PclScanner scanner(player);
   for (const std::string& input : inputs) {
     std::string error;
@@ -342,22 +359,35 @@ int RunPrintJob(const PrintOptions& o) {
   posix::PosixPlatform& px = posix::Posix();
   px.spooler.AddPrinter(printer, setup);
 
+  // The POSIX services, with the page files watched.
+  PageFileGuard guard(px.files);
+  platform::Platform services = px.services;
+  services.files = &guard;
+  platform::Install(&services);
+
   int status = kExitOk;
   void* job = DrvSplStartDoc(printer, o.job_id);
   if (!job) {
     Report("the job could not be started: out of memory");
     status = kExitWriteFailed;
   } else {
-    status = PlayInputs(o, job, printer);
+    status = PlayInputs(o, job, printer, guard);
     if (status != kExitOk) DrvSplAbort(job);
     DrvSplEndDoc(job);
     DrvSplClose(job);
   }
+  platform::Install(nullptr);
 
   const std::string out_name = o.output.empty() ? "standard output" : o.output;
   if (px.spooler.WriteFailed(printer) && status == kExitOk) {
     Report("cannot write the printer output to " + out_name);
     status = kExitWriteFailed;
+  }
+  if (guard.lost() > 0) {
+    // The rest of the job has been printed; the output is incomplete.
+    Report(std::to_string(guard.lost()) + (guard.lost() == 1 ? " page" : " pages") +
+           " lost: the spool directory could not store " + (guard.lost() == 1 ? "it" : "them"));
+    if (status == kExitOk) status = kExitWriteFailed;
   }
   px.spooler.RemovePrinter(printer);
   if (out != STDOUT_FILENO && ::close(out) != 0 && status == kExitOk) {
@@ -386,8 +416,11 @@ int Main(int argc, const char* const* argv) {
     case Command::kPrint:
       break;
   }
-  // A reader that goes away is a write error like any other, not a signal.
+  // A reader that goes away, or a file that reaches the size limit, is a
+  // write error like any other, not a signal that ends the run before the
+  // page files are deleted.
   ::signal(SIGPIPE, SIG_IGN);
+  ::signal(SIGXFSZ, SIG_IGN);
   return RunPrintJob(line.print);
 }
 

@@ -9,7 +9,9 @@ namespace pclspool::cli {
 
 // Exit statuses of the command.
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitWriteFailed = 1;  // the printer output could not be written
+// The printer output could not be written, or pages were lost because the
+// spool directory could not store them.
+inline constexpr int kExitWriteFailed = 1;
 inline constexpr int kExitUsage = 2;        // bad usage, unreadable input or settings
 
 // Runs the job; every failure is reported on standard error in one line.

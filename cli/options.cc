@@ -39,8 +39,8 @@ const char kUsage[] =
     "  --help                this text\n"
     "  --version             the version\n"
     "\n"
-    "Exit status: 0 done, 1 the printer output could not be written, 2 bad usage\n"
-    "or unreadable input.\n";
+    "Exit status: 0 done, 1 the printer output could not be written or stored\n"
+    "pages were lost, 2 bad usage or unreadable input.\n";
 
 namespace {
 

@@ -98,13 +98,24 @@ class FakeDebug final : public platform::Debug {
   void Trace(const WCHAR* line) override { trace.emplace_back(line); }
 };
 
+// The module lock of a single-threaded test: it counts, and notes a lock
+// taken while already held (which would deadlock a real one).
 class FakeModule final : public platform::Module {
  public:
   std::vector<HANDLE> disabled;
+  int locks = 0;        // times taken
+  int held = 0;         // taken and not yet given back
+  bool nested = false;  // taken again while held
   BOOL DisableThreadLibraryCalls(HANDLE module) override {
     disabled.push_back(module);
     return kTrue;
   }
+  void LockModule() override {
+    if (held > 0) nested = true;
+    ++held;
+    ++locks;
+  }
+  void UnlockModule() override { --held; }
 };
 
 // No fonts: every font request fails. Tests of the watermark install their

@@ -4,9 +4,16 @@
 // calls, each page bracketed by DrvSplStartPage and DrvSplEndPage;
 // DrvSplEndDoc; DrvSplClose. DrvSplAbort may come at any time in between.
 // No exception leaves a hook.
+//
+// A spooler that prints on several printers at once calls the hooks of
+// different jobs on different threads. Every hook but DllMain and
+// DrvSplAbort holds the module lock for its whole run: the buffers it works
+// in are module-level.
+#include <atomic>
 #include <new>
 
 #include "hooks/job_context.h"
+#include "hooks/module_lock.h"
 #include "hooks/output.h"
 #include "hooks/pjl.h"
 #include "hooks/settings.h"
@@ -18,6 +25,7 @@
 #include "spool/page_files.h"
 #include "spool/sheet_separator.h"
 #include "watermark/watermark_drawing.h"
+#include "watermark/watermark_layout.h"
 
 using namespace pclspool;
 
@@ -27,6 +35,15 @@ namespace {
 // no-op rather than a crash.
 JobContext* Context(PCLSPOOL_HANDLE h) { return static_cast<JobContext*>(h); }
 
+// Sets bits of dwState. DrvSplAbort may come from another thread while a
+// hook of the same job runs, and must not wait for the module lock (a hook
+// of any job may hold it for as long as a printer takes to accept bytes),
+// so the state word is only ever changed atomically.
+void MarkState(JobContext& ctx, uint32_t bits) {
+  static_assert(std::atomic_ref<uint32_t>::is_always_lock_free);
+  std::atomic_ref<uint32_t>(ctx.dwState).fetch_or(bits);
+}
+
 }  // namespace
 
 extern "C" {
@@ -34,6 +51,7 @@ extern "C" {
 PCLSPOOL_API PCLSPOOL_HANDLE PCLSPOOL_CALL DrvSplStartDoc(PCLSPOOL_HANDLE hPrinter,
                                                           PCLSPOOL_DWORD JobId) {
   try {
+    const ModuleLock lock;
     void* mem = platform::Get().heap->Alloc(sizeof(JobContext));
     Trace(u"DrvSplStratDoc 0x:%x\r\n", {reinterpret_cast<uintptr_t>(mem)});
     if (!mem) return nullptr;
@@ -56,6 +74,7 @@ PCLSPOOL_API PCLSPOOL_BOOL PCLSPOOL_CALL DrvSplWritePrinter(PCLSPOOL_HANDLE hDri
                                                             PCLSPOOL_DWORD cbBuf,
                                                             PCLSPOOL_DWORD* pcWritten) {
   try {
+    const ModuleLock lock;
     if (!hDriver) return kFalse;
     JobContext& ctx = *Context(hDriver);
     ++ctx.cWrites;
@@ -75,6 +94,7 @@ PCLSPOOL_API PCLSPOOL_BOOL PCLSPOOL_CALL DrvSplWritePrinter(PCLSPOOL_HANDLE hDri
 
 PCLSPOOL_API PCLSPOOL_BOOL PCLSPOOL_CALL DrvSplStartPage(PCLSPOOL_HANDLE hDriver) {
   try {
+    const ModuleLock lock;
     if (!hDriver) return kTrue;
     JobContext& ctx = *Context(hDriver);
     ++ctx.cPages;
@@ -99,10 +119,15 @@ PCLSPOOL_API PCLSPOOL_BOOL PCLSPOOL_CALL DrvSplStartPage(PCLSPOOL_HANDLE hDriver
 
 PCLSPOOL_API PCLSPOOL_BOOL PCLSPOOL_CALL DrvSplEndPage(PCLSPOOL_HANDLE hDriver) {
   try {
+    const ModuleLock lock;
     if (!hDriver) return kTrue;
     JobContext& ctx = *Context(hDriver);
     ++ctx.cEndPages;
-    if (WaterIdx(ctx) != 0) WatermarkEndPage(ctx);
+    if (WaterIdx(ctx) != 0) {
+      // The watermark state may hold another job's set-up by now.
+      ReclaimWatermarkState(ctx);
+      WatermarkEndPage(ctx);
+    }
     ClosePageFile(ctx);
   } catch (...) {
   }
@@ -111,9 +136,10 @@ PCLSPOOL_API PCLSPOOL_BOOL PCLSPOOL_CALL DrvSplEndPage(PCLSPOOL_HANDLE hDriver) 
 
 PCLSPOOL_API void PCLSPOOL_CALL DrvSplEndDoc(PCLSPOOL_HANDLE hDriver) {
   try {
+    const ModuleLock lock;
     if (!hDriver) return;
     JobContext& ctx = *Context(hDriver);
-    ctx.dwState |= kStateEndDoc;
+    MarkState(ctx, kStateEndDoc);
     if (IsBooklet(ctx)) {
       ReorderBooklet(ctx);
       // Further copies only when the job is also a group-sort job; the
@@ -131,12 +157,14 @@ PCLSPOOL_API void PCLSPOOL_CALL DrvSplEndDoc(PCLSPOOL_HANDLE hDriver) {
 
 PCLSPOOL_API void PCLSPOOL_CALL DrvSplClose(PCLSPOOL_HANDLE hDriver) {
   try {
+    const ModuleLock lock;
     JobContext* ctx = Context(hDriver);
     if (!ctx) return;
     // A page file still open after an abort in mid-page is closed, so that
     // its handle does not leak and the file is not left locked. No page
     // file is deleted here.
     ClosePageFile(*ctx);
+    ForgetWatermarkJob(*ctx);
     platform::Get().heap->Free(ctx);
   } catch (...) {
   }
@@ -144,13 +172,15 @@ PCLSPOOL_API void PCLSPOOL_CALL DrvSplClose(PCLSPOOL_HANDLE hDriver) {
 
 PCLSPOOL_API void PCLSPOOL_CALL DrvSplAbort(PCLSPOOL_HANDLE hDriver) {
   // Only marks the context: the later hooks behave as if no abort had come.
-  if (hDriver) Context(hDriver)->dwState |= kStateAborted;
+  // It touches nothing module-level, and takes no lock.
+  if (hDriver) MarkState(*Context(hDriver), kStateAborted);
 }
 
 }  // extern "C"
 
 // The module entry point. Thread notifications are switched off: the
-// module has no per-thread state.
+// module has no per-thread state. It takes no lock: the loader calls it,
+// under the loader's own lock, before the first hook and after the last.
 extern "C" PCLSPOOL_BOOL PCLSPOOL_CALL DllMain(PCLSPOOL_HANDLE hModule, PCLSPOOL_DWORD reason,
                                                void* /*reserved*/) {
   if (reason == DLL_PROCESS_ATTACH) platform::Get().module->DisableThreadLibraryCalls(hModule);

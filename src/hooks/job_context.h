@@ -75,6 +75,11 @@ struct JobContext {
   int32_t lWaterX;
   int32_t lWaterY;
   int32_t bFontDownloaded;
+  // Added behind the fields above, which keep their order: the fingerprint
+  // of the watermark definition whose soft font the job has sent (see
+  // WatermarkKey), for when jobs printing at once take turns with the
+  // module-level watermark state.
+  uint32_t dwWatermarkKey;
 };
 static_assert(offsetof(JobContext, extra) == offsetof(JobContext, dm) + sizeof(DEVMODEW));
 

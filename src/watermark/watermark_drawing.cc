@@ -39,6 +39,19 @@ void DrawWatermarkChar(JobContext& ctx, int64_t x, int64_t y, const GlyphEntry& 
   SendCommand(ctx, "PA%ld,%ld;LB%c!;", {ClampToInt32(px), ClampToInt32(py), entry.code});
 }
 
+void ReclaimWatermarkState(JobContext& ctx) {
+  if (!ctx.bFontDownloaded || WatermarkStateBelongsTo(ctx)) return;
+  const char16_t* text = SelectWatermarkText(WaterIdx(ctx));
+  // The settings file may have been edited since the job sent its font:
+  // with no text, or another definition, the font in the printer does not
+  // match, and the page is handled like a first page.
+  if (!text || WatermarkKey(text) != ctx.dwWatermarkKey) {
+    ctx.bFontDownloaded = 0;
+    return;
+  }
+  WatermarkSetup(ctx, text, FontDownload::kAlreadySent);
+}
+
 BOOL WatermarkEndPage(JobContext& ctx) {
   // Every label position divides by the resolution: without one the page
   // gets no watermark at all.

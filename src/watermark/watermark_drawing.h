@@ -14,6 +14,14 @@ namespace pclspool {
 // Always TRUE.
 BOOL WatermarkEndPage(JobContext& ctx);
 
+// Before the watermark of a page of a job whose set-up is done: when
+// another job's set-up has taken the module-level state since (two jobs
+// printing at once), runs this job's set-up again without sending the font
+// it has already sent. When its text can no longer be selected, or its
+// definition has changed, clears bFontDownloaded instead, so that the page
+// is handled like a first page and sends the font again.
+void ReclaimWatermarkState(JobContext& ctx);
+
 // Writes the HP-GL/2 shaded character fill for grey level grey (255 white,
 // 0 black).
 void SetWatermarkShading(JobContext& ctx, int32_t grey);

@@ -15,6 +15,13 @@ LOGFONTW WatermarkWorkFont;
 
 namespace {
 
+// The job whose set-up the module-level state (WatermarkFont,
+// WatermarkWorkFont, WatermarkLayout, the character table) holds; nullptr
+// when none. Identity by address is enough: a job's bFontDownloaded is set
+// only by its own set-up, so a match means the last set-up was this job's,
+// and a context's address is forgotten when it is freed.
+const JobContext* g_owner = nullptr;
+
 // Angles use this ten-digit pi, not a more precise one: at 90 degrees its
 // cosine is about 4.5e-11 and truncates to 0 like the exact one would.
 constexpr double kPi = 3.1415926535;
@@ -59,7 +66,8 @@ class ScratchBuffer {
 // Renders and downloads every character at its first occurrence; repeats
 // copy their first occurrence's entry. A character the rasteriser cannot
 // render, or whose bitmap finds no room, ends the text there.
-void RenderCharacters(JobContext& ctx, platform::Text& gdi, HDC screen, const MAT2& rotation) {
+void RenderCharacters(JobContext& ctx, platform::Text& gdi, HDC screen, const MAT2& rotation,
+                      FontDownload download) {
   ScratchBuffer scratch;
   for (std::size_t i = 0; CharacterTable[i].code != 0; ++i) {
     GlyphEntry& e = CharacterTable[i];
@@ -91,7 +99,7 @@ void RenderCharacters(JobContext& ctx, platform::Text& gdi, HDC screen, const MA
     e.advanceY = gm.gmCellIncY;
     e.metrics = gm;
     if (r != 0) {
-      DownloadChar(ctx, e.code, gm, scratch.data());
+      if (download == FontDownload::kSend) DownloadChar(ctx, e.code, gm, scratch.data());
       e.skip = 0;
     } else {
       e.skip = 1;  // a blank: no bitmap, but its advance moves the pen
@@ -186,9 +194,60 @@ POINT OffsetInDots(const WatermarkDefinition& def, int32_t resolution, float rat
                TruncToInt32(static_cast<float>(def.yOffset) * f)};
 }
 
-void WatermarkSetup(JobContext& ctx, const char16_t* text) {
+namespace {
+
+// FNV-1a, 32 bits.
+class Fingerprint {
+ public:
+  void Add(uint32_t v) {
+    for (int i = 0; i < 4; ++i) {
+      hash_ ^= (v >> (8 * i)) & 0xFF;
+      hash_ *= 16777619u;
+    }
+  }
+  uint32_t value() const { return hash_; }
+
+ private:
+  uint32_t hash_ = 2166136261u;
+};
+
+uint32_t KeyOf(const char16_t* text, const LOGFONTW& f, const WatermarkDefinition& def) {
+  Fingerprint h;
+  for (const char16_t* c = text; *c; ++c) h.Add(*c);
+  h.Add(0);
+  for (const LONG v : {f.lfHeight, f.lfWidth, f.lfEscapement, f.lfOrientation, f.lfWeight}) {
+    h.Add(static_cast<uint32_t>(v));
+  }
+  for (const BYTE v : {f.lfItalic, f.lfUnderline, f.lfStrikeOut, f.lfCharSet, f.lfOutPrecision,
+                       f.lfClipPrecision, f.lfQuality, f.lfPitchAndFamily}) {
+    h.Add(v);
+  }
+  for (const WCHAR c : f.lfFaceName) h.Add(c);
+  for (const int32_t v : {def.dark, def.xOffset, def.yOffset, def.centerToPage}) {
+    h.Add(static_cast<uint32_t>(v));
+  }
+  return h.value();
+}
+
+}  // namespace
+
+uint32_t WatermarkKey(const char16_t* text) {
   if (!text) text = u"";
   const WatermarkDefinition def = ReadWatermarkDefinition(text);
+  return KeyOf(text, WatermarkFont, def);
+}
+
+bool WatermarkStateBelongsTo(const JobContext& ctx) { return g_owner == &ctx; }
+
+void ForgetWatermarkJob(const JobContext& ctx) {
+  if (g_owner == &ctx) g_owner = nullptr;
+}
+
+void WatermarkSetup(JobContext& ctx, const char16_t* text, FontDownload download) {
+  if (!text) text = u"";
+  g_owner = &ctx;
+  const WatermarkDefinition def = ReadWatermarkDefinition(text);
+  ctx.dwWatermarkKey = KeyOf(text, WatermarkFont, def);
   WatermarkLayout.dark = def.dark;
   WatermarkLayout.angle = WatermarkFont.lfEscapement / 10;
 
@@ -234,7 +293,9 @@ void WatermarkSetup(JobContext& ctx, const char16_t* text) {
   const POINT start =
       CenteredStart(scale.pageWidth, scale.pageHeight, WatermarkLayout.angle, extent);
 
-  if (rasterise) DownloadFontHeader(ctx, &tm, &WatermarkWorkFont);
+  if (rasterise && download == FontDownload::kSend) {
+    DownloadFontHeader(ctx, &tm, &WatermarkWorkFont);
+  }
   ctx.bFontDownloaded = 1;
 
   const POINT offset = OffsetInDots(def, resolution, scale.ratio);
@@ -242,7 +303,7 @@ void WatermarkSetup(JobContext& ctx, const char16_t* text) {
   ctx.lWaterX = ClampToInt32(int64_t{start.x} + offset.x);
   ctx.lWaterY = ClampToInt32(int64_t{start.y} + offset.y);
 
-  if (rasterise) RenderCharacters(ctx, gdi, screen, rotation);
+  if (rasterise) RenderCharacters(ctx, gdi, screen, rotation, download);
 
   if (previous) gdi.SelectObject(screen, previous);
   if (font) gdi.DeleteObject(font);

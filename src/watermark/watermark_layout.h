@@ -42,10 +42,33 @@ inline constexpr ZoomEntry ZoomTable[kZoomEntries] = {
     {8, 13, 61},  {13, 8, 163}, {13, 12, 141}, {13, 9, 115}, {3, 1, 64},
 };
 
+// Whether a set-up sends the soft font. kAlreadySent serves a job whose
+// font is already in its stream (on its printer, or in the page file that
+// carries it) when another job's set-up has replaced the module-level
+// state since: the state is rebuilt from the same definition, and the
+// job's output stays byte for byte what it is when printed alone.
+enum class FontDownload { kSend, kAlreadySent };
+
 // Runs the set-up for the selected text: reads its definition, fills
 // WatermarkLayout, WatermarkWorkFont, the character table and the job's
-// start position, downloads the font, and sets bFontDownloaded.
-void WatermarkSetup(JobContext& ctx, const char16_t* text);
+// start position, downloads the font (unless already sent), and sets
+// bFontDownloaded and dwWatermarkKey. The module-level state then belongs
+// to this job.
+void WatermarkSetup(JobContext& ctx, const char16_t* text,
+                    FontDownload download = FontDownload::kSend);
+
+// A fingerprint of everything the set-up reads from the settings file for
+// the text: the text itself, its font and its placement. Reads the
+// definition, so WatermarkFont changes.
+uint32_t WatermarkKey(const char16_t* text);
+
+// Whether the module-level watermark state holds ctx's set-up, that is
+// whether no other job has run a set-up since ctx's last one.
+bool WatermarkStateBelongsTo(const JobContext& ctx);
+
+// Called when ctx ends: the state no longer belongs to any job, so that a
+// job whose context later takes the same address cannot be taken for it.
+void ForgetWatermarkJob(const JobContext& ctx);
 
 // The ratio by which a page of a by b dots shrinks onto half a sheet: the
 // smaller of (b / 2) / a and a / b, with a the short side.

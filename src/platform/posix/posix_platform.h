@@ -94,6 +94,11 @@ class PosixDebug final : public platform::Debug {
 class PosixModule final : public platform::Module {
  public:
   BOOL DisableThreadLibraryCalls(HANDLE) override { return kTrue; }
+  void LockModule() override { lock_.lock(); }
+  void UnlockModule() override { lock_.unlock(); }
+
+ private:
+  std::mutex lock_;
 };
 
 // All POSIX services of the process, as one platform.

@@ -124,9 +124,21 @@ pclspool::BOOL Win32Module::DisableThreadLibraryCalls(pclspool::HANDLE module) {
 }
 
 namespace {
+// The module lock. A critical section rather than std::mutex: the win32
+// thread model of mingw-w64 has no std::mutex, and a critical section works
+// on every Windows the spooler runs on.
+CRITICAL_SECTION g_module_lock;
+}  // namespace
 
-// The services hold no state: one of each serves the whole process, built
-// before DllMain runs.
+Win32Module::Win32Module() { ::InitializeCriticalSection(&g_module_lock); }
+Win32Module::~Win32Module() { ::DeleteCriticalSection(&g_module_lock); }
+void Win32Module::LockModule() { ::EnterCriticalSection(&g_module_lock); }
+void Win32Module::UnlockModule() { ::LeaveCriticalSection(&g_module_lock); }
+
+namespace {
+
+// The services hold no state but the module's lock: one of each serves the
+// whole process, built before DllMain runs.
 Win32Spooler g_spooler;
 Win32Profile g_profile;
 Win32Files g_files;

@@ -52,9 +52,19 @@ class Win32Debug final : public platform::Debug {
   void Trace(const WCHAR*) override {}
 };
 
+// One instance serves the process: it owns the module lock, a
+// CRITICAL_SECTION set up when the DLL's globals are built (before DllMain
+// runs) and deleted when they are destroyed.
 class Win32Module final : public platform::Module {
  public:
+  Win32Module();
+  ~Win32Module() override;
+  Win32Module(const Win32Module&) = delete;
+  Win32Module& operator=(const Win32Module&) = delete;
+
   BOOL DisableThreadLibraryCalls(HANDLE module) override;
+  void LockModule() override;
+  void UnlockModule() override;
 };
 
 // GDI text services on the screen device context.
