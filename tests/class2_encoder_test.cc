@@ -115,6 +115,11 @@ Bytes Masked(Bytes rows, int width) {
 }
 
 TEST(EncodeRow, Encodings) {
+  // 128 white, then single pixels from a 64-pixel boundary on: a word in
+  // which every pixel starts a run, the first one ending a long run.
+  std::vector<int> long_then_single = {128};
+  long_then_single.insert(long_then_single.end(), 63, 1);
+  long_then_single.push_back(9);
   struct Case {
     const char* name;
     std::vector<int> runs;  // white first
@@ -138,6 +143,8 @@ TEST(EncodeRow, Encodings) {
       {"black to the byte's end, white after", {0, 16, 4}, {0, 16, 4}, true},
       {"last run is one pixel after a long white", {299, 1}, {0xFF, 0x00, 0x2C, 0x01}},
       {"alternating 40 starting white", Alternating(40, false), Bytes(40, 1)},
+      {"a long run ends where a word of single pixels begins", long_then_single,
+       Bytes(long_then_single.begin(), long_then_single.end())},
   };
   for (const Case& c : cases)
     EXPECT_EQ(Encode(FromRuns(c.runs, c.pad), Width(c.runs)), c.expected) << c.name;

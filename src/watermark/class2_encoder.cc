@@ -44,25 +44,6 @@ uint64_t LoadBigEndian(const uint8_t* p, std::size_t avail) {
   return v;
 }
 
-// The first pixel at or after pos whose colour is not the run's colour, or
-// width when the run reaches the end of the row. Up to 64 pixels are
-// examined at a time: after inverting a black run, the first 1 bit is the
-// first pixel of the other colour. Pixels past the width (the padding bits
-// of the last byte) are never looked at.
-int32_t RunEnd(const uint8_t* row, std::size_t row_bytes, int32_t pos, int32_t width, bool black) {
-  const uint64_t flip = black ? ~uint64_t{0} : 0;
-  while (pos < width) {
-    const std::size_t byte = static_cast<std::size_t>(pos) >> 3;
-    const int bit = pos & 7;
-    const uint64_t bits = (LoadBigEndian(row + byte, row_bytes - byte) ^ flip) << bit;
-    const int32_t valid = std::min<int32_t>(64 - bit, width - pos);
-    const int32_t same = std::countl_zero(bits);
-    if (same < valid) return pos + same;
-    pos += valid;
-  }
-  return width;
-}
-
 // Writes one run: 255, 0 for every full 255 while more than 255 remain,
 // then the remainder. A white run of 0 (a row that starts black) is the
 // single byte 0.
@@ -76,6 +57,56 @@ std::size_t PutRun(uint8_t* out, std::size_t n, int32_t run) {
   return n;
 }
 
+// The run bytes of one row into out; returns their count. The row is read
+// 64 pixels at a time. In each word, a 1 bit of `edges` marks a pixel whose
+// colour differs from the pixel before it (the pixel before the row counts
+// as white): every such pixel ends one run and starts the next, so a word
+// inside a long run costs one test, and each run one count of leading
+// zeros. Pixels past the width (the padding bits of the last byte) are
+// masked off and never end a run.
+std::size_t EncodeRuns(const uint8_t* row, int32_t width, uint8_t* out) {
+  constexpr uint64_t kTop = uint64_t{1} << 63;
+  const std::size_t row_bytes = (static_cast<std::size_t>(width) + 7) / 8;
+  std::size_t n = 0;
+  int32_t run_start = 0;  // the first pixel of the run in progress
+  uint64_t before = 0;    // the colour of the pixel before the word
+  for (int32_t base = 0; base < width; base += 64) {
+    const auto byte = static_cast<std::size_t>(base) >> 3;
+    const uint64_t bits = LoadBigEndian(row + byte, row_bytes - byte);
+    const int32_t valid = std::min<int32_t>(64, width - base);
+    uint64_t edges = bits ^ ((bits >> 1) | (before << 63));
+    if (valid < 64) edges &= ~(~uint64_t{0} >> valid);
+    before = (bits >> (64 - valid)) & 1;
+    if (edges == ~uint64_t{0}) {
+      // Every pixel starts a run, the word's first one ending the run
+      // before it: alternating pixels, the most runs a word can hold.
+      n = PutRun(out, n, base - run_start);
+      std::memset(out + n, 1, 63);
+      n += 63;
+      run_start = base + 63;
+      continue;
+    }
+    while (edges != 0) {
+      const int32_t at = base + std::countl_zero(edges);
+      n = PutRun(out, n, at - run_start);
+      run_start = at;
+      edges ^= kTop >> (at - base);
+    }
+  }
+  // The last run, white or black, is always written.
+  return PutRun(out, n, width - run_start);
+}
+
+// Whether two encodings of n bytes are equal. Glyph rows encode in a few
+// bytes, for which a plain loop beats a library call.
+bool SameBytes(const uint8_t* a, const uint8_t* b, std::size_t n) {
+  if (n > 32) return std::memcmp(a, b, n) == 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (a[i] != b[i]) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 int32_t EncodeRow(const uint8_t* row, int16_t width, int32_t first_row) {
@@ -85,28 +116,20 @@ int32_t EncodeRow(const uint8_t* row, int16_t width, int32_t first_row) {
   }
   // The longest encoding, single-pixel runs starting black, is width + 1.
   const std::size_t worst = static_cast<std::size_t>(width) + 1;
-  if (!Grow(g_row_scratch, kRowBufferBytes, worst) || !Grow(g_row_result, kRowBufferBytes, worst))
+  if ((g_row_scratch.size() < worst || g_row_result.size() < worst) &&
+      (!Grow(g_row_scratch, kRowBufferBytes, worst) || !Grow(g_row_result, kRowBufferBytes, worst)))
     return kEncodeFailed;
 
-  const std::size_t row_bytes = (static_cast<std::size_t>(width) + 7) / 8;
   uint8_t* scratch = g_row_scratch.data();
-  std::size_t n = 0;
-  int32_t pos = 0;
-  bool black = false;
-  for (;;) {
-    const int32_t end = RunEnd(row, row_bytes, pos, width, black);
-    n = PutRun(scratch, n, end - pos);
-    if (end == width) break;
-    pos = end;
-    black = !black;
-  }
+  const std::size_t n = EncodeRuns(row, width, scratch);
 
   // Rows of one width have equal encodings exactly when their pixels are
   // equal, so comparing encodings finds repeated rows.
   const auto length = static_cast<int32_t>(n);
-  if (!first_row && length == g_row_length && std::memcmp(scratch, g_row_result.data(), n) == 0)
-    return 0;
-  std::memcpy(g_row_result.data(), scratch, n);
+  if (!first_row && length == g_row_length && SameBytes(scratch, g_row_result.data(), n)) return 0;
+  // The new encoding becomes the row result by trading the two buffers
+  // (both take any row of this width) instead of copying it.
+  g_row_scratch.swap(g_row_result);
   g_row_length = length;
   return length;
 }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <tuple>
 
 #include "platform/posix/font_match.h"
 #include "platform/posix/freetype_font.h"
@@ -91,9 +92,24 @@ std::unique_ptr<FreeTypeFont> PosixText::Realize(const LOGFONTW& lf) {
   // A mapped face uses its file and nothing else, even when that fails.
   const auto mapped = face_files_.find(FoldFace(FaceName(lf)));
   if (mapped != face_files_.end()) return FreeTypeFont::Open(library_, mapped->second, 0, lf);
+  const MatchKey key{FaceName(lf), lf.lfWeight, lf.lfItalic, lf.lfPitchAndFamily};
+  const auto known = matches_.find(key);
+  if (known != matches_.end()) {
+    auto font = FreeTypeFont::Open(library_, known->second.path, known->second.face_index, lf);
+    if (font) return font;
+    // The file has gone or changed since: ask fontconfig afresh.
+    matches_.erase(known);
+  }
   const std::optional<FontFile> file = MatchFont(lf);
   if (!file) return nullptr;
-  return FreeTypeFont::Open(library_, file->path, file->face_index, lf);
+  auto font = FreeTypeFont::Open(library_, file->path, file->face_index, lf);
+  if (font) matches_[key] = *file;
+  return font;
+}
+
+bool PosixText::MatchKey::operator<(const MatchKey& o) const {
+  return std::tie(face, weight, italic, pitch_and_family) <
+         std::tie(o.face, o.weight, o.italic, o.pitch_and_family);
 }
 
 PosixText::FontObject* PosixText::FindFont(HGDIOBJ object) {

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/posix/font_match.h"
 
 struct FT_LibraryRec_;
 
@@ -51,6 +52,15 @@ class PosixText final : public platform::Text {
   struct FontObject;
   struct ScreenDc;
 
+  // The LOGFONTW fields fontconfig's answer depends on.
+  struct MatchKey {
+    std::u16string face;
+    LONG weight;
+    BYTE italic;
+    BYTE pitch_and_family;
+    bool operator<(const MatchKey& o) const;
+  };
+
   std::unique_ptr<FreeTypeFont> Realize(const LOGFONTW& lf);
   FontObject* FindFont(HGDIOBJ object);
   ScreenDc* FindDc(HDC dc);
@@ -62,6 +72,12 @@ class PosixText final : public platform::Text {
   int log_pixels_ = 96;
   LOGFONTW system_font_;
   std::map<std::u16string, std::string> face_files_;  // by folded face name
+  // fontconfig's answers so far. Loading its configuration costs a few
+  // milliseconds, and a booklet job creates the watermark font at every
+  // page, so each request is looked up once; a font installed later is not
+  // seen by a request answered before (one whose file has gone is asked
+  // afresh).
+  std::map<MatchKey, FontFile> matches_;
   FT_LibraryRec_* library_ = nullptr;
   bool library_failed_ = false;
   std::unique_ptr<FontObject> stock_font_;

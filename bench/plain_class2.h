@@ -1,0 +1,23 @@
+// The baseline for the class 2 encoder: the same data, walked one pixel at a
+// time with no whole-byte or whole-word steps. Written the way a careful
+// first version would be (one output buffer, nothing allocated per row), so
+// that what it measures is the walk, not an allocator.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace pclspool::bench {
+
+// Encodes one packed row (1 = black, most significant bit first) as class 2
+// run bytes into out, which must take width + 1 bytes; returns the count.
+std::size_t PlainEncodeRow(const uint8_t* row, int width, uint8_t* out);
+
+// The class 2 data of height rows, back to back, into out (at least
+// height * (width + 2) bytes): each distinct row an entry of a repeat byte
+// and its runs, a repeat byte never beyond 255. Returns the size.
+// scratch takes two rows' encodings: 2 * (width + 1) bytes.
+std::size_t PlainCompressBitmap(const uint8_t* rows, int width, int height, uint8_t* out,
+                                uint8_t* scratch);
+
+}  // namespace pclspool::bench
