@@ -77,7 +77,6 @@ void PclScanner::Feed(const uint8_t* data, std::size_t size) {
   const uint8_t* const end = data + size;
   run_ = p;
   next_esc_ = nullptr;
-  next_ff_ = nullptr;
   while (p < end) {
     switch (esc_) {
       case Esc::kNone: p = ScanText(p, end); break;
@@ -114,8 +113,15 @@ const uint8_t* PclScanner::ScanPcl(const uint8_t* p, const uint8_t* end) {
   if (phase_ == Phase::kPage) {
     // Page text: only ESC and the form feed matter. A macro being defined
     // stores its form feeds for later; they end no page now.
+    // The form feed is looked for only up to the next ESC: in raster jobs
+    // the text between two escape sequences is short, and a search to the
+    // end of the block after every row would cost more than the row.
     const uint8_t* esc = NextEsc(p, end);
-    const uint8_t* ff = defining_macro_ ? end : NextFormFeed(p, end);
+    const uint8_t* ff = end;
+    if (!defining_macro_ && esc != p) {
+      const void* q = std::memchr(p, kFormFeed, static_cast<std::size_t>(esc - p));
+      if (q) ff = static_cast<const uint8_t*>(q);
+    }
     if (ff < esc) {
       FormFeed(ff);
       return ff + 1;
@@ -449,14 +455,6 @@ const uint8_t* PclScanner::NextEsc(const uint8_t* p, const uint8_t* end) {
     next_esc_ = q ? static_cast<const uint8_t*>(q) : end;
   }
   return next_esc_;
-}
-
-const uint8_t* PclScanner::NextFormFeed(const uint8_t* p, const uint8_t* end) {
-  if (!next_ff_ || next_ff_ < p) {
-    const void* q = std::memchr(p, kFormFeed, static_cast<std::size_t>(end - p));
-    next_ff_ = q ? static_cast<const uint8_t*>(q) : end;
-  }
-  return next_ff_;
 }
 
 }  // namespace pclspool::cli

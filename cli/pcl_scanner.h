@@ -120,7 +120,6 @@ class PclScanner {
   void Emit(PclEventKind kind, const uint8_t* data, std::size_t size);
 
   const uint8_t* NextEsc(const uint8_t* p, const uint8_t* end);
-  const uint8_t* NextFormFeed(const uint8_t* p, const uint8_t* end);
 
   PclEventSink& sink_;
   Mode mode_ = Mode::kPcl;
@@ -148,8 +147,7 @@ class PclScanner {
 
   std::vector<uint8_t> held_;       // capacity kMaxHeldBytes, reserved once
   const uint8_t* run_ = nullptr;    // first byte of the chunk not yet routed
-  const uint8_t* next_esc_ = nullptr;  // cached searches in the chunk
-  const uint8_t* next_ff_ = nullptr;
+  const uint8_t* next_esc_ = nullptr;  // cached search in the chunk
 };
 
 }  // namespace pclspool::cli
