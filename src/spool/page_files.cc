@@ -34,6 +34,9 @@ const char16_t* PageFileName(const JobContext& ctx, uint32_t page, bool* fits) {
 
 void Save2File(JobContext& ctx) {
   platform::Files& files = *platform::Get().files;
+  // A page that started without the previous one ending still has its file
+  // open: close it rather than lose its handle.
+  ClosePageFile(ctx);
   bool fits = false;
   const char16_t* path = PageFileName(ctx, ctx.cPages, &fits);
   if (fits) {

@@ -137,11 +137,21 @@ void DownloadChar(JobContext& ctx, int32_t code, const GLYPHMETRICS& gm, uint8_t
     descriptor[3] = 2;  // class 2: compressed bitmap
     const auto w = static_cast<int16_t>(width);
     const auto h = static_cast<int32_t>(height);
-    const std::size_t worst = MaxCompressedSize(w, h);
+    // A rendered glyph is solid shapes and compresses to less than its own
+    // bitmap; the worst case, every row distinct and every pixel a run, is
+    // about eight times the bitmap (half a gigabyte for the largest glyph
+    // the rasteriser delivers). So the buffer first grows to the bitmap's
+    // size, and to the worst case only for a glyph that does not fit it.
     // When the buffer cannot grow, or the encoder cannot, the character is
     // left out: sending it partly, or past a buffer, would be worse.
-    if (!GrowClass2Data(worst)) return;
+    const std::size_t worst = MaxCompressedSize(w, h);
+    const std::size_t likely = std::min(worst, size);
+    if (!GrowClass2Data(likely)) return;
     size = CompressBitmap(bitmap, w, h, g_class2_data.data(), g_class2_data.size());
+    if (size == 0 && g_class2_data.size() < worst) {
+      if (!GrowClass2Data(worst)) return;
+      size = CompressBitmap(bitmap, w, h, g_class2_data.data(), g_class2_data.size());
+    }
     data = g_class2_data.data();
   }
   if (size == 0) return;
