@@ -26,28 +26,6 @@ constexpr uint8_t kSecondWidth = 0x04;     // then a glyph of another width
 
 std::size_t RowBytes(int width) { return (static_cast<std::size_t>(width) + 7) / 8; }
 
-// The reference encoding of one row: a walk over the pixels one at a time.
-std::vector<uint8_t> PlainEncode(const uint8_t* row, int width) {
-  std::vector<uint8_t> out;
-  auto emit = [&](int n) {
-    for (; n > 255; n -= 255) out.insert(out.end(), {255, 0});
-    out.push_back(static_cast<uint8_t>(n));
-  };
-  int colour = 0;
-  int run = 0;
-  for (int x = 0; x < width; ++x) {
-    const int pixel = (row[x >> 3] >> (7 - (x & 7))) & 1;
-    if (pixel != colour) {
-      emit(run);
-      run = 0;
-      colour = pixel;
-    }
-    ++run;
-  }
-  emit(run);
-  return out;
-}
-
 void CheckGlyph(int16_t width, int32_t height, uint8_t capacity_byte, bool small_capacity,
                 const std::vector<uint8_t>& pattern) {
   std::vector<uint8_t> out(64);
@@ -72,7 +50,7 @@ void CheckGlyph(int16_t width, int32_t height, uint8_t capacity_byte, bool small
   for (std::size_t r = 0; r < rows; ++r) expected[r * row_bytes + row_bytes - 1] &= pad_mask;
 
   // One row against the plain walk, padding bits and all.
-  const std::vector<uint8_t> plain = PlainEncode(bitmap.data(), width);
+  const std::vector<uint8_t> plain = pclspool::testing::PlainEncodeRow(bitmap.data(), width);
   FUZZ_CHECK(pclspool::EncodeRow(bitmap.data(), width, 1) == static_cast<int32_t>(plain.size()));
   FUZZ_CHECK(std::equal(plain.begin(), plain.end(), pclspool::RowResult()));
 

@@ -42,34 +42,12 @@ std::vector<int> Alternating(int width, bool black_first) {
   return runs;
 }
 
-// The reference: a plain walk, one pixel at a time.
-Bytes PlainEncode(const uint8_t* row, int width) {
-  Bytes out;
-  auto emit = [&](int n) {
-    for (; n > 255; n -= 255) out.insert(out.end(), {255, 0});
-    out.push_back(static_cast<uint8_t>(n));
-  };
-  int colour = 0;
-  int run = 0;
-  for (int x = 0; x < width; ++x) {
-    const int pixel = (row[x >> 3] >> (7 - (x & 7))) & 1;
-    if (pixel != colour) {
-      emit(run);
-      run = 0;
-      colour = pixel;
-    }
-    ++run;
-  }
-  emit(run);
-  return out;
-}
-
 // The reference glyph: entries written straight to the output, no staging.
 Bytes PlainCompress(const Bytes& rows, int width, int height) {
   Bytes out, prev;
   std::size_t entry = 0;
   for (int r = 0; r < height; ++r) {
-    Bytes enc = PlainEncode(rows.data() + r * RowBytes(width), width);
+    Bytes enc = testing::PlainEncodeRow(rows.data() + r * RowBytes(width), width);
     if (r > 0 && enc == prev && out[entry] < 255) {
       ++out[entry];
       continue;

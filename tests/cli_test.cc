@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "test_files.h"
 #include "hooks/job_context.h"
 #include "pcl_scanner.h"
 #include "platform/posix/posix_platform.h"
@@ -19,17 +20,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
+using testing::ReadFile;
+using testing::WriteFile;
+
 const std::string kUel = "\x1B%-12345X";
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const fs::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out << bytes;
-}
 
 struct Result {
   int status = -1;

@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "test_files.h"
 #include "fake_platform.h"
 #include "hooks/job_context.h"
 #include "pclspool/pclspool.h"
@@ -33,6 +34,8 @@ namespace pclspool {
 namespace {
 
 namespace fs = std::filesystem;
+
+using testing::Count;
 
 // The watermark texts every job's settings file offers, small enough that
 // a set-up renders quickly, and each unlike the others: rotations both
@@ -94,13 +97,6 @@ class JobProfiles final : public platform::Profile {
     return current->GetPrivateProfileStringW(section, key, def, buf, size, file);
   }
 };
-
-std::size_t Count(const std::string& haystack, const std::string& needle) {
-  std::size_t n = 0;
-  for (auto at = haystack.find(needle); at != std::string::npos; at = haystack.find(needle, at + 1))
-    ++n;
-  return n;
-}
 
 std::string PageBytes(const JobKind& kind, int page) {
   // Distinct per job and page, of varying length.

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "test_files.h"
 #include "hooks/job_context.h"
 #include "pclspool/pclspool.h"
 #include "platform/posix/posix_platform.h"
@@ -28,24 +29,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
+using testing::ReadFile;
+using testing::WriteFile;
+using testing::Count;
+
 const std::string kUel = "\x1B%-12345X";
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const fs::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out << bytes;
-}
-
-std::size_t Count(const std::string& haystack, const std::string& needle) {
-  std::size_t n = 0;
-  for (auto at = haystack.find(needle); at != std::string::npos; at = haystack.find(needle, at + 1))
-    ++n;
-  return n;
-}
 
 // Where the command's standard output goes.
 enum class Output {

@@ -11,6 +11,7 @@
 #include <iterator>
 #include <string>
 
+#include "test_files.h"
 #include "class2_decoder.h"
 #include "platform/posix/posix_text.h"
 
@@ -19,18 +20,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
+using testing::Count;
+using testing::ReadFile;
+
 const std::string kFont = std::string(PCLSPOOL_TEST_DATA) + "/LiberationSans-Regular.ttf";
-
-std::string Slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-std::size_t Count(const std::string& hay, const std::string& needle) {
-  std::size_t n = 0;
-  for (std::size_t i = hay.find(needle); i != std::string::npos; i = hay.find(needle, i + 1)) ++n;
-  return n;
-}
 
 class WatermarkPrint : public ::testing::Test {
  protected:
@@ -51,7 +44,7 @@ class WatermarkPrint : public ::testing::Test {
                             " --watermark 1 " + settings + " " + PCLSPOOL_EXAMPLES +
                             "/sample.pcl -o " + out.string();
     EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
-    return Slurp(out);
+    return ReadFile(out);
   }
 
   fs::path dir_;
