@@ -127,6 +127,7 @@ const uint8_t* PclScanner::ScanPcl(const uint8_t* p, const uint8_t* end) {
       return ff + 1;
     }
     if (esc == end) return end;
+    if (const uint8_t* after = ScanSimpleSequence(esc, end)) return after;
     esc_ = Esc::kStart;
     return esc + 1;
   }
@@ -295,6 +296,41 @@ const uint8_t* PclScanner::StepEscape(const uint8_t* p) {
       break;
   }
   return p + 1;  // not reached: Feed dispatches those two elsewhere
+}
+
+// A whole sequence of the commonest form, ESC class group digits Command
+// (ESC * b 620 W before every raster row), read in one step when it lies
+// complete in the chunk and the page has begun. Everything else (signs,
+// fractions, combined sequences, ESC %, macro control ESC & f, a sequence
+// cut by the chunk's end) takes the byte-by-byte path, which reads these
+// sequences the same way: this only saves the per-byte steps.
+const uint8_t* PclScanner::ScanSimpleSequence(const uint8_t* esc, const uint8_t* end) {
+  constexpr std::ptrdiff_t kMaxDigits = 12;  // far below kValueLimit
+  const uint8_t* p = esc + 1;
+  if (end - p < 4) return nullptr;
+  const uint8_t cls = p[0];
+  const uint8_t group = p[1];
+  if (cls < 0x21 || cls > 0x2F || cls == '%' || group < 0x60 || group > 0x7E) return nullptr;
+  if (cls == '&' && group == 'f') return nullptr;
+  p += 2;
+  const uint8_t* const digits = p;
+  uint64_t value = 0;
+  while (p < end && IsDigit(*p) && p - digits < kMaxDigits) value = value * 10 + (*p++ - '0');
+  if (p == digits || p == end || p - digits >= kMaxDigits) return nullptr;
+  const uint8_t command = *p;
+  if (command < 0x40 || command > 0x5E) return nullptr;
+  class_ = cls;
+  group_ = group;
+  effect_ = Effect::kNone;
+  ResetValue();
+  if (value > 0 && CarriesData(cls, group, command)) {
+    data_left_ = value;
+    data_ends_sequence_ = true;
+    esc_ = Esc::kData;
+  } else {
+    esc_ = Esc::kNone;
+  }
+  return p + 1;
 }
 
 // One parameter character: upper case ends the sequence, lower case goes on

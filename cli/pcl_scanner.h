@@ -120,6 +120,7 @@ class PclScanner {
   void Emit(PclEventKind kind, const uint8_t* data, std::size_t size);
 
   const uint8_t* NextEsc(const uint8_t* p, const uint8_t* end);
+  const uint8_t* ScanSimpleSequence(const uint8_t* esc, const uint8_t* end);
 
   PclEventSink& sink_;
   Mode mode_ = Mode::kPcl;
