@@ -165,6 +165,42 @@ TEST_F(Cli, PageFilesAreOnePageEach) {
   EXPECT_EQ(r.out, "one\f\ftwo" + kUel);
 }
 
+TEST_F(Cli, LayoutsThroughTheCommand) {
+  // Pages named by their number, one input file each.
+  std::vector<std::string> args = {"print", "--spool-dir", "spool", "--page-files"};
+  fs::create_directories(dir_ / "spool");
+  for (int i = 1; i <= 8; ++i) {
+    WriteFile(dir_ / std::to_string(i), std::to_string(i));
+    args.push_back(std::to_string(i));
+  }
+  struct Case {
+    const char* name;
+    std::vector<std::string> settings;
+    int pages;
+    std::string expected;  // F a form feed, U the UEL
+  } cases[] = {
+      {"four-up", {"--set", "TWOupFOUR=2"}, 8, "1234F5678U"},
+      {"booklet of 6", {"--set", "PAPER CODE=1033"}, 6, "1F2F36F45U"},
+      {"booklet of 6, other style", {"--set", "PAPER CODE=1033", "--set", "BOOKLET_STYLE=1"}, 6,
+       "1F2F36F54U"},
+      {"booklet of 8", {"--set", "PAPER CODE=1033"}, 8, "18F27F36F45U"},
+      {"booklet, 2 collated copies",
+       {"--set", "PAPER CODE=1033", "--set", "FINISHER UNIT=1", "--set", "GROUPSORT=1", "--set",
+        "COPIES=2"},
+       3, "1F23U1F23U"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> run(args.begin(), args.begin() + 4 + c.pages);
+    run.insert(run.begin() + 1, c.settings.begin(), c.settings.end());
+    std::string expected;
+    for (char ch : c.expected) expected += ch == 'F' ? std::string("\f") : ch == 'U' ? kUel : std::string(1, ch);
+    const Result r = Run(run);
+    EXPECT_EQ(r.status, 0) << c.name << ": " << r.err;
+    EXPECT_TRUE(r.out == expected) << c.name;
+    EXPECT_TRUE(fs::is_empty(dir_ / "spool")) << c.name << ": page files left";
+  }
+}
+
 TEST_F(Cli, SettingsComeFromTheIniAndTheCommandLine) {
   const SampleParts parts = SplitJob(sample_);
   ASSERT_EQ(parts.pages.size(), 3u);
