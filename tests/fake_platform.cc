@@ -4,50 +4,14 @@
 #include <cstring>
 
 #include "hooks/job_context.h"
+#include "platform/level2_info.h"
+#include "platform/posix/profile_reader.h"
 
 namespace pclspool::testing {
 
 namespace {
 
-template <typename Info>
-BOOL FillLevel2(const void* devmode, std::size_t devmode_size, BYTE* buf, DWORD cb,
-                DWORD* needed) {
-  const auto size = static_cast<DWORD>(sizeof(Info) + devmode_size);
-  *needed = size;
-  if (!buf || cb < size) return kFalse;
-  Info info{};
-  if (devmode) {
-    std::memcpy(buf + sizeof(Info), devmode, devmode_size);
-    info.pDevMode = reinterpret_cast<DEVMODEW*>(buf + sizeof(Info));
-  }
-  std::memcpy(buf, &info, sizeof(Info));
-  return kTrue;
-}
-
 std::u16string Str(const WCHAR* s) { return s ? std::u16string(s) : std::u16string(); }
-
-// Win32 reads profile integers as an optional sign, then decimal digits
-// or 0x and hexadecimal digits, up to the first other character.
-UINT ParseProfileInt(const std::u16string& v) {
-  std::size_t i = 0;
-  bool neg = false;
-  if (i < v.size() && (v[i] == u'-' || v[i] == u'+')) neg = v[i++] == u'-';
-  uint32_t n = 0;
-  if (i + 1 < v.size() && v[i] == u'0' && (v[i + 1] == u'x' || v[i + 1] == u'X')) {
-    for (i += 2; i < v.size(); ++i) {
-      const char16_t c = v[i];
-      int d = c >= u'0' && c <= u'9' ? c - u'0'
-              : c >= u'a' && c <= u'f' ? c - u'a' + 10
-              : c >= u'A' && c <= u'F' ? c - u'A' + 10
-                                       : -1;
-      if (d < 0) break;
-      n = n * 16 + static_cast<uint32_t>(d);
-    }
-  } else {
-    for (; i < v.size() && v[i] >= u'0' && v[i] <= u'9'; ++i) n = n * 10 + (v[i] - u'0');
-  }
-  return neg ? 0u - n : n;
-}
 
 }  // namespace
 
@@ -69,7 +33,7 @@ BOOL FakeSpooler::GetPrinterW(HANDLE printer, BYTE* buf, DWORD cb, DWORD* needed
   auto it = printers.find(printer);
   if (it == printers.end()) return kFalse;
   const auto& dm = it->second.printer_devmode;
-  return FillLevel2<PRINTER_INFO_2W>(dm ? &*dm : nullptr, dm ? sizeof(DEVMODEW) : 0, buf, cb,
+  return platform::FillLevel2<PRINTER_INFO_2W>(dm ? &*dm : nullptr, dm ? sizeof(DEVMODEW) : 0, buf, cb,
                                      needed);
 }
 
@@ -77,7 +41,7 @@ BOOL FakeSpooler::GetJobW(HANDLE printer, DWORD, BYTE* buf, DWORD cb, DWORD* nee
   auto it = printers.find(printer);
   if (it == printers.end()) return kFalse;
   const auto& dm = it->second.job_devmode;
-  return FillLevel2<JOB_INFO_2W>(dm ? dm->data() : nullptr, dm ? dm->size() : 0, buf, cb, needed);
+  return platform::FillLevel2<JOB_INFO_2W>(dm ? dm->data() : nullptr, dm ? dm->size() : 0, buf, cb, needed);
 }
 
 // --- profile ---
@@ -111,42 +75,22 @@ UINT FakeProfile::GetPrivateProfileIntW(const WCHAR* section, const WCHAR* key, 
                                         const WCHAR*) {
   int_keys_read.push_back(Str(key));
   const std::u16string* v = Find(section, key);
-  return v ? ParseProfileInt(*v) : static_cast<UINT>(def);
+  return v ? posix::ParseProfileInt(*v) : static_cast<UINT>(def);
 }
 
 DWORD FakeProfile::GetPrivateProfileStringW(const WCHAR* section, const WCHAR* key,
                                             const WCHAR* def, WCHAR* buf, DWORD size,
                                             const WCHAR*) {
-  if (!buf || size == 0) return 0;
   if (!key) {
-    // The key names, each ended by a NUL, and one more NUL; a list too
-    // long for the buffer is cut and still ends with two NULs.
-    std::u16string list;
+    std::vector<std::u16string_view> names;
     for (const auto& [name, keys] : sections_) {
       if (name != Str(section)) continue;
-      for (const auto& [k, v] : keys) list += k + u'\0';
+      for (const auto& [k, v] : keys) names.push_back(k);
     }
-    if (size < 2) {
-      buf[0] = 0;
-      return 0;
-    }
-    if (list.size() + 1 > size) {
-      list.resize(size - 2);
-      list += u'\0';
-      std::memcpy(buf, list.data(), list.size() * sizeof(WCHAR));
-      buf[size - 1] = 0;
-      return size - 2;
-    }
-    std::memcpy(buf, list.data(), list.size() * sizeof(WCHAR));
-    buf[list.size()] = 0;
-    return static_cast<DWORD>(list.empty() ? 0 : list.size());
+    return posix::CopyProfileNameList(names, buf, size);
   }
   const std::u16string* v = Find(section, key);
-  std::u16string value = v ? *v : Str(def);
-  if (value.size() >= size) value.resize(size - 1);
-  std::memcpy(buf, value.data(), value.size() * sizeof(WCHAR));
-  buf[value.size()] = 0;
-  return static_cast<DWORD>(value.size());
+  return posix::CopyProfileString(v ? *v : Str(def), buf, size);
 }
 
 // --- files ---

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/level2_info.h"
 #include "platform/posix/utf.h"
 
 namespace pclspool::posix {
@@ -30,23 +31,6 @@ DevmodeBlock MakeDevmode(bool printer) {
   dm.dmYResolution = 600;
   std::memcpy(block.data(), &dm, sizeof(dm));
   return block;
-}
-
-// Lays out a level-2 record followed by its device-mode block in buf, the
-// record's pDevMode pointing into buf, with the two-call size protocol.
-template <typename Info>
-BOOL FillLevel2(const DevmodeBlock* devmode, BYTE* buf, DWORD cb, DWORD* needed) {
-  const DWORD size = sizeof(Info) + (devmode ? static_cast<DWORD>(devmode->size()) : 0);
-  if (needed) *needed = size;
-  if (!buf || cb < size) return kFalse;
-  std::memset(buf, 0, size);
-  Info info{};
-  if (devmode) {
-    std::memcpy(buf + sizeof(Info), devmode->data(), devmode->size());
-    info.pDevMode = reinterpret_cast<DEVMODEW*>(buf + sizeof(Info));
-  }
-  std::memcpy(buf, &info, sizeof(Info));
-  return kTrue;
 }
 
 int Fd(HANDLE h) { return static_cast<int>(reinterpret_cast<intptr_t>(h)); }
@@ -116,8 +100,9 @@ BOOL PosixSpooler::GetPrinterW(HANDLE printer, BYTE* buf, DWORD cb, DWORD* neede
   auto it = printers_.find(printer);
   if (it == printers_.end()) return kFalse;
   const PrinterSetup& s = it->second.setup;
-  return FillLevel2<PRINTER_INFO_2W>(s.has_printer_devmode ? &s.printer_devmode : nullptr, buf, cb,
-                                     needed);
+  return platform::FillLevel2<PRINTER_INFO_2W>(
+      s.has_printer_devmode ? s.printer_devmode.data() : nullptr, s.printer_devmode.size(), buf, cb,
+      needed);
 }
 
 BOOL PosixSpooler::GetJobW(HANDLE printer, DWORD, BYTE* buf, DWORD cb, DWORD* needed) {
@@ -125,7 +110,8 @@ BOOL PosixSpooler::GetJobW(HANDLE printer, DWORD, BYTE* buf, DWORD cb, DWORD* ne
   auto it = printers_.find(printer);
   if (it == printers_.end()) return kFalse;
   const PrinterSetup& s = it->second.setup;
-  return FillLevel2<JOB_INFO_2W>(s.has_job_devmode ? &s.job_devmode : nullptr, buf, cb, needed);
+  return platform::FillLevel2<JOB_INFO_2W>(s.has_job_devmode ? s.job_devmode.data() : nullptr,
+                                           s.job_devmode.size(), buf, cb, needed);
 }
 
 // --- files ---
