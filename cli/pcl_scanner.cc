@@ -111,6 +111,10 @@ const uint8_t* PclScanner::ScanText(const uint8_t* p, const uint8_t* end) {
 
 const uint8_t* PclScanner::ScanPcl(const uint8_t* p, const uint8_t* end) {
   if (phase_ == Phase::kPage) {
+    if (*p == kEsc) {
+      const uint8_t* after = ScanSequenceRun(p, end);
+      if (after != p) return after;
+    }
     // Page text: only ESC and the form feed matter. A macro being defined
     // stores its form feeds for later; they end no page now.
     // The form feed is looked for only up to the next ESC: in raster jobs
@@ -331,6 +335,25 @@ const uint8_t* PclScanner::ScanSimpleSequence(const uint8_t* esc, const uint8_t*
     esc_ = Esc::kNone;
   }
   return p + 1;
+}
+
+// Simple sequences back to back, each with its data (the rows of a raster
+// image), read in one loop instead of a round through Feed, the text search
+// and SkipData per row. Stops before the first sequence it cannot read whole
+// and leaves data cut by the chunk's end to SkipData.
+const uint8_t* PclScanner::ScanSequenceRun(const uint8_t* p, const uint8_t* end) {
+  while (p < end && *p == kEsc) {
+    const uint8_t* after = ScanSimpleSequence(p, end);
+    if (!after) break;
+    p = after;
+    if (esc_ != Esc::kData) continue;
+    if (data_left_ > static_cast<uint64_t>(end - p)) break;
+    p += data_left_;
+    data_left_ = 0;
+    // What EndSequence does for a simple sequence: no effect, not ESC %.
+    esc_ = Esc::kNone;
+  }
+  return p;
 }
 
 // One parameter character: upper case ends the sequence, lower case goes on

@@ -61,7 +61,7 @@ class PclEventSink {
 class PclScanner {
  public:
   // The largest data event.
-  static constexpr std::size_t kMaxEventBytes = 64 * 1024;
+  static constexpr std::size_t kMaxEventBytes = 1024 * 1024;
   // The most bytes held back: the header piece in progress, or a segment
   // that has shown no page content yet. A longer PJL line comes out as
   // several header pieces; a longer segment counts as a page.
@@ -121,6 +121,7 @@ class PclScanner {
 
   const uint8_t* NextEsc(const uint8_t* p, const uint8_t* end);
   const uint8_t* ScanSimpleSequence(const uint8_t* esc, const uint8_t* end);
+  const uint8_t* ScanSequenceRun(const uint8_t* p, const uint8_t* end);
 
   PclEventSink& sink_;
   Mode mode_ = Mode::kPcl;

@@ -175,6 +175,10 @@ TEST(PclScanner, FormFeedsInsideBinaryData) {
        "P{\\e*b2.5W\\f\\fA}|"},
       {"a negative count takes no data", "\x1B*b-2W\fA", "P{\\e*b-2W}|P{A}."},
       {"a zero count takes no data", "\x1B*b0W\fA", "P{\\e*b0W}|P{A}."},
+      {"raster rows back to back", "\x1B*b2W\f\x1B\x1B*b1W\f\x1B*b0W\fA",
+       "P{\\e*b2W\\f\\e\\e*b1W\\f\\e*b0W}|P{A}."},
+      {"a run of rows ends at a sequence of another form", "\x1B*b1W\f\x1B*b2m1W\f\fA",
+       "P{\\e*b1W\\f\\e*b2m1W\\f}|P{A}."},
   });
 }
 
