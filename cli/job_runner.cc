@@ -364,8 +364,15 @@ int RunPrintJob(const PrintOptions& o) {
 
   const HANDLE printer = reinterpret_cast<HANDLE>(o.printer_handle);
   setup.fd = out;
+  // Replayed copies come in blocks of 8192 bytes; gathered, they reach the
+  // output in writes of 256 KiB.
+  setup.buffer_bytes = 256 * 1024;
   posix::PosixPlatform& px = posix::Posix();
-  px.spooler.AddPrinter(printer, setup);
+  if (!px.spooler.AddPrinter(printer, setup)) {
+    Report("the printer could not be set up: out of memory");
+    if (out != STDOUT_FILENO) ::close(out);
+    return kExitWriteFailed;
+  }
 
   // The POSIX services, with the page files watched.
   PageFileGuard guard(px.files);
@@ -387,7 +394,7 @@ int RunPrintJob(const PrintOptions& o) {
   platform::Install(nullptr);
 
   const std::string out_name = o.output.empty() ? "standard output" : o.output;
-  if (px.spooler.WriteFailed(printer) && status == kExitOk) {
+  if (!px.spooler.Flush(printer) && status == kExitOk) {
     Report("cannot write the printer output to " + out_name);
     status = kExitWriteFailed;
   }

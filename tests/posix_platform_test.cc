@@ -8,9 +8,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
+#include <string>
+#include <vector>
 
 #include "platform/posix/posix_platform.h"
+#include "platform/posix/read_ahead.h"
 #include "platform/posix/utf.h"
+#include "test_files.h"
 
 namespace pclspool::posix {
 namespace {
@@ -114,6 +119,170 @@ TEST(PosixSpooler, AFailedWriteIsReportedAndRemembered) {
   EXPECT_EQ(written, 0u);
   EXPECT_TRUE(spooler.WriteFailed(printer));
   close(full);
+}
+
+// Page files are read back through a read-ahead block much larger than the
+// reads. Whatever the file's size and the reads' sizes, the bytes must come
+// back whole and in order, and the end of the file must read as 0.
+TEST_F(PosixFilesTest, ReadAheadGivesBackEveryByteInOrder) {
+  constexpr std::size_t kBlock = ReadAheadTable::kBlockBytes;
+  const std::size_t file_sizes[] = {0, 1, 8191, 8192, kBlock - 1, kBlock, kBlock + 1,
+                                    3 * kBlock + 8195};
+  const std::size_t read_sizes[] = {1, 8192, kBlock - 1, kBlock, kBlock + 5};
+  std::mt19937 rng(11);
+  for (const std::size_t size : file_sizes) {
+    std::string bytes(size, '\0');
+    for (char& c : bytes) c = static_cast<char>(rng());
+    const std::u16string path = Path("Orv7.1");
+    testing::WriteFile(Utf16ToUtf8(path), bytes);
+    for (const std::size_t chunk : read_sizes) {
+      if (size > kBlock && chunk == 1) continue;  // slow and says nothing more
+      SCOPED_TRACE("file " + std::to_string(size) + ", reads of " + std::to_string(chunk));
+      HANDLE h = files_.OpenExisting(path.c_str());
+      ASSERT_NE(h, InvalidHandleValue());
+      std::vector<char> buf(chunk);
+      std::string back;
+      DWORD n = 0;
+      while (files_.ReadFile(h, buf.data(), static_cast<DWORD>(chunk), &n) && n > 0) {
+        ASSERT_LE(n, chunk);
+        back.append(buf.data(), n);
+      }
+      EXPECT_EQ(files_.ReadFile(h, buf.data(), static_cast<DWORD>(chunk), &n), 1);
+      EXPECT_EQ(n, 0u) << "still the end";
+      EXPECT_EQ(files_.CloseHandle(h), 1);
+      EXPECT_TRUE(back == bytes) << "got " << back.size() << " bytes";
+    }
+    std::filesystem::remove(Utf16ToUtf8(path));
+  }
+}
+
+TEST_F(PosixFilesTest, ReadAheadKeepsOpenFilesApartAndReportsReadErrors) {
+  const std::string a(3 * 8192 + 7, 'a');
+  const std::string b(2 * 8192 + 1, 'b');
+  testing::WriteFile(dir_ + "/a", a);
+  testing::WriteFile(dir_ + "/b", b);
+  HANDLE ha = files_.OpenExisting(Path("a").c_str());
+  HANDLE hb = files_.OpenExisting(Path("b").c_str());
+  ASSERT_NE(ha, InvalidHandleValue());
+  ASSERT_NE(hb, InvalidHandleValue());
+  std::string got_a, got_b;
+  char buf[8192];
+  DWORD n = 1;
+  for (bool a_done = false, b_done = false; !a_done || !b_done;) {
+    if (!a_done && files_.ReadFile(ha, buf, sizeof buf, &n) && n > 0) got_a.append(buf, n);
+    else a_done = true;
+    if (!b_done && files_.ReadFile(hb, buf, sizeof buf, &n) && n > 0) got_b.append(buf, n);
+    else b_done = true;
+  }
+  EXPECT_EQ(got_a, a);
+  EXPECT_EQ(got_b, b);
+  files_.CloseHandle(ha);
+  files_.CloseHandle(hb);
+
+  // A descriptor that cannot be read: the failure comes through, no bytes.
+  ReadAheadTable table;
+  const int fd = open((dir_ + "/a").c_str(), O_WRONLY | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  table.Start(fd);
+  EXPECT_EQ(table.Read(fd, buf, sizeof buf), -1);
+  table.Stop(fd);
+  close(fd);
+}
+
+class PosixSpoolerTest : public PosixFilesTest {
+ protected:
+  // A printer writing into a file of the scratch directory.
+  HANDLE AddFilePrinter(PosixSpooler& spooler, uintptr_t handle, std::size_t buffer_bytes) {
+    const int fd = open((dir_ + "/printer" + std::to_string(handle)).c_str(),
+                        O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    EXPECT_GE(fd, 0);
+    fds_.push_back(fd);
+    PrinterSetup setup;
+    setup.fd = fd;
+    setup.buffer_bytes = buffer_bytes;
+    const HANDLE h = reinterpret_cast<HANDLE>(handle);
+    EXPECT_TRUE(spooler.AddPrinter(h, setup));
+    return h;
+  }
+  std::string Output(uintptr_t handle) {
+    return testing::ReadFile(dir_ + "/printer" + std::to_string(handle));
+  }
+  void TearDown() override {
+    for (int fd : fds_) close(fd);
+    PosixFilesTest::TearDown();
+  }
+  std::vector<int> fds_;
+};
+
+// Small writes wait in the printer's block; a large one flushes what waits
+// and goes straight out; the order of the bytes never changes.
+TEST_F(PosixSpoolerTest, GatheredWritesKeepTheirOrder) {
+  PosixSpooler spooler;
+  const HANDLE p = AddFilePrinter(spooler, 1, 1024);
+  DWORD n = 0;
+  EXPECT_EQ(spooler.WritePrinter(p, "abc", 3, &n), 1);
+  EXPECT_EQ(n, 3u) << "accepted";
+  EXPECT_EQ(Output(1), "") << "gathered, not yet written";
+  const std::string large(256, 'L');  // a quarter of the block
+  EXPECT_EQ(spooler.WritePrinter(p, large.data(), 256, &n), 1);
+  EXPECT_EQ(Output(1), "abc" + large);
+  std::string expected = "abc" + large;
+  for (int i = 0; i < 100; ++i) {  // 1000 bytes: the block fills and goes out
+    const std::string piece(10, static_cast<char>('0' + i % 10));
+    ASSERT_EQ(spooler.WritePrinter(p, piece.data(), 10, &n), 1);
+    expected += piece;
+  }
+  EXPECT_LT(Output(1).size(), expected.size());
+  EXPECT_EQ(expected.compare(0, Output(1).size(), Output(1)), 0) << "a prefix, in order";
+  EXPECT_TRUE(spooler.Flush(p));
+  EXPECT_EQ(Output(1), expected);
+  EXPECT_EQ(spooler.WritePrinter(p, "tail", 4, &n), 1);
+  spooler.RemovePrinter(p);
+  EXPECT_EQ(Output(1), expected + "tail") << "removing the printer writes out what waits";
+}
+
+TEST_F(PosixSpoolerTest, AFailureWhenGatheredBytesGoOutIsReported) {
+  const int full = open("/dev/full", O_WRONLY | O_CLOEXEC);
+  if (full < 0) GTEST_SKIP() << "no /dev/full";
+  PosixSpooler spooler;
+  const HANDLE p = reinterpret_cast<HANDLE>(0x78);
+  PrinterSetup setup;
+  setup.fd = full;
+  setup.buffer_bytes = 64;
+  ASSERT_TRUE(spooler.AddPrinter(p, setup));
+  DWORD n = 0;
+  EXPECT_EQ(spooler.WritePrinter(p, "abc", 3, &n), 1) << "only gathered so far";
+  EXPECT_FALSE(spooler.WriteFailed(p));
+  EXPECT_FALSE(spooler.Flush(p));
+  EXPECT_TRUE(spooler.WriteFailed(p));
+  EXPECT_FALSE(spooler.Flush(p)) << "the failure is remembered";
+  EXPECT_EQ(spooler.WritePrinter(p, std::string(40, 'x').data(), 40, &n), 0) << "straight out";
+  EXPECT_EQ(n, 0u);
+  spooler.RemovePrinter(p);
+  close(full);
+}
+
+TEST_F(PosixSpoolerTest, PrinterTableAddsRemovesAndReusesSlots) {
+  PosixSpooler spooler;
+  PrinterSetup setup;
+  setup.fd = open("/dev/null", O_WRONLY | O_CLOEXEC);
+  ASSERT_GE(setup.fd, 0);
+  fds_.push_back(setup.fd);
+  auto handle = [](std::size_t i) { return reinterpret_cast<HANDLE>(uintptr_t{0x1000} + i); };
+  for (std::size_t i = 0; i < PosixSpooler::kMaxPrinters; ++i)
+    ASSERT_TRUE(spooler.AddPrinter(handle(i), setup)) << i;
+  EXPECT_FALSE(spooler.AddPrinter(handle(PosixSpooler::kMaxPrinters), setup)) << "table full";
+  EXPECT_FALSE(spooler.AddPrinter(nullptr, setup)) << "table full";
+  spooler.RemovePrinter(handle(5));
+  DWORD n = 0;
+  EXPECT_EQ(spooler.WritePrinter(handle(5), "a", 1, &n), 0) << "removed";
+  EXPECT_TRUE(spooler.AddPrinter(nullptr, setup)) << "a null handle is a handle too";
+  EXPECT_FALSE(spooler.AddPrinter(nullptr, setup)) << "already there";
+  EXPECT_EQ(spooler.WritePrinter(nullptr, "a", 1, &n), 1);
+  EXPECT_EQ(spooler.WritePrinter(handle(63), "a", 1, &n), 1) << "the last slot";
+  spooler.RemovePrinter(handle(0));
+  EXPECT_EQ(spooler.WritePrinter(handle(1), "a", 1, &n), 1) << "a hole before it";
+  EXPECT_TRUE(spooler.AddPrinter(handle(0), setup));
 }
 
 TEST(Utf, RoundTripsAndReplacesIllFormedInput) {

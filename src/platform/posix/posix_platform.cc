@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "platform/level2_info.h"
 #include "platform/posix/utf.h"
@@ -31,6 +32,18 @@ DevmodeBlock MakeDevmode(bool printer) {
   dm.dmYResolution = 600;
   std::memcpy(block.data(), &dm, sizeof(dm));
   return block;
+}
+
+// WriteAll with its commonest case, the whole count in one call, done here:
+// every function return after a system call costs a mispredicted branch
+// on processors whose kernel clears the return predictor on the way back,
+// so the write is issued with as few frames above it as can be.
+bool WriteOut(int fd, const void* bytes, std::size_t count) {
+  const ssize_t n = ::write(fd, bytes, count);
+  if (n == static_cast<ssize_t>(count)) return true;
+  if (n < 0 && errno != EINTR) return false;
+  const std::size_t done = n > 0 ? static_cast<std::size_t>(n) : 0;
+  return WriteAll(fd, static_cast<const uint8_t*>(bytes) + done, count - done);
 }
 
 int Fd(HANDLE h) { return static_cast<int>(reinterpret_cast<intptr_t>(h)); }
@@ -58,58 +71,116 @@ bool WriteAll(int fd, const void* bytes, std::size_t count) {
 
 // --- spooler ---
 
-void PosixSpooler::AddPrinter(HANDLE printer, const PrinterSetup& setup) {
+bool PosixSpooler::AddPrinter(HANDLE printer, const PrinterSetup& setup) {
   std::lock_guard lock(mu_);
-  printers_[printer] = Printer{setup, false};
+  if (Find(printer)) return false;
+  for (std::unique_ptr<Printer>& slot : slots_) {
+    if (slot && slot->used.load(std::memory_order_relaxed)) continue;
+    if (!slot) {
+      slot.reset(new (std::nothrow) Printer);
+      if (!slot) return false;
+    }
+    Printer& p = *slot;
+    p.setup = setup;
+    p.failed.store(false, std::memory_order_relaxed);
+    p.gathered = 0;
+    p.output.reset();
+    if (setup.buffer_bytes > 0) {
+      p.output.reset(new (std::nothrow) AlignedBlock(setup.buffer_bytes));
+      if (!p.output || !p.output->data()) {
+        p.output.reset();
+        return false;
+      }
+    }
+    p.handle.store(printer, std::memory_order_relaxed);
+    p.used.store(true, std::memory_order_release);
+    return true;
+  }
+  return false;
 }
 
 void PosixSpooler::RemovePrinter(HANDLE printer) {
   std::lock_guard lock(mu_);
-  printers_.erase(printer);
+  Printer* p = Find(printer);
+  if (!p) return;
+  {
+    std::lock_guard out(p->output_mu);
+    FlushLocked(*p);
+  }
+  p->used.store(false, std::memory_order_release);
+}
+
+PosixSpooler::Printer* PosixSpooler::Find(HANDLE printer) {
+  for (const std::unique_ptr<Printer>& slot : slots_) {
+    // Slots are filled from the front and their records never go away.
+    Printer* p = slot.get();
+    if (!p) return nullptr;
+    if (p->used.load(std::memory_order_acquire) &&
+        p->handle.load(std::memory_order_relaxed) == printer) {
+      return p;
+    }
+  }
+  return nullptr;
+}
+
+bool PosixSpooler::Flush(HANDLE printer) {
+  Printer* p = Find(printer);
+  if (!p) return false;
+  std::lock_guard lock(p->output_mu);
+  return FlushLocked(*p) && !p->failed.load();
 }
 
 bool PosixSpooler::WriteFailed(HANDLE printer) {
-  std::lock_guard lock(mu_);
-  auto it = printers_.find(printer);
-  return it != printers_.end() && it->second.failed;
+  Printer* p = Find(printer);
+  return p && p->failed.load();
 }
 
-BOOL PosixSpooler::WritePrinter(HANDLE printer, const void* bytes, DWORD count, DWORD* written) {
-  int fd = -1;
-  {
-    std::lock_guard lock(mu_);
-    auto it = printers_.find(printer);
-    if (it == printers_.end()) {
-      if (written) *written = 0;
-      return kFalse;
-    }
-    fd = it->second.setup.fd;
+bool PosixSpooler::FlushLocked(Printer& p) {
+  if (p.gathered == 0) return true;
+  const bool ok = WriteAll(p.setup.fd, p.output->data(), p.gathered);
+  p.gathered = 0;  // gone either way: a failed printer takes nothing more
+  if (!ok) p.failed.store(true);
+  return ok;
+}
+
+bool PosixSpooler::Gather(Printer& p, const void* bytes, DWORD count) {
+  std::lock_guard lock(p.output_mu);
+  const std::size_t room = p.output->size();
+  const bool large = count >= room / 4;
+  if ((large || count > room - p.gathered) && !FlushLocked(p)) return false;
+  if (large) return WriteAll(p.setup.fd, bytes, count);
+  std::memcpy(p.output->data() + p.gathered, bytes, count);
+  p.gathered += count;
+  return true;
+}
+
+BOOL PosixSpooler::WritePrinter(HANDLE printer, const void* bytes, DWORD count,
+                                DWORD* written) noexcept {
+  Printer* p = Find(printer);
+  if (!p) {
+    if (written) *written = 0;
+    return kFalse;
   }
-  const bool ok = count == 0 || (bytes && WriteAll(fd, bytes, count));
+  bool ok = count == 0;
+  if (!ok && bytes) ok = p->output ? Gather(*p, bytes, count) : WriteOut(p->setup.fd, bytes, count);
   if (written) *written = ok ? count : 0;
-  if (!ok) {
-    std::lock_guard lock(mu_);
-    auto it = printers_.find(printer);
-    if (it != printers_.end()) it->second.failed = true;
-  }
+  if (!ok) p->failed.store(true);
   return ok ? kTrue : kFalse;
 }
 
 BOOL PosixSpooler::GetPrinterW(HANDLE printer, BYTE* buf, DWORD cb, DWORD* needed) {
-  std::lock_guard lock(mu_);
-  auto it = printers_.find(printer);
-  if (it == printers_.end()) return kFalse;
-  const PrinterSetup& s = it->second.setup;
+  const Printer* p = Find(printer);
+  if (!p) return kFalse;
+  const PrinterSetup& s = p->setup;
   return platform::FillLevel2<PRINTER_INFO_2W>(
       s.has_printer_devmode ? s.printer_devmode.data() : nullptr, s.printer_devmode.size(), buf, cb,
       needed);
 }
 
 BOOL PosixSpooler::GetJobW(HANDLE printer, DWORD, BYTE* buf, DWORD cb, DWORD* needed) {
-  std::lock_guard lock(mu_);
-  auto it = printers_.find(printer);
-  if (it == printers_.end()) return kFalse;
-  const PrinterSetup& s = it->second.setup;
+  const Printer* p = Find(printer);
+  if (!p) return kFalse;
+  const PrinterSetup& s = p->setup;
   return platform::FillLevel2<JOB_INFO_2W>(s.has_job_devmode ? s.job_devmode.data() : nullptr,
                                            s.job_devmode.size(), buf, cb, needed);
 }
@@ -142,25 +213,28 @@ HANDLE PosixFiles::CreateNewHidden(const WCHAR* path) {
 HANDLE PosixFiles::OpenExisting(const WCHAR* path) {
   const std::string p = Utf16ToUtf8(path);
   const int fd = ::open(p.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-  return fd < 0 ? InvalidHandleValue() : FromFd(fd);
+  if (fd < 0) return InvalidHandleValue();
+  // Opened to be read: page files are read back whole, in small blocks.
+  read_ahead_.Start(fd);
+  return FromFd(fd);
 }
 
 BOOL PosixFiles::ReadFile(HANDLE file, void* buf, DWORD count, DWORD* read) {
-  ssize_t n;
-  do {
-    n = ::read(Fd(file), buf, count);
-  } while (n < 0 && errno == EINTR);
+  const ssize_t n = read_ahead_.Read(Fd(file), buf, count);
   if (read) *read = n > 0 ? static_cast<DWORD>(n) : 0;
   return n >= 0 ? kTrue : kFalse;
 }
 
-BOOL PosixFiles::WriteFile(HANDLE file, const void* bytes, DWORD count, DWORD* written) {
+BOOL PosixFiles::WriteFile(HANDLE file, const void* bytes, DWORD count, DWORD* written) noexcept {
   const bool ok = count == 0 || WriteAll(Fd(file), bytes, count);
   if (written) *written = ok ? count : 0;
   return ok ? kTrue : kFalse;
 }
 
-BOOL PosixFiles::CloseHandle(HANDLE file) { return ::close(Fd(file)) == 0 ? kTrue : kFalse; }
+BOOL PosixFiles::CloseHandle(HANDLE file) {
+  read_ahead_.Stop(Fd(file));
+  return ::close(Fd(file)) == 0 ? kTrue : kFalse;
+}
 
 BOOL PosixFiles::DeleteFileW(const WCHAR* path) {
   return ::unlink(Utf16ToUtf8(path).c_str()) == 0 ? kTrue : kFalse;

@@ -5,13 +5,17 @@
 #pragma once
 
 #include <array>
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
-#include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/posix/aligned_block.h"
 #include "platform/posix/posix_profile.h"
+#include "platform/posix/read_ahead.h"
 #include "platform/posix/posix_text.h"
 
 namespace pclspool::posix {
@@ -28,30 +32,59 @@ DevmodeBlock DefaultJobDevmode();
 
 struct PrinterSetup {
   int fd = -1;  // where the printer's bytes go; not owned
+  // Non-zero: writes smaller than a quarter of this are gathered into a
+  // block of this many bytes and written out together when it fills, at
+  // Flush and at RemovePrinter. Copies replayed 8192 bytes at a time then
+  // cost one write call per block instead of one per 8192 bytes, which
+  // matters on a file or a pipe. Zero: every write goes out at once.
+  std::size_t buffer_bytes = 0;
   bool has_printer_devmode = true;
   DevmodeBlock printer_devmode = DefaultPrinterDevmode();
   bool has_job_devmode = true;
   DevmodeBlock job_devmode = DefaultJobDevmode();
 };
 
+// The printers of the process. A printer is looked up without a lock, so
+// a write costs no more than the write itself; a handle must not be used
+// while or after it is removed, as with a real spooler's handles.
 class PosixSpooler final : public platform::Spooler {
  public:
-  void AddPrinter(HANDLE printer, const PrinterSetup& setup);
+  static constexpr std::size_t kMaxPrinters = 64;
+
+  // False when kMaxPrinters printers are there already, when the handle is
+  // taken, or when the output block cannot be had.
+  bool AddPrinter(HANDLE printer, const PrinterSetup& setup);
+  // Writes out what is gathered, then forgets the printer.
   void RemovePrinter(HANDLE printer);
-  // True once any write to the printer has failed.
+  // Writes out what is gathered. False once any write to the printer has
+  // failed, this one included.
+  bool Flush(HANDLE printer);
+  // True once any write to the printer has failed (gathered bytes not yet
+  // written out have not failed yet).
   bool WriteFailed(HANDLE printer);
 
-  BOOL WritePrinter(HANDLE printer, const void* bytes, DWORD count, DWORD* written) override;
+  BOOL WritePrinter(HANDLE printer, const void* bytes, DWORD count, DWORD* written) noexcept override;
   BOOL GetPrinterW(HANDLE printer, BYTE* buf, DWORD cb, DWORD* needed) override;
   BOOL GetJobW(HANDLE printer, DWORD job_id, BYTE* buf, DWORD cb, DWORD* needed) override;
 
  private:
   struct Printer {
-    PrinterSetup setup;
-    bool failed = false;
+    std::atomic<bool> used{false};
+    std::atomic<HANDLE> handle{nullptr};
+    PrinterSetup setup;  // written only while the slot is unused
+    std::atomic<bool> failed{false};
+    std::mutex output_mu;  // the gathered bytes
+    std::unique_ptr<AlignedBlock> output;
+    std::size_t gathered = 0;
   };
-  std::mutex mu_;
-  std::map<HANDLE, Printer> printers_;
+  Printer* Find(HANDLE printer);
+  bool Gather(Printer& p, const void* bytes, DWORD count);
+  bool FlushLocked(Printer& p);
+
+  std::mutex mu_;  // adding and removing printers
+  // A slot's record, once made, lives as long as the spooler: a lookup
+  // never meets freed memory.
+  std::array<std::unique_ptr<Printer>, kMaxPrinters> slots_;
 };
 
 class PosixFiles final : public platform::Files {
@@ -64,13 +97,14 @@ class PosixFiles final : public platform::Files {
   HANDLE CreateNewHidden(const WCHAR* path) override;
   HANDLE OpenExisting(const WCHAR* path) override;
   BOOL ReadFile(HANDLE file, void* buf, DWORD count, DWORD* read) override;
-  BOOL WriteFile(HANDLE file, const void* bytes, DWORD count, DWORD* written) override;
+  BOOL WriteFile(HANDLE file, const void* bytes, DWORD count, DWORD* written) noexcept override;
   BOOL CloseHandle(HANDLE file) override;
   BOOL DeleteFileW(const WCHAR* path) override;
 
  private:
   std::mutex mu_;
   std::u16string dir_ = u"/tmp";
+  ReadAheadTable read_ahead_;  // for files opened to be read
 };
 
 class PosixHeap final : public platform::Heap {
