@@ -46,7 +46,8 @@ BOOL PageFileGuard::ReadFile(HANDLE file, void* buf, DWORD count, DWORD* read) {
   return files_.ReadFile(file, buf, count, read);
 }
 
-BOOL PageFileGuard::WriteFile(HANDLE file, const void* bytes, DWORD count, DWORD* written) {
+BOOL PageFileGuard::WriteFile(HANDLE file, const void* bytes, DWORD count,
+                              DWORD* written) noexcept {
   errno = 0;
   const BOOL ok = files_.WriteFile(file, bytes, count, written);
   if (!ok) {

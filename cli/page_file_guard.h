@@ -36,7 +36,7 @@ class PageFileGuard final : public platform::Files {
   HANDLE CreateNewHidden(const WCHAR* path) override;
   HANDLE OpenExisting(const WCHAR* path) override;
   BOOL ReadFile(HANDLE file, void* buf, DWORD count, DWORD* read) override;
-  BOOL WriteFile(HANDLE file, const void* bytes, DWORD count, DWORD* written) override;
+  BOOL WriteFile(HANDLE file, const void* bytes, DWORD count, DWORD* written) noexcept override;
   BOOL CloseHandle(HANDLE file) override;
   BOOL DeleteFileW(const WCHAR* path) override;
 

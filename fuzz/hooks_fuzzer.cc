@@ -97,7 +97,7 @@ class TrackedFiles final : public platform::Files {
     }
     return real_.ReadFile(file, buf, count, read);
   }
-  BOOL WriteFile(HANDLE file, const void* bytes, DWORD count, DWORD* written) override {
+  BOOL WriteFile(HANDLE file, const void* bytes, DWORD count, DWORD* written) noexcept override {
     FUZZ_CHECK(open_.count(file) == 1);
     if (Fail(fail_write)) {
       if (written) *written = 0;

@@ -417,7 +417,8 @@ INSTANTIATE_TEST_SUITE_P(, ConcurrentThreads,
                          });
 
 // Every hook takes the module lock once and gives it back, on every path;
-// DllMain and DrvSplAbort, which touch nothing module-level, take none.
+// DllMain and DrvSplAbort, which touch nothing module-level, take none, and
+// DrvSplWritePrinter takes it only to trace the settings.
 extern "C" BOOL DllMain(void* module, DWORD reason, void* reserved);
 
 TEST(ConcurrentModuleLock, EveryHookTakesItOnce) {
@@ -426,6 +427,7 @@ TEST(ConcurrentModuleLock, EveryHookTakesItOnce) {
   fp.AddPrinter(printer);
   static void* job = nullptr;
   static char bytes[] = "page";
+  static char enter_pcl[] = "@PJL ENTER LANGUAGE=PCL\n";
   const struct {
     const char* name;
     void (*call)();
@@ -433,13 +435,15 @@ TEST(ConcurrentModuleLock, EveryHookTakesItOnce) {
   } cases[] = {
       {"DrvSplStartDoc", [] { job = DrvSplStartDoc(reinterpret_cast<HANDLE>(0x31), 1); }, 1},
       {"DrvSplStartPage", [] { DrvSplStartPage(job); }, 1},
-      {"DrvSplWritePrinter", [] { DrvSplWritePrinter(job, bytes, 4, nullptr); }, 1},
+      {"DrvSplWritePrinter", [] { DrvSplWritePrinter(job, bytes, 4, nullptr); }, 0},
+      {"DrvSplWritePrinter of the line that enters PCL",
+       [] { DrvSplWritePrinter(job, enter_pcl, sizeof(enter_pcl) - 1, nullptr); }, 1},
       {"DrvSplEndPage", [] { DrvSplEndPage(job); }, 1},
       {"DrvSplAbort", [] { DrvSplAbort(job); }, 0},
       {"DrvSplEndDoc", [] { DrvSplEndDoc(job); }, 1},
       {"DrvSplClose", [] { DrvSplClose(job); }, 1},
       {"DrvSplWritePrinter without a job",
-       [] { DrvSplWritePrinter(nullptr, bytes, 4, nullptr); }, 1},
+       [] { DrvSplWritePrinter(nullptr, bytes, 4, nullptr); }, 0},
       {"DrvSplEndPage without a job", [] { DrvSplEndPage(nullptr); }, 1},
       {"DrvSplClose without a job", [] { DrvSplClose(nullptr); }, 1},
       {"DllMain", [] { DllMain(nullptr, DLL_PROCESS_ATTACH, nullptr); }, 0},

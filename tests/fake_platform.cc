@@ -17,7 +17,8 @@ std::u16string Str(const WCHAR* s) { return s ? std::u16string(s) : std::u16stri
 
 // --- spooler ---
 
-BOOL FakeSpooler::WritePrinter(HANDLE printer, const void* bytes, DWORD count, DWORD* written) {
+BOOL FakeSpooler::WritePrinter(HANDLE printer, const void* bytes, DWORD count,
+                               DWORD* written) noexcept {
   auto it = printers.find(printer);
   if (it == printers.end() || it->second.fail_writes) {
     if (written) *written = 0;
@@ -137,7 +138,7 @@ BOOL FakeFiles::ReadFile(HANDLE file, void* buf, DWORD count, DWORD* read) {
   return kTrue;
 }
 
-BOOL FakeFiles::WriteFile(HANDLE file, const void* bytes, DWORD count, DWORD* written) {
+BOOL FakeFiles::WriteFile(HANDLE file, const void* bytes, DWORD count, DWORD* written) noexcept {
   if (written) *written = 0;
   auto it = open_.find(reinterpret_cast<uintptr_t>(file));
   if (it == open_.end() || !it->second.writable) return kFalse;

@@ -24,7 +24,7 @@ struct FakePrinter {
 class FakeSpooler final : public platform::Spooler {
  public:
   std::map<HANDLE, FakePrinter> printers;
-  BOOL WritePrinter(HANDLE printer, const void* bytes, DWORD count, DWORD* written) override;
+  BOOL WritePrinter(HANDLE printer, const void* bytes, DWORD count, DWORD* written) noexcept override;
   BOOL GetPrinterW(HANDLE printer, BYTE* buf, DWORD cb, DWORD* needed) override;
   BOOL GetJobW(HANDLE printer, DWORD job_id, BYTE* buf, DWORD cb, DWORD* needed) override;
 };
@@ -66,7 +66,7 @@ class FakeFiles final : public platform::Files {
   HANDLE CreateNewHidden(const WCHAR* path) override;
   HANDLE OpenExisting(const WCHAR* path) override;
   BOOL ReadFile(HANDLE file, void* buf, DWORD count, DWORD* read) override;
-  BOOL WriteFile(HANDLE file, const void* bytes, DWORD count, DWORD* written) override;
+  BOOL WriteFile(HANDLE file, const void* bytes, DWORD count, DWORD* written) noexcept override;
   BOOL CloseHandle(HANDLE file) override;
   BOOL DeleteFileW(const WCHAR* path) override;
 

@@ -6,9 +6,10 @@
 // No exception leaves a hook.
 //
 // A spooler that prints on several printers at once calls the hooks of
-// different jobs on different threads. Every hook but DllMain and
-// DrvSplAbort holds the module lock for its whole run: the buffers it works
-// in are module-level.
+// different jobs on different threads. Every hook but DllMain,
+// DrvSplAbort and DrvSplWritePrinter holds the module lock for its whole
+// run: the buffers it works in are module-level. DrvSplWritePrinter takes
+// it only for the one thing it does in such a buffer.
 #include <atomic>
 #include <new>
 
@@ -73,23 +74,34 @@ PCLSPOOL_API PCLSPOOL_HANDLE PCLSPOOL_CALL DrvSplStartDoc(PCLSPOOL_HANDLE hPrint
 PCLSPOOL_API PCLSPOOL_BOOL PCLSPOOL_CALL DrvSplWritePrinter(PCLSPOOL_HANDLE hDriver, void* pBuf,
                                                             PCLSPOOL_DWORD cbBuf,
                                                             PCLSPOOL_DWORD* pcWritten) {
+  // Only the settings trace works in a module-level buffer. Everything
+  // else here belongs to this job alone (its context, its page file, its
+  // printer), so the stream's bytes go out without the module lock: a
+  // printer slow to take them holds up no other job.
+  if (!hDriver) return kFalse;
+  JobContext& ctx = *Context(hDriver);
   try {
-    const ModuleLock lock;
-    if (!hDriver) return kFalse;
-    JobContext& ctx = *Context(hDriver);
     ++ctx.cWrites;
     const auto* bytes = static_cast<const uint8_t*>(pBuf);
     const PjlMatch pjl = RecognizePjl(bytes, bytes ? cbBuf : 0);
     switch (pjl.line) {
       case PjlLine::kXDim: ctx.lXDim = pjl.value; break;
       case PjlLine::kYDim: ctx.lYDim = pjl.value; break;
-      case PjlLine::kEnterPcl: TraceSettings(ctx); break;
+      case PjlLine::kEnterPcl: {
+        const ModuleLock lock;
+        TraceSettings(ctx);
+        break;
+      }
       case PjlLine::kNone: break;
     }
-    return RouteOutput(ctx, pBuf, cbBuf, pcWritten);
   } catch (...) {
     return kFalse;
   }
+  // Outside the try: the services the routing calls throw nothing. As the
+  // hook's last act, a plain job's printer write compiles to a jump rather
+  // than a call, which spares a function return after the system call (a
+  // mispredicted one where the kernel clears the return predictor).
+  return RouteOutput(ctx, pBuf, cbBuf, pcWritten);
 }
 
 PCLSPOOL_API PCLSPOOL_BOOL PCLSPOOL_CALL DrvSplStartPage(PCLSPOOL_HANDLE hDriver) {

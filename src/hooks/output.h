@@ -4,17 +4,39 @@
 #pragma once
 
 #include "hooks/job_context.h"
+#include "hooks/settings.h"
+#include "platform/platform.h"
 
 namespace pclspool {
+
+// Both are defined here, inline, and the printer write is their last act:
+// they sit on the path of every stream buffer, right above the system call,
+// and each function return after a system call is a mispredicted branch on
+// processors whose kernel clears the return predictor on the way back.
+
+// WritePrinter on the job's printer handle. written may be null.
+inline BOOL WriteToDevice(JobContext& ctx, const void* bytes, DWORD count,
+                          DWORD* written = nullptr) noexcept {
+  return platform::Get().spooler->WritePrinter(ctx.hPrinter, bytes, count, written);
+}
 
 // Plain jobs: straight to the printer. Booklet and group-sort jobs: into the
 // page file open now, or dropped when none is open. Dropped bytes count as
 // written (TRUE, *written = count): nothing went wrong, the job just keeps
 // no such bytes. written may be null.
-BOOL RouteOutput(JobContext& ctx, const void* bytes, DWORD count, DWORD* written = nullptr);
-
-// WritePrinter on the job's printer handle. written may be null.
-BOOL WriteToDevice(JobContext& ctx, const void* bytes, DWORD count, DWORD* written = nullptr);
+inline BOOL RouteOutput(JobContext& ctx, const void* bytes, DWORD count,
+                        DWORD* written = nullptr) noexcept {
+  if (!StoresPages(ctx)) return WriteToDevice(ctx, bytes, count, written);
+  DWORD done = 0;
+  BOOL ok = kTrue;
+  if (ctx.hPageFile != InvalidHandleValue()) {
+    ok = platform::Get().files->WriteFile(ctx.hPageFile, bytes, count, &done);
+  } else {
+    done = count;
+  }
+  if (written) *written = done;
+  return ok;
+}
 
 // The PJL Universal Exit Language sequence that closes a job or a copy.
 inline constexpr char kUel[] = "\x1B%-12345X";

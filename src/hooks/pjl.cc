@@ -34,7 +34,7 @@ int32_t ReadDecimal(const uint8_t* bytes, std::size_t count) {
   return static_cast<int32_t>(v);
 }
 
-PjlMatch RecognizePjl(const uint8_t* bytes, std::size_t count) {
+PjlMatch RecognizePjlLine(const uint8_t* bytes, std::size_t count) {
   static constexpr char kXDim[] = "@PJL COMMENT XDIM=";
   static constexpr char kYDim[] = "@PJL COMMENT YDIM=";
   static constexpr char kEnterPcl[] = "@PJL ENTER LANGUAGE=PCL\n";

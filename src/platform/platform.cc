@@ -1,18 +1,23 @@
 #include "platform/platform.h"
 
-#include <atomic>
-
 namespace pclspool::platform {
 
-namespace {
-std::atomic<const Platform*> g_installed{nullptr};
+namespace detail {
+
+std::atomic<const Platform*> g_current{nullptr};
+
+const Platform& FirstGet() {
+  // Nothing installed yet: the default, unless an Install() came first.
+  const Platform* expected = nullptr;
+  const Platform* def = &Default();
+  if (g_current.compare_exchange_strong(expected, def, std::memory_order_acq_rel)) return *def;
+  return *expected;
 }
 
-const Platform& Get() {
-  const Platform* p = g_installed.load(std::memory_order_acquire);
-  return p ? *p : Default();
-}
+}  // namespace detail
 
-void Install(const Platform* p) { g_installed.store(p, std::memory_order_release); }
+void Install(const Platform* p) {
+  detail::g_current.store(p ? p : &Default(), std::memory_order_release);
+}
 
 }  // namespace pclspool::platform

@@ -7,6 +7,7 @@
 // installed with Install(), or the build's default (POSIX or Win32).
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 
 #include "platform/win_types.h"
@@ -17,8 +18,10 @@ class Spooler {
  public:
   virtual ~Spooler() = default;
   // WritePrinter: TRUE only when the bytes were accepted; *written gets the
-  // count the printer took.
-  virtual BOOL WritePrinter(HANDLE printer, const void* bytes, DWORD count, DWORD* written) = 0;
+  // count the printer took (written may be null). Throws nothing: the hooks
+  // make it their last act, outside any try.
+  virtual BOOL WritePrinter(HANDLE printer, const void* bytes, DWORD count,
+                            DWORD* written) noexcept = 0;
   // GetPrinterW at level 2: fills buf with a PRINTER_INFO_2W whose pointers
   // point into buf. When cb is too small (0 included) it fails and stores the
   // size needed in *needed.
@@ -56,7 +59,8 @@ class Files {
   // CreateFileW(GENERIC_READ, share 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL).
   virtual HANDLE OpenExisting(const WCHAR* path) = 0;
   virtual BOOL ReadFile(HANDLE file, void* buf, DWORD count, DWORD* read) = 0;
-  virtual BOOL WriteFile(HANDLE file, const void* bytes, DWORD count, DWORD* written) = 0;
+  // Throws nothing, as WritePrinter.
+  virtual BOOL WriteFile(HANDLE file, const void* bytes, DWORD count, DWORD* written) noexcept = 0;
   virtual BOOL CloseHandle(HANDLE file) = 0;
   virtual BOOL DeleteFileW(const WCHAR* path) = 0;
 };
@@ -127,13 +131,25 @@ struct Platform {
   Text* text;
 };
 
-// The platform the module uses now.
-const Platform& Get();
+// The build's default platform, defined by the POSIX or the Win32 layer.
+const Platform& Default();
+
+namespace detail {
+// The platform in use; null until the first Get() or Install().
+extern std::atomic<const Platform*> g_current;
+const Platform& FirstGet();
+}  // namespace detail
+
+// The platform the module uses now. Inline, and one load once the first
+// call has settled on a platform: the hooks ask for it on every stream
+// buffer.
+inline const Platform& Get() {
+  const Platform* p = detail::g_current.load(std::memory_order_acquire);
+  return p ? *p : detail::FirstGet();
+}
 // Makes p (which must outlive its use) the process's platform; nullptr puts
 // the build's default back.
 void Install(const Platform* p);
-// The build's default platform, defined by the POSIX or the Win32 layer.
-const Platform& Default();
 
 // The name of the settings file, given to the profile service as it stands.
 inline constexpr const WCHAR* kIniFile = u"OrvWater.INI";

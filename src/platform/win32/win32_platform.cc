@@ -9,7 +9,8 @@ namespace pclspool::win32 {
 // --- spooler ---
 
 pclspool::BOOL Win32Spooler::WritePrinter(pclspool::HANDLE printer, const void* bytes,
-                                          pclspool::DWORD count, pclspool::DWORD* written) {
+                                          pclspool::DWORD count,
+                                          pclspool::DWORD* written) noexcept {
   ::DWORD done = 0;
   // WritePrinter does not write through its buffer; it is declared without
   // const.
@@ -77,7 +78,7 @@ pclspool::BOOL Win32Files::ReadFile(pclspool::HANDLE file, void* buf, pclspool::
 }
 
 pclspool::BOOL Win32Files::WriteFile(pclspool::HANDLE file, const void* bytes,
-                                     pclspool::DWORD count, pclspool::DWORD* written) {
+                                     pclspool::DWORD count, pclspool::DWORD* written) noexcept {
   ::DWORD done = 0;
   const ::BOOL ok = ::WriteFile(file, bytes, count, &done, nullptr);
   if (written) *written = done;

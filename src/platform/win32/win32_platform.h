@@ -13,7 +13,7 @@ namespace pclspool::win32 {
 
 class Win32Spooler final : public platform::Spooler {
  public:
-  BOOL WritePrinter(HANDLE printer, const void* bytes, DWORD count, DWORD* written) override;
+  BOOL WritePrinter(HANDLE printer, const void* bytes, DWORD count, DWORD* written) noexcept override;
   BOOL GetPrinterW(HANDLE printer, BYTE* buf, DWORD cb, DWORD* needed) override;
   BOOL GetJobW(HANDLE printer, DWORD job_id, BYTE* buf, DWORD cb, DWORD* needed) override;
 };
@@ -33,7 +33,7 @@ class Win32Files final : public platform::Files {
   HANDLE CreateNewHidden(const WCHAR* path) override;
   HANDLE OpenExisting(const WCHAR* path) override;
   BOOL ReadFile(HANDLE file, void* buf, DWORD count, DWORD* read) override;
-  BOOL WriteFile(HANDLE file, const void* bytes, DWORD count, DWORD* written) override;
+  BOOL WriteFile(HANDLE file, const void* bytes, DWORD count, DWORD* written) noexcept override;
   BOOL CloseHandle(HANDLE file) override;
   BOOL DeleteFileW(const WCHAR* path) override;
 };
