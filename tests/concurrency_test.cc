@@ -14,9 +14,11 @@
 #include <algorithm>
 #include <atomic>
 #include <barrier>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <memory>
 #include <string>
@@ -404,6 +406,75 @@ TEST_P(ConcurrentThreads, EveryJobAsAlone) {
     }
     ASSERT_TRUE(same);  // one round's report is enough
   }
+  EXPECT_TRUE(SpoolDirectoryEmpty());
+}
+
+// A printer that takes no bytes until released: a write to it waits inside
+// WritePrinter, as on a printer that is out of paper.
+class StuckSpooler final : public platform::Spooler {
+ public:
+  StuckSpooler(platform::Spooler& real, HANDLE stuck) : real_(real), stuck_(stuck) {}
+
+  void WaitUntilAWriteWaits() { waiting_.wait(false); }
+  void Release() {
+    stuck_open_.store(true);
+    stuck_open_.notify_all();
+  }
+
+  BOOL WritePrinter(HANDLE printer, const void* bytes, DWORD count,
+                    DWORD* written) noexcept override {
+    if (printer == stuck_) {
+      waiting_.store(true);
+      waiting_.notify_all();
+      stuck_open_.wait(false);
+    }
+    return real_.WritePrinter(printer, bytes, count, written);
+  }
+  BOOL GetPrinterW(HANDLE printer, BYTE* buf, DWORD cb, DWORD* needed) override {
+    return real_.GetPrinterW(printer, buf, cb, needed);
+  }
+  BOOL GetJobW(HANDLE printer, DWORD job_id, BYTE* buf, DWORD cb, DWORD* needed) override {
+    return real_.GetJobW(printer, job_id, buf, cb, needed);
+  }
+
+ private:
+  platform::Spooler& real_;
+  HANDLE stuck_;
+  std::atomic<bool> waiting_{false};
+  std::atomic<bool> stuck_open_{false};
+};
+
+// A job whose printer does not take its page holds up no other job: the
+// page's bytes go out without the module lock.
+TEST_F(ConcurrentJobs, AStuckPrinterHoldsUpNoOtherJob) {
+  const std::vector<std::string> alone = AloneOutputs();
+  StuckSpooler spooler(*services_.spooler, Printer(0));
+  platform::Platform services = services_;
+  services.spooler = &spooler;
+  platform::Install(&services);
+
+  std::thread stuck_job([&] {
+    JobPlayer player = Player(0);
+    while (player.Step()) {
+    }
+  });
+  spooler.WaitUntilAWriteWaits();
+  auto other = std::async(std::launch::async, [&] {
+    JobPlayer player = Player(2);
+    while (player.Step()) {
+    }
+  });
+  // Long enough for a loaded machine; with the printer holding the module
+  // lock the job would not end at all.
+  const bool ended = other.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+  spooler.Release();
+  stuck_job.join();
+  other.wait();
+  platform::Install(&services_);
+
+  EXPECT_TRUE(ended) << "the booklet waited for the stuck printer";
+  EXPECT_TRUE(TakeOutput(0) == alone[0]);
+  EXPECT_TRUE(TakeOutput(2) == alone[2]);
   EXPECT_TRUE(SpoolDirectoryEmpty());
 }
 
