@@ -10,7 +10,7 @@ namespace pclspool::bench {
 
 struct CommandOptions {
   std::string cli;                   // the pclspool command
-  std::string output = "/dev/null";  // where both write
+  std::string output;                // where both write
   int pages = 48;                    // A4 pages at 600 dpi, 4.35 MB each
   int runs = 5;                      // best of
   int copies = 10;                   // of the collated job
