@@ -45,6 +45,27 @@ void MarkState(JobContext& ctx, uint32_t bits) {
   std::atomic_ref<uint32_t>(ctx.dwState).fetch_or(bits);
 }
 
+// What a PJL line at the start of a stream buffer sets: the page size, or
+// (entering PCL) the settings trace. Out of line, so that the page data's
+// path through DrvSplWritePrinter stays short. False if the trace failed.
+[[gnu::noinline]] bool NotePjlLine(JobContext& ctx, const PjlMatch& pjl) {
+  try {
+    switch (pjl.line) {
+      case PjlLine::kXDim: ctx.lXDim = pjl.value; break;
+      case PjlLine::kYDim: ctx.lYDim = pjl.value; break;
+      case PjlLine::kEnterPcl: {
+        const ModuleLock lock;
+        TraceSettings(ctx);
+        break;
+      }
+      case PjlLine::kNone: break;
+    }
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
 }  // namespace
 
 extern "C" {
@@ -80,27 +101,14 @@ PCLSPOOL_API PCLSPOOL_BOOL PCLSPOOL_CALL DrvSplWritePrinter(PCLSPOOL_HANDLE hDri
   // printer slow to take them holds up no other job.
   if (!hDriver) return kFalse;
   JobContext& ctx = *Context(hDriver);
-  try {
-    ++ctx.cWrites;
-    const auto* bytes = static_cast<const uint8_t*>(pBuf);
-    const PjlMatch pjl = RecognizePjl(bytes, bytes ? cbBuf : 0);
-    switch (pjl.line) {
-      case PjlLine::kXDim: ctx.lXDim = pjl.value; break;
-      case PjlLine::kYDim: ctx.lYDim = pjl.value; break;
-      case PjlLine::kEnterPcl: {
-        const ModuleLock lock;
-        TraceSettings(ctx);
-        break;
-      }
-      case PjlLine::kNone: break;
-    }
-  } catch (...) {
-    return kFalse;
-  }
-  // Outside the try: the services the routing calls throw nothing. As the
-  // hook's last act, a plain job's printer write compiles to a jump rather
-  // than a call, which spares a function return after the system call (a
-  // mispredicted one where the kernel clears the return predictor).
+  ++ctx.cWrites;
+  const auto* bytes = static_cast<const uint8_t*>(pBuf);
+  const PjlMatch pjl = RecognizePjl(bytes, bytes ? cbBuf : 0);
+  if (pjl.line != PjlLine::kNone && !NotePjlLine(ctx, pjl)) return kFalse;
+  // The services the routing calls throw nothing. As the hook's last act,
+  // a plain job's printer write compiles to a jump rather than a call,
+  // which spares a function return after the system call (a mispredicted
+  // one where the kernel clears the return predictor).
   return RouteOutput(ctx, pBuf, cbBuf, pcWritten);
 }
 
