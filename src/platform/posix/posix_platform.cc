@@ -34,18 +34,6 @@ DevmodeBlock MakeDevmode(bool printer) {
   return block;
 }
 
-// WriteAll with its commonest case, the whole count in one call, done here:
-// every function return after a system call costs a mispredicted branch
-// on processors whose kernel clears the return predictor on the way back,
-// so the write is issued with as few frames above it as can be.
-bool WriteOut(int fd, const void* bytes, std::size_t count) {
-  const ssize_t n = ::write(fd, bytes, count);
-  if (n == static_cast<ssize_t>(count)) return true;
-  if (n < 0 && errno != EINTR) return false;
-  const std::size_t done = n > 0 ? static_cast<std::size_t>(n) : 0;
-  return WriteAll(fd, static_cast<const uint8_t*>(bytes) + done, count - done);
-}
-
 int Fd(HANDLE h) { return static_cast<int>(reinterpret_cast<intptr_t>(h)); }
 HANDLE FromFd(int fd) { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(fd)); }
 
@@ -157,14 +145,33 @@ bool PosixSpooler::Gather(Printer& p, const void* bytes, DWORD count) {
 BOOL PosixSpooler::WritePrinter(HANDLE printer, const void* bytes, DWORD count,
                                 DWORD* written) noexcept {
   Printer* p = Find(printer);
+  if (p && !p->output && bytes && count > 0) {
+    // The commonest case, a whole buffer out in one call, with as little
+    // as can be around the system call: every function return after it
+    // costs a mispredicted branch where the kernel clears the return
+    // predictor on the way back.
+    const ssize_t n = ::write(p->setup.fd, bytes, count);
+    if (n == static_cast<ssize_t>(count)) {
+      if (written) *written = count;
+      return kTrue;
+    }
+    const auto done = static_cast<std::size_t>(n > 0 ? n : 0);
+    const bool ok = (n >= 0 || errno == EINTR) &&
+                    WriteAll(p->setup.fd, static_cast<const uint8_t*>(bytes) + done, count - done);
+    return Finish(*p, ok, count, written);
+  }
   if (!p) {
     if (written) *written = 0;
     return kFalse;
   }
-  bool ok = count == 0;
-  if (!ok && bytes) ok = p->output ? Gather(*p, bytes, count) : WriteOut(p->setup.fd, bytes, count);
+  const bool ok = count == 0 || (bytes && (p->output ? Gather(*p, bytes, count)
+                                                     : WriteAll(p->setup.fd, bytes, count)));
+  return Finish(*p, ok, count, written);
+}
+
+BOOL PosixSpooler::Finish(Printer& p, bool ok, DWORD count, DWORD* written) {
   if (written) *written = ok ? count : 0;
-  if (!ok) p->failed.store(true);
+  if (!ok) p.failed.store(true);
   return ok ? kTrue : kFalse;
 }
 

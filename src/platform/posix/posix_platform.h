@@ -80,6 +80,8 @@ class PosixSpooler final : public platform::Spooler {
   Printer* Find(HANDLE printer);
   bool Gather(Printer& p, const void* bytes, DWORD count);
   bool FlushLocked(Printer& p);
+  // The outcome of a write: *written, the failure remembered, the BOOL.
+  static BOOL Finish(Printer& p, bool ok, DWORD count, DWORD* written);
 
   std::mutex mu_;  // adding and removing printers
   // A slot's record, once made, lives as long as the spooler: a lookup
