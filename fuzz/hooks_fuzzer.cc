@@ -409,7 +409,9 @@ void Run(InputReader& in, World& w) {
       const DWORD job_id = in.U8();
       const posix::PrinterSetup setup = ReadSetup(in, w);
       if (jobs.size() == kMaxJobs) continue;
-      posix::Posix().spooler.AddPrinter(printer, setup);
+      // The printer takes the setup of the job starting on it now.
+      posix::Posix().spooler.RemovePrinter(printer);
+      FUZZ_CHECK(posix::Posix().spooler.AddPrinter(printer, setup));
       // NULL only when the context cannot be allocated; the spooler then
       // calls no other hook for the job.
       void* j = DrvSplStartDoc(printer, job_id);
