@@ -164,8 +164,8 @@ BOOL PosixSpooler::WritePrinter(HANDLE printer, const void* bytes, DWORD count,
     if (written) *written = 0;
     return kFalse;
   }
-  const bool ok = count == 0 || (bytes && (p->output ? Gather(*p, bytes, count)
-                                                     : WriteAll(p->setup.fd, bytes, count)));
+  // Left: nothing to write, no bytes, or a gathering printer.
+  const bool ok = count == 0 || (bytes && Gather(*p, bytes, count));
   return Finish(*p, ok, count, written);
 }
 
