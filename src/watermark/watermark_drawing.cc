@@ -1,6 +1,6 @@
 #include "watermark/watermark_drawing.h"
 
-#include "watermark/clamp.h"
+#include "job/clamp.h"
 #include "watermark/pcl_command.h"
 #include "watermark/soft_font.h"
 #include "watermark/watermark_definition.h"

@@ -3,9 +3,10 @@
 #include <cmath>
 
 #include "hooks/settings.h"
+#include "job/sheet_layout.h"
 #include "hooks/trace.h"
 #include "platform/platform.h"
-#include "watermark/clamp.h"
+#include "job/clamp.h"
 #include "watermark/soft_font.h"
 
 namespace pclspool {
@@ -112,13 +113,7 @@ void RenderCharacters(JobContext& ctx, platform::Text& gdi, HDC screen, const MA
 double CalcScaleRatio(int32_t a, int32_t b) {
   Trace(u"CalcScaleRatio %d,%d \n", {a, b});
   // A page size that was never given (0) has no ratio: no scaling.
-  if (a <= 0 || b <= 0) return 1.0;
-  // 64-bit squares equal the 32-bit ones for every side up to 46340 dots
-  // (any real page) and cannot overflow beyond.
-  const int64_t aa = int64_t{a} * a;
-  const int64_t bb = int64_t{b} * b;
-  if (bb / 2 < aa) return static_cast<double>(b / 2) / a;
-  return static_cast<double>(a) / b;
+  return ScaleRatio(a, b);
 }
 
 FIXED ToFixed(double v) {
