@@ -97,18 +97,19 @@ bool GrowClass2Data(std::size_t need) {
 
 BOOL DownloadFontHeader(JobContext& ctx, const TEXTMETRICW* tm, const LOGFONTW* font) {
   if (!ctx.bFontDownloaded) {
-    // Without metrics and face there is no descriptor to build; selecting a
-    // font the printer does not have would help nobody.
+    // Without metrics and face there is no descriptor to build.
     if (!tm || !font) return kFalse;
     uint8_t descriptor[kFontDescriptorBytes];
     BuildFontDescriptor(ctx, *tm, *font, descriptor);
     SendCommand(ctx, "\x1B*c%dD", {kSoftFontId});
     SendLiteral(ctx, "\x1B)s68W");
-    RouteOutput(ctx, descriptor, kFontDescriptorBytes);
-  } else {
-    SendCommand(ctx, "\x1B*c%dD", {kSoftFontId});
+    return RouteOutput(ctx, descriptor, kFontDescriptorBytes);
   }
-  return SendCommand(ctx, "\x1B(0%dX", {kSoftFontId});
+  // No PCL selection of the font ("\x1B(0%dX"): it would make the soft
+  // font the job's primary font, and text that a later page prints in a
+  // font the job chose earlier would come out in watermark glyphs. The
+  // labels select it in HP-GL/2 by its ID alone.
+  return SendCommand(ctx, "\x1B*c%dD", {kSoftFontId});
 }
 
 void DownloadChar(JobContext& ctx, int32_t code, const GLYPHMETRICS& gm, uint8_t* bitmap) {

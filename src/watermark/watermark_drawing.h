@@ -26,10 +26,24 @@ void ReclaimWatermarkState(JobContext& ctx);
 // 0 black).
 void SetWatermarkShading(JobContext& ctx, int32_t grey);
 
+// Where a page's labels land: the watermark draws in a picture frame of its
+// own, anchored at the top of the logical page, and each page's text moves
+// with its page's place on the sheet. All in dots.
+struct LabelPlacement {
+  int64_t dx;  // added to the layout's x: the page's place on the sheet,
+               // less the logical page's offset from the paper's edge
+  int64_t dy;  // added to the layout's y
+  int64_t frameWidth;
+  int64_t frameHeight;
+};
+
+// The placement for the page the job is on (cPages).
+LabelPlacement PlaceLabels(const JobContext& ctx);
+
 // Writes the label of one character with the pen at (x, y) dots from the
-// page's top left, or nothing when the pen lies beyond the right or bottom
-// edge of a page of pageWidth by pageHeight dots.
+// laid-out page's top left, or nothing when the pen lies beyond the right
+// or bottom edge of a page of pageWidth by pageHeight dots.
 void DrawWatermarkChar(JobContext& ctx, int64_t x, int64_t y, const GlyphEntry& entry,
-                       int32_t pageWidth, int32_t pageHeight);
+                       int32_t pageWidth, int32_t pageHeight, const LabelPlacement& at);
 
 }  // namespace pclspool
