@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "hooks/job_context.h"
-#include "hooks/settings.h"
+#include "job/job_context.h"
+#include "job/settings.h"
 #include "platform/platform.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/posix_profile.h"

@@ -25,9 +25,10 @@
 #include <thread>
 #include <vector>
 
+#include "printer_setup.h"
 #include "test_files.h"
 #include "fake_platform.h"
-#include "hooks/job_context.h"
+#include "job/job_context.h"
 #include "pclspool/pclspool.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/posix_profile.h"
@@ -199,7 +200,7 @@ class ConcurrentJobs : public ::testing::Test {
       const std::string out = (dir_ / ("printer" + std::to_string(i))).string();
       fds_[i] = ::open(out.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
       ASSERT_GE(fds_[i], 0);
-      posix::PrinterSetup setup;
+      posix::PrinterSetup setup = cli::DriverPrinterSetup();
       setup.fd = fds_[i];
       const std::size_t at = sizeof(DEVMODEW) + extra::kWaterIdx;
       setup.job_devmode[at] = static_cast<uint8_t>(kJobs[i].watermark);

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "hooks/job_context.h"
+#include "job/job_context.h"
 #include "platform/level2_info.h"
 #include "platform/posix/profile_reader.h"
 

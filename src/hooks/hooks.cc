@@ -13,12 +13,12 @@
 #include <atomic>
 #include <new>
 
-#include "hooks/job_context.h"
+#include "job/job_context.h"
 #include "hooks/module_lock.h"
-#include "hooks/output.h"
-#include "hooks/pjl.h"
-#include "hooks/settings.h"
-#include "hooks/trace.h"
+#include "job/output.h"
+#include "job/pjl.h"
+#include "job/settings.h"
+#include "job/trace.h"
 #include "pclspool/pclspool.h"
 #include "platform/platform.h"
 #include "spool/booklet.h"

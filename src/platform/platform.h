@@ -151,7 +151,4 @@ inline const Platform& Get() {
 // the build's default back.
 void Install(const Platform* p);
 
-// The name of the settings file, given to the profile service as it stands.
-inline constexpr const WCHAR* kIniFile = u"OrvWater.INI";
-
 }  // namespace pclspool::platform

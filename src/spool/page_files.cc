@@ -1,7 +1,7 @@
 #include "spool/page_files.h"
 
-#include "hooks/output.h"
-#include "hooks/trace.h"
+#include "job/output.h"
+#include "job/trace.h"
 #include "platform/platform.h"
 
 namespace pclspool {

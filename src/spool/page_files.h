@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "hooks/job_context.h"
+#include "job/job_context.h"
 
 namespace pclspool {
 

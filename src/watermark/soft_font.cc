@@ -6,7 +6,7 @@
 #include <exception>
 #include <vector>
 
-#include "hooks/output.h"
+#include "job/output.h"
 #include "watermark/class2_encoder.h"
 #include "watermark/pcl_command.h"
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "job/settings.h"
 #include "platform/platform.h"
 
 namespace pclspool {
@@ -29,14 +30,14 @@ constexpr LONG kNamedFaceHeight = -50;
 
 LONG ReadLong(const char16_t* section, const char16_t* key, LONG def) {
   return static_cast<LONG>(
-      platform::Get().profile->GetPrivateProfileIntW(section, key, def, platform::kIniFile));
+      platform::Get().profile->GetPrivateProfileIntW(section, key, def, kIniFile));
 }
 
 // A byte field: its value widened without sign is the default, the low 8
 // bits of what is read are kept.
 BYTE ReadByte(const char16_t* section, const char16_t* key, BYTE def) {
   return static_cast<BYTE>(
-      platform::Get().profile->GetPrivateProfileIntW(section, key, def, platform::kIniFile));
+      platform::Get().profile->GetPrivateProfileIntW(section, key, def, kIniFile));
 }
 
 }  // namespace
@@ -47,7 +48,7 @@ const char16_t* SelectWatermarkText(uint16_t waterIdx) {
   g_key_list[0] = 0;
   g_key_list[1] = 0;
   platform::Get().profile->GetPrivateProfileStringW(kSummarySection, nullptr, u"", g_key_list,
-                                                    kKeyListChars, platform::kIniFile);
+                                                    kKeyListChars, kIniFile);
   // The profile service ends a list it cut with two NULs; the last one is
   // forced so that the walk below can never leave the buffer.
   g_key_list[kKeyListChars - 1] = 0;
@@ -71,7 +72,7 @@ WatermarkDefinition ReadWatermarkDefinition(const char16_t* text) {
   std::memset(f.lfFaceName, 0, sizeof(f.lfFaceName));
   if (text) {
     platform::Get().profile->GetPrivateProfileStringW(text, u"FaceName", u"", f.lfFaceName,
-                                                      LF_FACESIZE, platform::kIniFile);
+                                                      LF_FACESIZE, kIniFile);
   }
   f.lfFaceName[LF_FACESIZE - 1] = 0;
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "hooks/settings.h"
+#include "job/settings.h"
 #include "job/clamp.h"
 #include "job/paper.h"
 #include "job/sheet_layout.h"

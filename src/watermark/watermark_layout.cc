@@ -2,9 +2,9 @@
 
 #include <cmath>
 
-#include "hooks/settings.h"
+#include "job/settings.h"
 #include "job/sheet_layout.h"
-#include "hooks/trace.h"
+#include "job/trace.h"
 #include "platform/platform.h"
 #include "job/clamp.h"
 #include "watermark/soft_font.h"

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "hooks/job_context.h"
+#include "job/job_context.h"
 #include "platform/win_types.h"
 #include "watermark/character_table.h"
 #include "watermark/watermark_definition.h"

@@ -3,8 +3,8 @@
 // end-of-document replays.
 #pragma once
 
-#include "hooks/job_context.h"
-#include "hooks/settings.h"
+#include "job/job_context.h"
+#include "job/settings.h"
 #include "platform/platform.h"
 
 namespace pclspool {

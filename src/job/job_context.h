@@ -2,6 +2,7 @@
 // freed by DrvSplClose.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -86,6 +87,7 @@ static_assert(offsetof(JobContext, extra) == offsetof(JobContext, dm) + sizeof(D
 // The job's DEVMODEW and DriverExtra as one block.
 inline constexpr std::size_t kDevmodeBlockSize = sizeof(DEVMODEW) + sizeof(DriverExtra);
 static_assert(kDevmodeBlockSize == 278);
+using DevmodeBlock = std::array<uint8_t, kDevmodeBlockSize>;
 
 inline uint16_t WaterIdx(const JobContext& c) { return extra::U16(c.extra, extra::kWaterIdx); }
 inline uint16_t Nup(const JobContext& c) { return extra::U16(c.extra, extra::kNup); }
