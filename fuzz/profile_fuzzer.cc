@@ -232,8 +232,9 @@ void CheckWatermarkTexts(const ProfileDocument& doc) {
   }
   // The first text's font and placement: byte fields, a face name cut to
   // its buffer.
-  ReadWatermarkDefinition(SelectWatermarkText(1));
-  FUZZ_CHECK(WatermarkFont.lfFaceName[LF_FACESIZE - 1] == 0);
+  LOGFONTW font{};
+  ReadWatermarkDefinition(SelectWatermarkText(1), &font);
+  FUZZ_CHECK(font.lfFaceName[LF_FACESIZE - 1] == 0);
 }
 
 }  // namespace

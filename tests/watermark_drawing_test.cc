@@ -7,7 +7,7 @@
 
 #include "fake_text.h"
 #include "watermark/character_table.h"
-#include "watermark/watermark_layout.h"
+#include "watermark/watermark_state.h"
 
 namespace pclspool {
 namespace {
@@ -25,14 +25,6 @@ GlyphEntry Entry(int32_t code, char16_t ch, int32_t advance_x, int32_t advance_y
   return e;
 }
 
-// The character table and layout of a finished set-up: the entries given,
-// then the terminating entry.
-void SetTable(std::initializer_list<GlyphEntry> entries) {
-  std::size_t i = 0;
-  for (const GlyphEntry& e : entries) CharacterTable[i++] = e;
-  CharacterTable[i] = GlyphEntry{};
-}
-
 class WatermarkDrawingTest : public ::testing::Test {
  protected:
   testing::FakeTextPlatform p;
@@ -46,9 +38,22 @@ class WatermarkDrawingTest : public ::testing::Test {
     ctx.dm.dmOrientation = 1;
     ctx.lXDim = 4960;
     ctx.lYDim = 7014;
-    WatermarkLayout = WatermarkLayoutRecord{4960, 7014, 0, 45};
+    state = MakeWatermarkState(ctx);
+    ASSERT_NE(state, nullptr);
+    state->layout = WatermarkLayoutRecord{4960, 7014, 0, 45};
     SetTable({});
   }
+  void TearDown() override { FreeWatermarkState(ctx); }
+
+  // The character table of a finished set-up: the entries given, then the
+  // terminating entry.
+  void SetTable(std::initializer_list<GlyphEntry> entries) {
+    std::size_t i = 0;
+    for (const GlyphEntry& e : entries) state->table[i++] = e;
+    state->table[i] = GlyphEntry{};
+  }
+
+  WatermarkState* state = nullptr;
 
   // A page after the set-up page: the font is in the printer.
   void Downloaded(int32_t x, int32_t y) {
@@ -118,7 +123,7 @@ TEST_F(WatermarkDrawingTest, ShadingFollowsDarkWithin0To100) {
   };
   Downloaded(0, 0);
   for (const Case& c : cases) {
-    WatermarkLayout.dark = c.dark;
+    state->layout.dark = c.dark;
     WatermarkEndPage(ctx);
     EXPECT_NE(TakeOutput().find(c.shading), std::string::npos) << c.name;
   }
@@ -173,8 +178,8 @@ TEST_F(WatermarkDrawingTest, PenAdvancesOverBlanksAndLabelsLeftOut) {
 // else, and the fifth page starts the next sheet where the first did.
 TEST_F(WatermarkDrawingTest, NupTextFollowsItsCell) {
   extra::SetU16(ctx.extra, extra::kNup, 2);
-  WatermarkLayout.pageWidth = 2480;
-  WatermarkLayout.pageHeight = 3507;
+  state->layout.pageWidth = 2480;
+  state->layout.pageHeight = 3507;
   SetTable({Entry(34, u'A', 100, -100)});
   Downloaded(1000, 2000);
   std::vector<std::string> labels;
@@ -214,7 +219,7 @@ TEST_F(WatermarkDrawingTest, BookletTextCentredOnItsHalf) {
   for (const Case& c : cases) {
     extra::SetU16(ctx.extra, extra::kStyple, c.style);
     ctx.cPages = c.page;
-    const LabelPlacement at = PlaceLabels(ctx);
+    const LabelPlacement at = PlaceLabels(ctx, state->layout);
     EXPECT_EQ(at.dx, c.dx) << "style " << c.style << " page " << c.page;
     EXPECT_EQ(at.dy, -1027) << "style " << c.style << " page " << c.page;
     EXPECT_EQ(at.frameWidth, 7014 - 118);

@@ -6,10 +6,14 @@
 // No exception leaves a hook.
 //
 // A spooler that prints on several printers at once calls the hooks of
-// different jobs on different threads. Every hook but DllMain,
-// DrvSplAbort and DrvSplWritePrinter holds the module lock for its whole
-// run: the buffers it works in are module-level. DrvSplWritePrinter takes
-// it only for the one thing it does in such a buffer.
+// different jobs on different threads. Each job keeps its own state (its
+// context, its page file, its watermark); what jobs share is the module's
+// scratch buffers, which hold nothing from one hook to the next: the trace
+// buffer, the page-file path and copy buffers, the key-name list, the
+// command buffer and the class 2 buffers. The module lock guards those:
+// every hook that may use them holds it for its whole run.
+// DrvSplWritePrinter takes it only for the settings trace, DrvSplAbort and
+// DllMain never.
 #include <atomic>
 #include <new>
 
@@ -26,7 +30,7 @@
 #include "spool/page_files.h"
 #include "spool/sheet_separator.h"
 #include "watermark/watermark_drawing.h"
-#include "watermark/watermark_layout.h"
+#include "watermark/watermark_state.h"
 
 using namespace pclspool;
 
@@ -143,11 +147,7 @@ PCLSPOOL_API PCLSPOOL_BOOL PCLSPOOL_CALL DrvSplEndPage(PCLSPOOL_HANDLE hDriver) 
     if (!hDriver) return kTrue;
     JobContext& ctx = *Context(hDriver);
     ++ctx.cEndPages;
-    if (WaterIdx(ctx) != 0) {
-      // The watermark state may hold another job's set-up by now.
-      ReclaimWatermarkState(ctx);
-      WatermarkEndPage(ctx);
-    }
+    if (WaterIdx(ctx) != 0) WatermarkEndPage(ctx);
     ClosePageFile(ctx);
   } catch (...) {
   }
@@ -184,7 +184,7 @@ PCLSPOOL_API void PCLSPOOL_CALL DrvSplClose(PCLSPOOL_HANDLE hDriver) {
     // its handle does not leak and the file is not left locked. No page
     // file is deleted here.
     ClosePageFile(*ctx);
-    ForgetWatermarkJob(*ctx);
+    FreeWatermarkState(*ctx);
     platform::Get().heap->Free(ctx);
   } catch (...) {
   }

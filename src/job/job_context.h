@@ -76,11 +76,10 @@ struct JobContext {
   int32_t lWaterX;
   int32_t lWaterY;
   int32_t bFontDownloaded;
-  // Added behind the fields above, which keep their order: the fingerprint
-  // of the watermark definition whose soft font the job has sent (see
-  // WatermarkKey), for when jobs printing at once take turns with the
-  // module-level watermark state.
-  uint32_t dwWatermarkKey;
+  // Added behind the fields above, which keep their order: the job's own
+  // watermark state (watermark/watermark_state.h), made at its first
+  // set-up and freed by DrvSplClose; null until then.
+  void* pWatermark;
 };
 static_assert(offsetof(JobContext, extra) == offsetof(JobContext, dm) + sizeof(DEVMODEW));
 

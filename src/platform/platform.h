@@ -94,8 +94,7 @@ class Module {
   virtual BOOL DisableThreadLibraryCalls(HANDLE module) = 0;
   // The module-wide lock. A spooler prints on several printers at once, so
   // hooks of different jobs can run on different threads at the same time;
-  // the hooks hold this lock for the whole of their run, because the trace
-  // buffer, the scratch buffers and the watermark state are module-level.
+  // the hooks hold this lock while they use the module's scratch buffers.
   // Not recursive: no hook calls another.
   virtual void LockModule() = 0;
   virtual void UnlockModule() = 0;

@@ -7,8 +7,6 @@
 
 namespace pclspool {
 
-LOGFONTW WatermarkFont;
-
 namespace {
 
 // The key names of [StringSummary], each ended by a NUL, the list by one
@@ -64,8 +62,8 @@ const char16_t* SelectWatermarkText(uint16_t waterIdx) {
   return *name ? name : nullptr;
 }
 
-WatermarkDefinition ReadWatermarkDefinition(const char16_t* text) {
-  LOGFONTW& f = WatermarkFont;
+WatermarkDefinition ReadWatermarkDefinition(const char16_t* text, LOGFONTW* font) {
+  LOGFONTW& f = *font;
   if (!platform::Get().text->GetSystemFont(&f)) f = LOGFONTW{};
   f.lfHeight = kNamedFaceHeight;
 

@@ -9,8 +9,10 @@
 #include "job/sheet_layout.h"
 #include "watermark/pcl_command.h"
 #include "watermark/soft_font.h"
+#include "job/trace.h"
 #include "watermark/watermark_definition.h"
-#include "watermark/watermark_layout.h"
+#include "watermark/watermark_setup.h"
+#include "watermark/watermark_state.h"
 
 namespace pclspool {
 
@@ -38,7 +40,7 @@ int64_t ToDecipoints(int64_t dots, int64_t resolution) {
 
 }  // namespace
 
-LabelPlacement PlaceLabels(const JobContext& ctx) {
+LabelPlacement PlaceLabels(const JobContext& ctx, const WatermarkLayoutRecord& layout) {
   const int32_t resolution = ctx.dm.dmYResolution;
   const SheetJob job{ctx.lXDim, ctx.lYDim, ctx.dm.dmOrientation == kLandscape, Nup(ctx),
                      IsBooklet(ctx), Styple(ctx)};
@@ -64,8 +66,8 @@ LabelPlacement PlaceLabels(const JobContext& ctx) {
   // and shrunk into its half, so its text is centred on the half.
   const CellOrigin cell = OriginOfCell(sheet, CellOfPage(job, ctx.cPages));
   LabelPlacement p{};
-  p.dx = int64_t{cell.x} + (int64_t{sheet.cellWidth} - WatermarkLayout.pageWidth) / 2 - offset;
-  p.dy = int64_t{cell.y} + (int64_t{sheet.cellHeight} - WatermarkLayout.pageHeight) / 2;
+  p.dx = int64_t{cell.x} + (int64_t{sheet.cellWidth} - layout.pageWidth) / 2 - offset;
+  p.dy = int64_t{cell.y} + (int64_t{sheet.cellHeight} - layout.pageHeight) / 2;
   p.frameWidth = std::max<int64_t>(int64_t{width} - offset, 1);
   p.frameHeight = std::max<int64_t>(height, 1);
   return p;
@@ -92,19 +94,6 @@ void DrawWatermarkChar(JobContext& ctx, int64_t x, int64_t y, const GlyphEntry& 
   SendCommand(ctx, "PA%ld,%ld;LB%c!;", {ClampToInt32(px), ClampToInt32(py), entry.code});
 }
 
-void ReclaimWatermarkState(JobContext& ctx) {
-  if (!ctx.bFontDownloaded || WatermarkStateBelongsTo(ctx)) return;
-  const char16_t* text = SelectWatermarkText(WaterIdx(ctx));
-  // The settings file may have been edited since the job sent its font:
-  // with no text, or another definition, the font in the printer does not
-  // match, and the page is handled like a first page.
-  if (!text || WatermarkKey(text) != ctx.dwWatermarkKey) {
-    ctx.bFontDownloaded = 0;
-    return;
-  }
-  WatermarkSetup(ctx, text, FontDownload::kAlreadySent);
-}
-
 // What the watermark changes, and how each is left as the job had it: the
 // whole watermark is the body of a macro that is called once (ESC & f 3 X)
 // and deleted, and a called macro runs in a copy of the print environment
@@ -122,11 +111,18 @@ BOOL WatermarkEndPage(JobContext& ctx) {
   if (ctx.dm.dmYResolution <= 0) return kTrue;
 
   const char16_t* text = nullptr;
+  WatermarkState* state = WatermarkStateOf(ctx);
   if (!ctx.bFontDownloaded) {
     text = SelectWatermarkText(WaterIdx(ctx));
     // No text: nothing for this page, and the next page tries again.
     if (!text) return kTrue;
+    state = MakeWatermarkState(ctx);
+    if (!state) {
+      Trace(u"Watermark left out of page %d: no memory for it\n", {ctx.cPages});
+      return kTrue;
+    }
   }
+  if (!state) return kTrue;
 
   SendCommand(ctx, "\x1B&f%dY", {kWatermarkMacroId});
   SendLiteral(ctx, "\x1B&f0X");  // start of the macro's definition
@@ -134,14 +130,15 @@ BOOL WatermarkEndPage(JobContext& ctx) {
   SendLiteral(ctx, "\x1B*v0N");  // source transparent
   SendLiteral(ctx, "\x1B*v0O");  // pattern transparent
   SendLiteral(ctx, "\x1B&l240O");
-  if (!ctx.bFontDownloaded) WatermarkSetup(ctx, text);
+  if (!ctx.bFontDownloaded) WatermarkSetup(ctx, *state, text);
   DownloadFontHeader(ctx, nullptr, nullptr);
 
   // A picture frame of the watermark's own: anchored at the top of the
   // logical page (top margin 0), as wide as the sheet right of it and as
   // high as the sheet, so that plotter positions are known whatever frame
   // the job left.
-  const LabelPlacement at = PlaceLabels(ctx);
+  const WatermarkLayoutRecord& layout = state->layout;
+  const LabelPlacement at = PlaceLabels(ctx, layout);
   const int64_t resolution = ctx.dm.dmYResolution;
   SendLiteral(ctx, "\x1B&l0E\x1B*p0x0Y\x1B*c0T");
   SendCommand(ctx, "\x1B*c%ldx%ldY",
@@ -151,17 +148,15 @@ BOOL WatermarkEndPage(JobContext& ctx) {
   // Enter HP-GL/2 at the previous pen position, initialise, pen 1, "!" ends
   // labels, font 16300 as the primary font, and use it.
   SendCommand(ctx, "\x1B%%0BIN;SP1;DT!;FI%d;SS;", {kSoftFontId});
-  SetWatermarkShading(ctx, ClampToInt32(kBaseGrey - kGreyPerDark * WatermarkLayout.dark));
+  SetWatermarkShading(ctx, ClampToInt32(kBaseGrey - kGreyPerDark * layout.dark));
 
   // The text starts at the same position on every page; on an n-up sheet
   // or a booklet side the placement moves it into the page's cell.
   int64_t x = ctx.lWaterX;
   int64_t y = ctx.lWaterY;
-  for (std::size_t i = 0; i < kCharacterTableEntries && CharacterTable[i].code != 0; ++i) {
-    const GlyphEntry& e = CharacterTable[i];
-    if (e.skip == 0) {
-      DrawWatermarkChar(ctx, x, y, e, WatermarkLayout.pageWidth, WatermarkLayout.pageHeight, at);
-    }
+  for (std::size_t i = 0; i < kCharacterTableEntries && state->table[i].code != 0; ++i) {
+    const GlyphEntry& e = state->table[i];
+    if (e.skip == 0) DrawWatermarkChar(ctx, x, y, e, layout.pageWidth, layout.pageHeight, at);
     x += e.advanceX;
     y += e.advanceY;
   }

@@ -6,21 +6,14 @@
 
 #include "job/job_context.h"
 #include "watermark/character_table.h"
+#include "watermark/watermark_state.h"
 
 namespace pclspool {
 
 // Appends the page's watermark through the output routing; on the first
-// page of a job (every page of a booklet job) it runs the set-up first.
-// Always TRUE.
+// page of a job (every page of a booklet job) it makes the job's watermark
+// state if need be and runs the set-up first. Always TRUE.
 BOOL WatermarkEndPage(JobContext& ctx);
-
-// Before the watermark of a page of a job whose set-up is done: when
-// another job's set-up has taken the module-level state since (two jobs
-// printing at once), runs this job's set-up again without sending the font
-// it has already sent. When its text can no longer be selected, or its
-// definition has changed, clears bFontDownloaded instead, so that the page
-// is handled like a first page and sends the font again.
-void ReclaimWatermarkState(JobContext& ctx);
 
 // Writes the HP-GL/2 shaded character fill for grey level grey (255 white,
 // 0 black).
@@ -37,8 +30,9 @@ struct LabelPlacement {
   int64_t frameHeight;
 };
 
-// The placement for the page the job is on (cPages).
-LabelPlacement PlaceLabels(const JobContext& ctx);
+// The placement for the page the job is on (cPages), whose text the
+// layout lays out.
+LabelPlacement PlaceLabels(const JobContext& ctx, const WatermarkLayoutRecord& layout);
 
 // Writes the label of one character with the pen at (x, y) dots from the
 // laid-out page's top left, or nothing when the pen lies beyond the right
