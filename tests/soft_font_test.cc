@@ -243,15 +243,24 @@ TEST_F(SoftFont, GlyphsWithoutDataSendNothing) {
   struct Case {
     const char* name;
     uint32_t width, height;
+    std::u16string trace;  // a glyph dropped at a limit says so
   } cases[] = {
-      {"width 0", 0, 5},
-      {"height 0", 8, 0},
-      {"wider than a 16-bit width", 40000, 1},
+      {"width 0", 0, 5, u""},
+      {"height 0", 8, 0, u""},
+      {"wider than a 16-bit width", 40000, 1,
+       u"Watermark character 34 dropped: 40000 x 1 pixels, more than 32767 a side\n"},
   };
   Bytes bitmap(Stride(40000) * 5, 0xFF);
   for (const Case& c : cases) {
+    fp.debug.trace.clear();
     DownloadChar(ctx, 34, Metrics(c.width, c.height), bitmap.data());
     EXPECT_EQ(Output(), "") << c.name;
+    if (c.trace.empty()) {
+      EXPECT_TRUE(fp.debug.trace.empty()) << c.name;
+    } else {
+      ASSERT_EQ(fp.debug.trace.size(), 1u) << c.name;
+      EXPECT_EQ(fp.debug.trace[0], c.trace) << c.name;
+    }
   }
 }
 

@@ -176,16 +176,22 @@ TEST(AssignCharacterCodes, FirstOccurrenceCodesAndCut) {
     std::u16string text;
     std::size_t kept;
     int32_t last_code;
+    std::u16string trace;  // a text cut at a limit says where and why
   } cases[] = {
-      {"empty", u"", 0, 0},
-      {"repeat takes the first code", u"AXA", 3, 34},
-      {"codes leave gaps at repeats", u"AXBA", 4, 34},
-      {"222 distinct end at code 255", distinct(222), 222, 255},
-      {"a new character at 222 is cut", distinct(230), 222, 255},
-      {"a repeat at 222 is kept", distinct(222) + u"\u0100" + u"Z", 223, 34},
-      {"cut after 255 characters", std::u16string(300, u'A'), 255, 34},
+      {"empty", u"", 0, 0, u""},
+      {"repeat takes the first code", u"AXA", 3, 34, u""},
+      {"codes leave gaps at repeats", u"AXBA", 4, 34, u""},
+      {"222 distinct end at code 255", distinct(222), 222, 255, u""},
+      {"a new character at 222 is cut", distinct(230), 222, 255,
+       u"Watermark text cut at character 223: its code would pass 255\n"},
+      {"a repeat at 222 is kept", distinct(222) + u"\u0100" + u"Z", 223, 34,
+       u"Watermark text cut at character 224: its code would pass 255\n"},
+      {"cut after 255 characters", std::u16string(300, u'A'), 255, 34,
+       u"Watermark text cut after 255 characters: the table holds no more\n"},
+      {"255 characters exactly", std::u16string(255, u'A'), 255, 34, u""},
   };
   for (const Case& c : cases) {
+    testing::FakePlatform fp;
     ASSERT_EQ(AssignCharacterCodes(table, c.text.c_str()), c.kept) << c.name;
     for (std::size_t i = 0; i < c.kept; ++i) ASSERT_EQ(table[i].character, int{c.text[i]});
     if (c.kept) {
@@ -193,6 +199,9 @@ TEST(AssignCharacterCodes, FirstOccurrenceCodesAndCut) {
     }
     EXPECT_EQ(table[c.kept].code, 0) << c.name;
     EXPECT_EQ(table[c.kept].character, 0) << c.name;
+    const std::vector<std::u16string> trace =
+        c.trace.empty() ? std::vector<std::u16string>{} : std::vector<std::u16string>{c.trace};
+    EXPECT_EQ(fp.debug.trace, trace) << c.name;
   }
   AssignCharacterCodes(table, u"AXBA");
   EXPECT_EQ(table[1].code, 35);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -154,14 +155,20 @@ TEST_F(WatermarkSetupTest, TextEndsAtACharacterThatCannotBeRendered) {
     const char16_t* text;
     int heap_fail_after;
     std::size_t kept;
+    const char16_t* trace;
   } cases[] = {
-      {"no glyph for Q", u"AQB", -1, 1},
-      {"scratch buffer cannot grow for B", u"AB", 1, 1},
-      {"scratch buffer cannot be allocated", u"B", 0, 0},
+      {"no glyph for Q", u"AQB", -1, 1,
+       u"Watermark text cut at character 2 (U+0051): the rasteriser cannot render it\n"},
+      {"scratch buffer cannot grow for B", u"AB", 1, 1,
+       u"Watermark text cut at character 2 (U+0042): no memory for its bitmap\n"},
+      {"scratch buffer cannot be allocated", u"B", 0, 0,
+       u"Watermark text cut at character 1 (U+0042): no memory for its bitmap\n"},
   };
   for (const Case& c : cases) {
     p.fake.heap.fail_after = c.heap_fail_after;
+    p.fake.debug.trace.clear();
     WatermarkSetup(ctx, state, c.text);
+    EXPECT_NE(std::find(Traces().begin(), Traces().end(), c.trace), Traces().end()) << c.name;
     for (std::size_t i = 0; i < c.kept; ++i)
       EXPECT_EQ(state.table[i].code, 34 + int(i)) << c.name;
     EXPECT_EQ(state.table[c.kept].code, 0) << c.name;

@@ -80,6 +80,14 @@ struct JobContext {
   // watermark state (watermark/watermark_state.h), made at its first
   // set-up and freed by DrvSplClose; null until then.
   void* pWatermark;
+  // The stored page whose page file is open (hPageFile), and whether that
+  // page is lost: its file could not be created, or a write to it failed
+  // or came up short. A lost page is left out of the replays whole.
+  uint32_t dwPageFileOf;
+  int32_t bPageLost;
+  // The stored page whose file carries the soft font (0: none), so that
+  // the next page downloads the font again when that page is lost.
+  uint32_t dwFontPage;
 };
 static_assert(offsetof(JobContext, extra) == offsetof(JobContext, dm) + sizeof(DEVMODEW));
 

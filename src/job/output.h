@@ -31,6 +31,10 @@ inline BOOL RouteOutput(JobContext& ctx, const void* bytes, DWORD count,
   BOOL ok = kTrue;
   if (ctx.hPageFile != InvalidHandleValue()) {
     ok = platform::Get().files->WriteFile(ctx.hPageFile, bytes, count, &done);
+    // A page file cut short would garble every page replayed after it (a
+    // raster or font block cut short swallows the bytes that follow): the
+    // page is lost, and its file is deleted when it is closed.
+    if (!ok || done != count) ctx.bPageLost = 1;
   } else {
     done = count;
   }

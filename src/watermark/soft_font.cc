@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "job/output.h"
+#include "job/trace.h"
 #include "watermark/class2_encoder.h"
 #include "watermark/pcl_command.h"
 
@@ -117,7 +118,11 @@ void DownloadChar(JobContext& ctx, int32_t code, const GLYPHMETRICS& gm, uint8_t
   const uint32_t height = gm.gmBlackBoxY;
   // An empty glyph has no data, and then nothing at all is sent.
   if (!bitmap || width == 0 || height == 0) return;
-  if (width > kMaxGlyphPixels || height > kMaxGlyphPixels) return;
+  if (width > kMaxGlyphPixels || height > kMaxGlyphPixels) {
+    Trace(u"Watermark character %d dropped: %u x %u pixels, more than %d a side\n",
+          {code, width, height, kMaxGlyphPixels});
+    return;
+  }
 
   uint8_t descriptor[kCharDescriptorBytes];
   BuildCharDescriptor(gm, descriptor);
@@ -147,15 +152,19 @@ void DownloadChar(JobContext& ctx, int32_t code, const GLYPHMETRICS& gm, uint8_t
     // left out: sending it partly, or past a buffer, would be worse.
     const std::size_t worst = MaxCompressedSize(w, h);
     const std::size_t likely = std::min(worst, size);
-    if (!GrowClass2Data(likely)) return;
-    size = CompressBitmap(bitmap, w, h, g_class2_data.data(), g_class2_data.size());
-    if (size == 0 && g_class2_data.size() < worst) {
-      if (!GrowClass2Data(worst)) return;
-      size = CompressBitmap(bitmap, w, h, g_class2_data.data(), g_class2_data.size());
+    bool room = GrowClass2Data(likely);
+    if (room) size = CompressBitmap(bitmap, w, h, g_class2_data.data(), g_class2_data.size());
+    if (room && size == 0 && g_class2_data.size() < worst) {
+      room = GrowClass2Data(worst);
+      if (room) size = CompressBitmap(bitmap, w, h, g_class2_data.data(), g_class2_data.size());
+    }
+    if (!room || size == 0) {
+      Trace(u"Watermark character %d dropped: no memory to compress its %u x %u pixels\n",
+            {code, width, height});
+      return;
     }
     data = g_class2_data.data();
   }
-  if (size == 0) return;
 
   SendCommand(ctx, "\x1B*c%dE", {code});
   static constexpr uint8_t kContinuation[kContinuationBytes] = {4, 1};

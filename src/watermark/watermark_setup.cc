@@ -1,6 +1,7 @@
 #include "watermark/watermark_setup.h"
 
 #include "job/clamp.h"
+#include "job/settings.h"
 #include "job/trace.h"
 #include "platform/platform.h"
 #include "watermark/glyph_rendering.h"
@@ -61,6 +62,8 @@ void WatermarkSetup(JobContext& ctx, WatermarkState& state, const char16_t* text
 
   if (rasterise) DownloadFontHeader(ctx, &tm, &state.workFont);
   ctx.bFontDownloaded = 1;
+  // In a stored job the font lives in this page's file.
+  ctx.dwFontPage = StoresPages(ctx) ? ctx.cPages : 0;
 
   const POINT offset = OffsetInDots(def, resolution, scale.ratio);
   Trace(u"WMStr40[%d,%d],Center:%d\n", {offset.x, offset.y, def.centerToPage});
