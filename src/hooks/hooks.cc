@@ -50,9 +50,8 @@ void MarkState(JobContext& ctx, uint32_t bits) {
 }
 
 // What a PJL line at the start of a stream buffer sets: the page size, or
-// (entering PCL) the settings trace. Out of line, so that the page data's
-// path through DrvSplWritePrinter stays short. False if the trace failed.
-[[gnu::noinline]] bool NotePjlLine(JobContext& ctx, const PjlMatch& pjl) {
+// (entering PCL) the settings trace. False if the trace failed.
+bool NotePjlLine(JobContext& ctx, const PjlMatch& pjl) {
   try {
     switch (pjl.line) {
       case PjlLine::kXDim: ctx.lXDim = pjl.value; break;
@@ -109,10 +108,7 @@ PCLSPOOL_API PCLSPOOL_BOOL PCLSPOOL_CALL DrvSplWritePrinter(PCLSPOOL_HANDLE hDri
   const auto* bytes = static_cast<const uint8_t*>(pBuf);
   const PjlMatch pjl = RecognizePjl(bytes, bytes ? cbBuf : 0);
   if (pjl.line != PjlLine::kNone && !NotePjlLine(ctx, pjl)) return kFalse;
-  // The services the routing calls throw nothing. As the hook's last act,
-  // a plain job's printer write compiles to a jump rather than a call,
-  // which spares a function return after the system call (a mispredicted
-  // one where the kernel clears the return predictor).
+  // The services the routing calls throw nothing.
   return RouteOutput(ctx, pBuf, cbBuf, pcWritten);
 }
 

@@ -9,10 +9,9 @@
 
 namespace pclspool {
 
-// Both are defined here, inline, and the printer write is their last act:
-// they sit on the path of every stream buffer, right above the system call,
-// and each function return after a system call is a mispredicted branch on
-// processors whose kernel clears the return predictor on the way back.
+// Both are inline: they sit on the path of every stream buffer, right above
+// the printer's write, and bench/ (the pass-through case) measured each
+// extra call level there at several per cent of a write to /dev/null.
 
 // WritePrinter on the job's printer handle. written may be null.
 inline BOOL WriteToDevice(JobContext& ctx, const void* bytes, DWORD count,

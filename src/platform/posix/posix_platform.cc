@@ -125,10 +125,7 @@ BOOL PosixSpooler::WritePrinter(HANDLE printer, const void* bytes, DWORD count,
                                 DWORD* written) noexcept {
   Printer* p = Find(printer);
   if (p && !p->output && bytes && count > 0) {
-    // The commonest case, a whole buffer out in one call, with as little
-    // as can be around the system call: every function return after it
-    // costs a mispredicted branch where the kernel clears the return
-    // predictor on the way back.
+    // The commonest case: a whole buffer out in one call.
     const ssize_t n = ::write(p->setup.fd, bytes, count);
     if (n == static_cast<ssize_t>(count)) {
       if (written) *written = count;
