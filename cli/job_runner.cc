@@ -13,13 +13,14 @@
 #include <string>
 #include <vector>
 
-#include "hooks/job_context.h"
+#include "job/job_context.h"
 #include "page_file_guard.h"
 #include "pcl_scanner.h"
 #include "pclspool/pclspool.h"
 #include "platform/posix/aligned_block.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/utf.h"
+#include "printer_setup.h"
 
 namespace pclspool::cli {
 
@@ -342,7 +343,7 @@ void ConfigurePlatform(const PrintOptions& o, const std::string& spool_dir) {
 }  // namespace
 
 int RunPrintJob(const PrintOptions& o) {
-  posix::PrinterSetup setup;
+  posix::PrinterSetup setup = DriverPrinterSetup();
   if (!CheckOptions(o, &setup)) return kExitUsage;
 
   std::string error;
