@@ -122,13 +122,12 @@ void PclScanner::Feed(const uint8_t* data, std::size_t size) {
 }
 
 void PclScanner::Finish() {
-  // A sequence cut short by the end of the job needs nothing more: its bytes
-  // have been routed like all others.
+  // A sequence cut short by the end of the job ends nothing: what a page
+  // kept back of it goes out with the page.
   switch (phase_) {
     case Phase::kHeader: EmitHeld(PclEventKind::kHeader); break;
     case Phase::kSegment: EmitHeld(PclEventKind::kTrailer); break;
     case Phase::kPage:
-      // A sequence cut short by the end ends no page.
       EmitHeld(PclEventKind::kPageData);
       sink_.OnPclEvent({PclEventKind::kPageEnd, nullptr, 0, false});
       break;
