@@ -41,12 +41,6 @@ InkChange CompareInk(const PageImage& page, const PageImage& sheet) {
   return change;
 }
 
-// Jobs whose pages after the first begin with a reset (ESC E), which
-// deletes the temporary soft font 16300 that the module downloads once, on
-// the first page: their later sheets print no watermark. A fault of the
-// watermark's font handling, left to that work.
-bool LosesTheWatermarkFont(const std::string& job) { return job == "lj4dith" || job == "lj4dithp"; }
-
 class RenderedSheets : public ::testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
@@ -85,10 +79,10 @@ TEST_P(RenderedSheets, AsManySheetsAsTheJobAloneWithAndWithoutAWatermark) {
   EXPECT_GE(CompareInk(alone_.pages[0], marked.pages[0]).added, kMinWatermarkInk);
 }
 
+// lj4dith and lj4dithp begin every page with a reset (ESC E), which
+// deletes temporary soft fonts: the watermark's font is permanent so that
+// their later sheets still carry it.
 TEST_P(RenderedSheets, EverySheetCarriesTheWatermark) {
-  if (LosesTheWatermarkFont(GetParam())) {
-    GTEST_SKIP() << "known fault: a reset at a page's start deletes the watermark font";
-  }
   const PageImages marked = Watermarked();
   ASSERT_EQ(marked.error, "");
   ASSERT_EQ(marked.pages.size(), alone_.pages.size());
