@@ -1,0 +1,185 @@
+// PCL raster pages: PackBits, and what the writer sends read back as a
+// printer reads it.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "pcl_raster.h"
+
+namespace pclspool::cli {
+namespace {
+
+std::vector<uint8_t> Unpack(const uint8_t* p, std::size_t n) {
+  std::vector<uint8_t> out;
+  std::size_t i = 0;
+  while (i < n) {
+    const auto h = static_cast<int8_t>(p[i++]);
+    if (h >= 0) {
+      out.insert(out.end(), p + i, p + i + h + 1);
+      i += static_cast<std::size_t>(h) + 1;
+    } else if (h != -128) {
+      out.insert(out.end(), static_cast<std::size_t>(1 - h), p[i++]);
+    }
+  }
+  return out;
+}
+
+std::vector<uint8_t> Pack(const std::vector<uint8_t>& in) {
+  std::vector<uint8_t> out(PclRasterWriter::PackBitsBound(in.size()));
+  out.resize(PclRasterWriter::PackBits(in.data(), in.size(), out.data()));
+  return out;
+}
+
+TEST(PackBits, EncodesAndRoundTrips) {
+  std::vector<uint8_t> random(1000);
+  std::mt19937 gen(7);
+  for (uint8_t& b : random) b = static_cast<uint8_t>(gen());
+  const struct {
+    const char* name;
+    std::vector<uint8_t> in;
+    std::vector<uint8_t> want;  // empty: round trip only
+  } cases[] = {
+      {"one byte", {9}, {0, 9}},
+      {"a pair stays literal", {5, 5}, {1, 5, 5}},
+      {"three equal bytes are a run", {0, 0, 0}, {0xFE, 0}},
+      {"literal, run, literal", {1, 2, 7, 7, 7, 7, 3}, {1, 1, 2, 0xFD, 7, 0, 3}},
+      {"a pair inside a literal", {1, 4, 4, 2}, {3, 1, 4, 4, 2}},
+      {"run of 128", std::vector<uint8_t>(128, 0xFF), {0x81, 0xFF}},
+      {"run of 129: a single byte follows", std::vector<uint8_t>(129, 0), {0x81, 0, 0, 0}},
+      {"run of 130: a pair follows", std::vector<uint8_t>(130, 0), {0x81, 0, 1, 0, 0}},
+      {"random bytes, in pieces of 128", random, {}},
+  };
+  for (const auto& c : cases) {
+    const std::vector<uint8_t> packed = Pack(c.in);
+    if (!c.want.empty()) {
+      EXPECT_EQ(packed, c.want) << c.name;
+    }
+    EXPECT_LE(packed.size(), PclRasterWriter::PackBitsBound(c.in.size())) << c.name;
+    EXPECT_EQ(Unpack(packed.data(), packed.size()), c.in) << c.name;
+  }
+}
+
+// What a printer makes of the writer's output: the raster commands it
+// uses, painted on a canvas of dots (one raster pixel a dot).
+struct Canvas {
+  int32_t width, height;
+  std::vector<uint8_t> dots;  // 1 = black
+  bool At(int32_t x, int32_t y) const { return dots[static_cast<std::size_t>(y) * width + x]; }
+};
+
+Canvas Print(const std::string& pcl, int32_t width, int32_t height) {
+  Canvas c{width, height, std::vector<uint8_t>(static_cast<std::size_t>(width) * height)};
+  int64_t x = 0, y = 0, raster_width = 0, raster_height = 0, rx = 0, ry = 0, rows = 0, mode = 0;
+  bool raster = false;
+  std::size_t i = 0;
+  while (i < pcl.size()) {
+    EXPECT_EQ(pcl[i], '\x1B') << "stray byte at " << i;
+    if (pcl[i] != '\x1B' || i + 3 >= pcl.size() || pcl[i + 1] != '*') return c;
+    const char group = pcl[i + 2];
+    std::size_t j = i + 3;
+    int64_t v = 0;
+    while (std::isdigit(static_cast<unsigned char>(pcl[j]))) v = v * 10 + (pcl[j++] - '0');
+    const std::string command = std::string(1, group) + pcl[j];
+    i = j + 1;
+    if (command == "pX") x = v;
+    else if (command == "pY") y = v;
+    else if (command == "rS") raster_width = v;
+    else if (command == "rT") raster_height = v;
+    else if (command == "bM") mode = v;
+    else if (command == "rA") raster = true, rx = x, ry = y, rows = 0;
+    else if (command == "rC") raster = false;
+    else if (command == "bY") ry += v, rows += v;
+    else if (command == "bW") {
+      EXPECT_TRUE(raster);
+      EXPECT_EQ(mode, 2);
+      const std::vector<uint8_t> row =
+          Unpack(reinterpret_cast<const uint8_t*>(pcl.data() + i), static_cast<std::size_t>(v));
+      i += static_cast<std::size_t>(v);
+      for (int64_t k = 0; k < raster_width && k / 8 < static_cast<int64_t>(row.size()); ++k) {
+        if (rows < raster_height && (row[k / 8] >> (7 - k % 8) & 1) && rx + k < width && ry < height)
+          c.dots[ry * width + rx + k] = 1;
+      }
+      ++ry, ++rows;
+    } else if (command != "tR") {
+      ADD_FAILURE() << "unexpected command " << command;
+    }
+  }
+  EXPECT_FALSE(raster) << "raster not ended";
+  return c;
+}
+
+struct Collect final : ByteSink {
+  std::string bytes;
+  std::size_t pieces = 0;
+  std::size_t largest = 0;
+  void Put(const uint8_t* data, std::size_t size) override {
+    bytes.append(reinterpret_cast<const char*>(data), size);
+    ++pieces;
+    largest = std::max(largest, size);
+  }
+};
+
+TEST(PclRasterWriter, PagesReadBackAsPlaced) {
+  const struct {
+    const char* name;
+    int32_t row_columns, page_rows;
+    RasterPlacement placement;
+  } cases[] = {
+      {"whole rows at the origin", 40, 30, {0, 0, 0, 40, 30}},
+      {"placed away from the origin", 40, 30, {17, 5, 0, 40, 30}},
+      {"a whole byte cut off on the left", 40, 30, {0, 0, 8, 32, 30}},
+      {"three columns cut off: rows shifted", 43, 30, {3, 2, 3, 40, 30}},
+      {"cut on both sides, odd width", 61, 30, {0, 0, 13, 29, 30}},
+      {"rows beyond the placement dropped", 40, 30, {0, 0, 0, 40, 12}},
+      {"rows wider than a buffer's worth", 32767, 70, {0, 0, 5, 32762, 70}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::size_t row_bytes = (static_cast<std::size_t>(c.row_columns) + 7) / 8;
+    std::mt19937 gen(3);
+    std::vector<std::vector<uint8_t>> rows(c.page_rows, std::vector<uint8_t>(row_bytes));
+    for (int32_t r = 0; r < c.page_rows; ++r) {
+      // White rows at the start, in the middle and at the end; white at
+      // the end of other rows; runs and noise in the rest.
+      if (r < 2 || r % 7 == 3 || r >= c.page_rows - 2) continue;
+      for (std::size_t b = 0; b < row_bytes * 3 / 4; ++b)
+        rows[r][b] = b % 50 < 20 ? 0xFF : static_cast<uint8_t>(gen());
+    }
+    Collect sink;
+    PclRasterWriter writer(sink);
+    writer.Begin(c.placement, 600, c.row_columns);
+    for (const auto& row : rows) writer.Row(row.data());
+    writer.End();
+    EXPECT_LE(sink.largest, PclRasterWriter::kBufferBytes);
+
+    const RasterPlacement& p = c.placement;
+    const Canvas got = Print(sink.bytes, p.x + p.columns + 8, p.y + c.page_rows + 8);
+    int mismatches = 0;
+    for (int32_t y = 0; y < got.height; ++y) {
+      for (int32_t x = 0; x < got.width; ++x) {
+        const int32_t sx = x - p.x + p.skipColumns;
+        const int32_t sy = y - p.y;
+        const bool want = x >= p.x && x < p.x + p.columns && sy >= 0 && sy < p.rows &&
+                          (rows[sy][sx / 8] >> (7 - sx % 8) & 1);
+        mismatches += got.At(x, y) != want;
+      }
+    }
+    EXPECT_EQ(mismatches, 0);
+  }
+}
+
+TEST(PclRasterWriter, NothingForAPlacementWithoutColumns) {
+  Collect sink;
+  PclRasterWriter writer(sink);
+  const uint8_t row[8] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+  writer.Begin({0, 0, 64, 0, 10}, 600, 64);
+  writer.Row(row);
+  writer.End();
+  EXPECT_EQ(sink.bytes, "");
+}
+
+}  // namespace
+}  // namespace pclspool::cli
