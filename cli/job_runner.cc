@@ -226,6 +226,9 @@ class HookPlayer final : public PclEventSink, public PageHooks {
   // A job that ends inside a page (a header and nothing else).
   void Finish() { EndPage(); }
 
+  // Pages started so far.
+  uint32_t pages() const { return page_; }
+
   void StartPage() override {
     if (in_page_) return;
     ++page_;
@@ -522,8 +525,10 @@ int RunPrintJob(const PrintOptions& o, const std::atomic<bool>* cancel) {
     if (status != kExitOk) {
       DrvSplAbort(job);
       // A stored job that did not complete prints nothing at all: its
-      // replay goes nowhere, and its page files are still deleted.
-      if (stored) {
+      // replay goes nowhere, and its page files are still deleted. Nor
+      // does a job that failed before its first page close a job on the
+      // printer that it never opened.
+      if (stored || player.pages() == 0) {
         ending.spooler = &discard;
         platform::Install(&ending);
       }
