@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <cstring>
 
 namespace pclspool::cli {
@@ -44,9 +45,12 @@ PclRasterWriter::PclRasterWriter(ByteSink& sink)
     : sink_(sink),
       buffer_(new uint8_t[kBufferBytes]),
       shifted_(new uint8_t[kMaxRowBytes]),
-      packed_(new uint8_t[PackBitsBound(kMaxRowBytes)]) {}
+      packed_(new uint8_t[PackBitsBound(kMaxRowBytes)]),
+      delta_(new uint8_t[DeltaRowBound(kMaxRowBytes)]),
+      seed_(new uint8_t[kMaxRowBytes]) {}
 
-std::size_t PclRasterWriter::PackBits(const uint8_t* in, std::size_t size, uint8_t* out) {
+std::size_t PclRasterWriter::PackBits(const uint8_t* in, std::size_t size, uint8_t* out,
+                                     std::size_t limit) {
   // Runs of three or more equal bytes are replicated (-(n - 1), byte);
   // everything between them goes out literally (n - 1, n bytes), at most
   // 128 bytes a piece either way. A pair of equal bytes stays inside a
@@ -55,7 +59,8 @@ std::size_t PclRasterWriter::PackBits(const uint8_t* in, std::size_t size, uint8
   std::size_t o = 0;
   std::size_t i = 0;
   while (i < size) {
-    std::size_t run = RunLength(in + i, std::min<std::size_t>(size - i, 128));
+    if (o > limit) return o;
+    const std::size_t run = RunLength(in + i, std::min<std::size_t>(size - i, 128));
     if (run >= 3) {
       out[o++] = static_cast<uint8_t>(257 - run);
       out[o++] = in[i];
@@ -63,17 +68,62 @@ std::size_t PclRasterWriter::PackBits(const uint8_t* in, std::size_t size, uint8
       continue;
     }
     const std::size_t start = i;
+    const std::size_t end = std::min(size, start + 128);
     i += run;
-    while (i < size && i - start < 128) {
-      run = RunLength(in + i, std::min<std::size_t>(size - i, 3));
-      if (run >= 3) break;
-      i += run;
-    }
-    const std::size_t count = std::min<std::size_t>(i - start, 128);
+    while (i < end && !(i + 2 < size && in[i] == in[i + 1] && in[i] == in[i + 2])) ++i;
+    const std::size_t count = std::min(i, end) - start;
     i = start + count;
     out[o++] = static_cast<uint8_t>(count - 1);
     std::memcpy(out + o, in + start, count);
     o += count;
+  }
+  return o;
+}
+
+std::size_t PclRasterWriter::DeltaRow(const uint8_t* row, const uint8_t* seed, std::size_t size,
+                                      uint8_t* out) {
+  // Each change: a command byte (bytes replaced - 1 in the top three bits,
+  // 1 to 8 bytes; the offset from the end of the change before in the low
+  // five, 31 meaning that further offset bytes follow, 255 each while more
+  // come), then the new bytes.
+  // Eight bytes are compared at a time where the row has them: the XOR
+  // of two little-endian words has its lowest set byte at the first
+  // difference, and the lowest byte flagged by the zero-byte test at the
+  // first equal byte (flags above a zero byte may be false, the lowest is
+  // not).
+  constexpr uint64_t kHigh = 0x8080808080808080ull;
+  std::size_t o = 0;
+  std::size_t i = 0;
+  std::size_t last = 0;
+  for (;;) {
+    while (i + 8 <= size) {
+      const uint64_t x = Load64(row + i) ^ Load64(seed + i);
+      if (x != 0) {
+        i += static_cast<std::size_t>(__builtin_ctzll(x)) / 8;
+        break;
+      }
+      i += 8;
+    }
+    while (i < size && row[i] == seed[i]) ++i;
+    if (i == size) break;
+    std::size_t j = i + 1;
+    if (i + 8 <= size) {
+      const uint64_t x = Load64(row + i) ^ Load64(seed + i);
+      const uint64_t equal = (x - kEveryByte) & ~x & kHigh;
+      j = i + (equal ? static_cast<std::size_t>(__builtin_ctzll(equal)) / 8 : 8);
+    } else {
+      while (j < size && j - i < 8 && row[j] != seed[j]) ++j;
+    }
+    const std::size_t count = j - i;
+    std::size_t offset = i - last;
+    out[o++] = static_cast<uint8_t>(((count - 1) << 5) | std::min<std::size_t>(offset, 31));
+    if (offset >= 31) {
+      for (offset -= 31; offset >= 255; offset -= 255) out[o++] = 255;
+      out[o++] = static_cast<uint8_t>(offset);
+    }
+    std::memcpy(out + o, row + i, count);
+    o += count;
+    i = last = j;
   }
   return o;
 }
@@ -97,7 +147,9 @@ void PclRasterWriter::Begin(const RasterPlacement& placement, int32_t resolution
   Command('r', placement.columns, 'S');
   Command('r', placement.rows, 'T');
   Command('r', 1, 'A');  // at the cursor, not at x = 0
-  Command('b', 2, 'M');
+  // Starting the raster clears the printer's seed row.
+  std::memset(seed_.get(), 0, (static_cast<std::size_t>(placement.columns) + 7) / 8);
+  mode_ = 0;
 }
 
 void PclRasterWriter::Row(const uint8_t* bits) {
@@ -111,11 +163,18 @@ void PclRasterWriter::Row(const uint8_t* bits) {
     // The first column sent is not the first of a byte: move the row to
     // the left. The byte after the last may lie beyond the row.
     uint8_t* s = shifted_.get();
-    const std::size_t avail = row_bytes_ - first;
-    for (std::size_t i = 0; i < bytes; ++i) {
-      const unsigned next = i + 1 < avail ? row[i + 1] : 0u;
-      s[i] = static_cast<uint8_t>((row[i] << shift) | (next >> (8 - shift)));
+    const std::size_t whole = std::min(bytes, row_bytes_ - first - 1);
+    std::size_t i = 0;
+    // Eight bytes at a time, as one big-endian word, the ninth supplying
+    // the bits shifted in.
+    for (; i + 8 <= whole; i += 8) {
+      const uint64_t w = __builtin_bswap64(Load64(row + i));
+      const uint64_t v = __builtin_bswap64((w << shift) | (row[i + 8] >> (8 - shift)));
+      std::memcpy(s + i, &v, sizeof(v));
     }
+    for (; i < whole; ++i)
+      s[i] = static_cast<uint8_t>((row[i] << shift) | (row[i + 1] >> (8 - shift)));
+    if (whole < bytes) s[whole] = static_cast<uint8_t>(row[whole] << shift);
     row = s;
   }
   const std::size_t inked = InkedLength(row, bytes);
@@ -124,12 +183,29 @@ void PclRasterWriter::Row(const uint8_t* bits) {
     return;
   }
   if (pending_white_ > 0) {
+    // Skipping rows also clears the seed row.
     Command('b', pending_white_, 'Y');
     pending_white_ = 0;
+    std::memset(seed_.get(), 0, bytes);
   }
-  const std::size_t packed = PackBits(row, inked, packed_.get());
-  Command('b', static_cast<int64_t>(packed), 'W');
-  Append(packed_.get(), packed);
+  // The shorter of the two forms, a change of mode counted in.
+  constexpr std::size_t kModeChange = 5;  // ESC * b # M
+  const std::size_t delta = DeltaRow(row, seed_.get(), bytes, delta_.get());
+  const std::size_t cost3 = delta + (mode_ == 3 ? 0 : kModeChange);
+  const std::size_t change2 = mode_ == 2 ? 0 : kModeChange;
+  // PackBits only as far as it could still be the shorter.
+  const std::size_t packed =
+      cost3 <= change2 ? SIZE_MAX : PackBits(row, inked, packed_.get(), cost3 - change2 - 1);
+  const int mode = packed < cost3 - change2 ? 2 : 3;
+  if (mode != mode_) {
+    Command('b', mode, 'M');
+    mode_ = mode;
+  }
+  const uint8_t* data = mode == 3 ? delta_.get() : packed_.get();
+  const std::size_t size = mode == 3 ? delta : packed;
+  Command('b', static_cast<int64_t>(size), 'W');
+  Append(data, size);
+  std::memcpy(seed_.get(), row, bytes);
 }
 
 void PclRasterWriter::End() {

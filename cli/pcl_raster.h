@@ -1,11 +1,13 @@
-// A rendered page as PCL raster graphics: placed with a cursor move, rows
-// compressed with TIFF PackBits (compression mode 2), runs of white rows
-// skipped with ESC * b # Y, and white bytes at the end of a row left out
-// (the printer fills a short row with white). Only black pixels are
-// painted: source transparency is left as the printer's default
-// (transparent), so a page never covers what lies under its white parts.
+// A rendered page as PCL raster graphics: placed with a cursor move, each
+// row compressed with TIFF PackBits (compression mode 2) or as its
+// difference from the row before (delta row, mode 3), whichever is
+// shorter, runs of white rows skipped with ESC * b # Y, and white bytes at
+// the end of a row left out (the printer fills a short row with white).
+// Only black pixels are painted: source transparency is left as the
+// printer's default (transparent), so a page never covers what lies under
+// its white parts.
 //
-// The writer is a pure transform with one fixed output buffer; every full
+// The writer is a pure transform with fixed buffers; every full output
 // buffer, and what is left at the end of a page, goes to the sink.
 #pragma once
 
@@ -55,9 +57,18 @@ class PclRasterWriter {
   void End();
 
   // Encodes `size` bytes with TIFF PackBits into out, which has room for
-  // PackBitsBound(size) bytes; returns the encoded length.
-  static std::size_t PackBits(const uint8_t* in, std::size_t size, uint8_t* out);
+  // PackBitsBound(size) bytes; returns the encoded length. Encoding stops
+  // early, returning a value above `limit`, once the result would be
+  // longer than that.
+  static std::size_t PackBits(const uint8_t* in, std::size_t size, uint8_t* out,
+                              std::size_t limit = SIZE_MAX);
   static constexpr std::size_t PackBitsBound(std::size_t size) { return size + (size + 127) / 128; }
+  // Encodes row as its difference from seed (both `size` bytes) in delta
+  // row form into out, which has room for DeltaRowBound(size) bytes;
+  // returns the encoded length, 0 for a row equal to its seed.
+  static std::size_t DeltaRow(const uint8_t* row, const uint8_t* seed, std::size_t size,
+                              uint8_t* out);
+  static constexpr std::size_t DeltaRowBound(std::size_t size) { return 2 * size + 8; }
 
  private:
   void Command(char group, int64_t value, char final_char);
@@ -69,7 +80,10 @@ class PclRasterWriter {
   std::unique_ptr<uint8_t[]> buffer_;
   std::size_t used_ = 0;
   std::unique_ptr<uint8_t[]> shifted_;  // a row moved to start at a byte
-  std::unique_ptr<uint8_t[]> packed_;   // a row compressed
+  std::unique_ptr<uint8_t[]> packed_;   // a row in mode 2
+  std::unique_ptr<uint8_t[]> delta_;    // a row in mode 3
+  std::unique_ptr<uint8_t[]> seed_;     // the row before, as the printer has it
+  int mode_ = 0;                        // the compression mode in force
   RasterPlacement placement_{};
   std::size_t row_bytes_ = 0;           // of the rows Row() receives
   bool open_ = false;                   // a raster was started

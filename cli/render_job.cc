@@ -15,8 +15,8 @@ namespace pclspool::cli {
 
 namespace {
 
-// Page stream bytes read at a time.
-constexpr std::size_t kReadBytes = 256 * 1024;
+// Page stream bytes read at a time: as much as the pipe holds.
+constexpr std::size_t kReadBytes = 1024 * 1024;
 
 using Kind = RenderOutcome::Kind;
 
