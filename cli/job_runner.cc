@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "hooks/job_context.h"
-#include "hooks/settings.h"
-#include "job_inputs.h"
 #include "discarding_spooler.h"
+#include "job/job_context.h"
+#include "job/settings.h"
+#include "job_inputs.h"
 #include "page_file_guard.h"
 #include "page_player.h"
 #include "pcl_scanner.h"
@@ -25,6 +25,7 @@
 #include "platform/posix/aligned_block.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/utf.h"
+#include "printer_setup.h"
 #include "progress_line.h"
 #include "render_job.h"
 #include "render_plan.h"
@@ -468,7 +469,7 @@ void CatchStopSignals() {
 }  // namespace
 
 int RunPrintJob(const PrintOptions& o, const std::atomic<bool>* cancel) {
-  posix::PrinterSetup setup;
+  posix::PrinterSetup setup = DriverPrinterSetup();
   if (!CheckOptions(o, &setup)) return kExitUsage;
 
   std::string error;

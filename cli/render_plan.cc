@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "hooks/settings.h"
+#include "job/settings.h"
 
 namespace pclspool::cli {
 

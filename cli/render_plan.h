@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "hooks/job_context.h"
+#include "job/job_context.h"
 #include "job/paper.h"
 #include "job/sheet_layout.h"
 #include "pcl_raster.h"
