@@ -75,6 +75,8 @@ bool PlanRendering(const JobContext& s, RenderPlan* plan, std::string* error) {
   p.logicalWidth = p.layout.sheetWidth - 2 * p.logicalOffset;
   p.cellColumns = p.layout.cellWidth / p.rasterScale;
   p.cellRows = p.layout.cellHeight / p.rasterScale;
+  const uint16_t duplex = extra::U16(s.extra, extra::kDuplex);
+  if (extra::U32(s.extra, extra::kDuplexUnit) != 0) p.duplex = duplex <= 2 ? duplex : 0;
   if (p.cellColumns < 1 || p.cellRows < 1 || p.logicalWidth < 1) {
     return Fail(error, "page size " + std::to_string(width) + " x " + std::to_string(height) +
                            " dots: too small to print on");
@@ -110,6 +112,7 @@ std::vector<std::string> JobHeader(const RenderPlan& plan) {
       // presentation follows the orientation.
       Esc("E") + Esc("&l" + std::to_string(plan.paper->pclSize) + "A") +
           Esc("&l" + std::string(plan.sheetLandscape ? "1" : "0") + "O") +
+          (plan.duplex >= 0 ? Esc("&l" + std::to_string(plan.duplex) + "S") : "") +
           Esc("&u" + std::to_string(plan.resolution) + "D") + Esc("&l0E") + Esc("*r0F"),
   };
 }

@@ -38,6 +38,9 @@ struct RenderPlan {
   int32_t logicalWidth = 0;      // dots from x = 0 to the logical page's right edge
   int32_t cellColumns = 0;       // a cell in raster pixels: each page is
   int32_t cellRows = 0;          // rendered to exactly this size
+  // With a duplex unit, its mode (ESC & l # S): 0 one-sided, 1 long-edge
+  // binding, 2 short-edge; -1 without one (the printer's default stands).
+  int32_t duplex = -1;
 };
 
 // The plan for a job with these effective settings (the device mode, the
@@ -50,7 +53,8 @@ RasterPlacement PlacePage(const RenderPlan& plan, uint32_t page);
 
 // The job header, one piece per hook buffer: the UEL, the PJL lines (page
 // size in dots, resolution, entering PCL), then the PCL set-up of the
-// sheet (reset, paper, orientation, units of one dot, top margin 0).
+// sheet (reset, paper, orientation, duplex mode when the printer has a
+// duplex unit, units of one dot, top margin 0).
 std::vector<std::string> JobHeader(const RenderPlan& plan);
 
 }  // namespace pclspool::cli

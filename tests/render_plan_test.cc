@@ -118,6 +118,27 @@ TEST(RenderPlan, TheHeaderSetsUpTheSheet) {
   EXPECT_EQ(header[2], "@PJL COMMENT YDIM=7014\r\n");
   EXPECT_EQ(header[4], "@PJL ENTER LANGUAGE=PCL\n");
   EXPECT_EQ(header[5], "\x1B" "E\x1B&l26A\x1B&l1O\x1B&u600D\x1B&l0E\x1B*r0F");
+
+  // The duplex mode only for a printer with a duplex unit.
+  const struct {
+    uint32_t unit;
+    uint16_t duplex;
+    const char* command;  // null: none
+  } duplex_cases[] = {
+      {0, 2, nullptr}, {1, 0, "\x1B&l0S"}, {1, 1, "\x1B&l1S"}, {1, 2, "\x1B&l2S"}, {1, 7, "\x1B&l0S"},
+  };
+  for (const auto& d : duplex_cases) {
+    JobContext c = Context({});
+    extra::SetU32(c.extra, extra::kDuplexUnit, d.unit);
+    extra::SetU16(c.extra, extra::kDuplex, d.duplex);
+    ASSERT_TRUE(PlanRendering(c, &plan, &error)) << error;
+    const std::string pcl = JobHeader(plan)[5];
+    const std::size_t at = pcl.find("S\x1B&u");
+    EXPECT_EQ(at == std::string::npos, d.command == nullptr) << d.unit << " " << d.duplex;
+    if (d.command) {
+      EXPECT_NE(pcl.find(d.command), std::string::npos) << d.unit << " " << d.duplex;
+    }
+  }
 }
 
 }  // namespace
