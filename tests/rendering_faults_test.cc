@@ -48,12 +48,12 @@ std::string FakeGhostscript(int pages, const std::string& then) {
          "exit 0\n";
 }
 
-class RenderedFaults : public ::testing::Test {
+class RenderingFaults : public ::testing::Test {
  protected:
   void SetUp() override {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     dir_ = fs::temp_directory_path() /
-           ("pclspool-rfaults-" + std::to_string(::getpid()) + "-" + info->name());
+           ("pclspool-rendering-faults-" + std::to_string(::getpid()) + "-" + info->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_ / "tmp");
     fs::create_directories(dir_ / "spool");
@@ -90,7 +90,7 @@ class RenderedFaults : public ::testing::Test {
   fs::path dir_;
 };
 
-TEST_F(RenderedFaults, RefusedBeforeAnythingIsSent) {
+TEST_F(RenderingFaults, RefusedBeforeAnythingIsSent) {
   WriteFile(dir_ / "text.txt", "just some words\n");
   WriteFile(dir_ / "damaged.pdf", "%PDF-1.4\n1 0 obj << /Type /Catalog >>\n");
   WriteFile(dir_ / "job.pcl", "\x1B" "Epage\f");
@@ -125,7 +125,7 @@ TEST_F(RenderedFaults, RefusedBeforeAnythingIsSent) {
   }
 }
 
-TEST_F(RenderedFaults, GhostscriptFailingInMidJob) {
+TEST_F(RenderingFaults, GhostscriptFailingInMidJob) {
   WriteFake(2, "fail");
   const struct {
     const char* name;
@@ -158,7 +158,7 @@ TEST_F(RenderedFaults, GhostscriptFailingInMidJob) {
   }
 }
 
-TEST_F(RenderedFaults, PagesStreamOutWhileLaterOnesRender) {
+TEST_F(RenderingFaults, PagesStreamOutWhileLaterOnesRender) {
   // The stand-in renders its second page only once the first has reached
   // the printer's output.
   WriteFake(1, "stream");
@@ -168,7 +168,7 @@ TEST_F(RenderedFaults, PagesStreamOutWhileLaterOnesRender) {
   EXPECT_EQ(testing::Count(ReadFile(dir_ / "out.prn"), "\x1B*r1A"), 2u);
 }
 
-TEST_F(RenderedFaults, AStopSignalEndsTheJobCleanly) {
+TEST_F(RenderingFaults, AStopSignalEndsTheJobCleanly) {
   const struct {
     const char* name;
     const char* paper;
@@ -203,7 +203,7 @@ TEST_F(RenderedFaults, AStopSignalEndsTheJobCleanly) {
   }
 }
 
-TEST_F(RenderedFaults, StandardInputAsAFileOrAPipe) {
+TEST_F(RenderingFaults, StandardInputAsAFileOrAPipe) {
   // The same document through every way in gives the same printer output.
   WriteFile(dir_ / "doc.ps", "%!PS\n/Helvetica findfont 40 scalefont setfont\n"
                              "100 500 moveto (one) show showpage 100 400 moveto (two) show showpage\n");

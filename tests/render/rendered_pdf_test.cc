@@ -8,26 +8,27 @@
 // corner, its number as a large digit, and a square in the n-th of eight
 // slots along the top that tells the page by where it is.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "command_process.h"
 #include "job/paper.h"
 #include "job/sheet_layout.h"
+#include "render/print_job.h"
+#include "render/renderer.h"
+#include "render/run_program.h"
+#include "render/scratch_dir.h"
 #include "test_files.h"
 
-namespace pclspool {
+namespace pclspool::render {
 namespace {
 
 namespace fs = std::filesystem;
-
-const std::string kGpcl6 = PCLSPOOL_GPCL6;
 
 // Page marks, in points from the page's top-left corner.
 constexpr double kBar = 8;                           // edge bars
@@ -45,39 +46,12 @@ std::string PageProgram(int width, int height) {
          "  n 1 string cvs show showpage } for\n";
 }
 
-struct Pgm {
-  int32_t width = 0, height = 0;
-  std::string pixels;  // one byte each, 0 black
-};
-
-// A PGM file as gpcl6 writes it, one per printed side: "P5", a comment,
-// the size, the largest value, one byte a pixel.
-bool ReadPgm(const fs::path& path, Pgm* out) {
-  const std::string data = testing::ReadFile(path);
-  std::size_t at = 2;
-  int fields[3] = {0, 0, 0};
-  for (int& field : fields) {
-    for (;;) {
-      while (at < data.size() && std::isspace(static_cast<unsigned char>(data[at]))) ++at;
-      if (at >= data.size() || data[at] != '#') break;
-      at = data.find('\n', at);
-    }
-    while (at < data.size() && std::isdigit(static_cast<unsigned char>(data[at])))
-      field = field * 10 + (data[at++] - '0');
-  }
-  if (data.rfind("P5", 0) != 0 || at >= data.size()) return false;
-  out->width = fields[0];
-  out->height = fields[1];
-  out->pixels = data.substr(at + 1);
-  return out->pixels.size() == static_cast<std::size_t>(out->width) * out->height;
-}
-
 // A printed side, addressed in the job's dots from the sheet's top-left
 // corner as the sheet is printed. gpcl6 draws every side upright on the
 // paper; a landscape side is turned a quarter on it, its top along the
 // paper's left edge.
 struct Side {
-  Pgm image;
+  PageImage image;
   int32_t job_resolution, image_resolution;
   bool landscape;
   bool Black(double x, double y) const {
@@ -86,7 +60,7 @@ struct Side {
     const int64_t col = landscape ? iy : ix;
     const int64_t row = landscape ? image.height - 1 - ix : iy;
     if (col < 0 || row < 0 || col >= image.width || row >= image.height) return false;
-    return static_cast<uint8_t>(image.pixels[row * image.width + col]) < 128;
+    return image.At(static_cast<int>(col), static_cast<int>(row)) <= kInkLevel;
   }
   double Step() const { return static_cast<double>(job_resolution) / image_resolution; }
 };
@@ -102,29 +76,29 @@ struct Case {
 
 [[maybe_unused]] void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
-class RenderedPrint : public ::testing::TestWithParam<Case> {
+class RenderedPdf : public ::testing::TestWithParam<Case> {
  protected:
+  // The documents, made once for all cases.
   static void SetUpTestSuite() {
-    dir_ = new fs::path(fs::temp_directory_path() /
-                        ("pclspool-rendered-" + std::to_string(::getpid())));
-    fs::create_directories(*dir_);
+    if (!MissingRenderTools().empty()) return;
+    dir_ = std::make_unique<ScratchDir>();
     for (const auto& [name, w, h] : {std::tuple{"portrait", 595, 842}, {"landscape", 842, 595}}) {
-      testing::WriteFile(*dir_ / (std::string(name) + ".ps"), PageProgram(w, h));
-      const std::string command = "gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pdfwrite -sOutputFile=" +
-                                  (*dir_ / (std::string(name) + ".pdf")).string() + " " +
-                                  (*dir_ / (std::string(name) + ".ps")).string();
-      ASSERT_EQ(std::system(command.c_str()), 0) << command;
+      const fs::path ps = *dir_ / (std::string(name) + ".ps");
+      testing::WriteFile(ps, PageProgram(w, h));
+      const ProgramRun run =
+          RunProgram({"gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=pdfwrite",
+                      "-sOutputFile=" + (*dir_ / (std::string(name) + ".pdf")).string(),
+                      ps.string()},
+                     *dir_ / "gs.log");
+      ASSERT_TRUE(run.Ok()) << run.Describe("gs");
     }
   }
-  static void TearDownTestSuite() {
-    fs::remove_all(*dir_);
-    delete dir_;
-  }
+  static void TearDownTestSuite() { dir_.reset(); }
 
-  static fs::path* dir_;
+  static std::unique_ptr<ScratchDir> dir_;
 };
 
-fs::path* RenderedPrint::dir_ = nullptr;
+std::unique_ptr<ScratchDir> RenderedPdf::dir_;
 
 // The settings the case gives, as the command reads them.
 int32_t Setting(const Case& c, const std::string& key, int32_t def) {
@@ -146,28 +120,23 @@ double FirstInk(double from, double to, double step, At black) {
   return NAN;
 }
 
-TEST_P(RenderedPrint, EveryCellHoldsItsPage) {
+TEST_P(RenderedPdf, EveryCellHoldsItsPage) {
+  PCLSPOOL_REQUIRE_RENDER_TOOLS();
   const Case& c = GetParam();
-  if (::access(kGpcl6.c_str(), X_OK) != 0) GTEST_SKIP() << "no " << kGpcl6;
-  const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-  const fs::path work = *dir_ / std::to_string(std::hash<std::string>()(test));
+  const ScratchDir work;
   fs::create_directories(work / "spool");
-
-  std::vector<std::string> args = {"print", "--spool-dir", (work / "spool").string(), "-o",
-                                   (work / "out.prn").string()};
-  args.insert(args.end(), c.options.begin(), c.options.end());
-  args.push_back((*dir_ / (c.landscape_document ? "landscape.pdf" : "portrait.pdf")).string());
-  const int status = testing::WaitCommand(testing::StartCommand(
-      args, work.string(), "", (work / "stdout").string(), (work / "stderr").string()));
-  ASSERT_EQ(status, 0) << testing::ReadFile(work / "stderr");
+  std::vector<std::string> options = {"--spool-dir", (work / "spool").string()};
+  options.insert(options.end(), c.options.begin(), c.options.end());
+  const ProgramRun run =
+      PrintJob(options, *dir_ / (c.landscape_document ? "landscape.pdf" : "portrait.pdf"),
+               work / "out.prn");
+  ASSERT_TRUE(run.Ok()) << run.Describe("pclspool print");
   EXPECT_TRUE(fs::is_empty(work / "spool")) << "page files left";
 
   const int32_t image_resolution = std::min(c.resolution, 300);
-  const std::string render = kGpcl6 + " -q -dNOPAUSE -dBATCH -sDEVICE=pgmraw -r" +
-                             std::to_string(image_resolution) + " -sOutputFile=" +
-                             (work / "side-%02d.pgm").string() + " " +
-                             (work / "out.prn").string() + " >/dev/null 2>&1";
-  ASSERT_EQ(std::system(render.c_str()), 0);
+  const PageImages printed = RenderPages(work / "out.prn", image_resolution);
+  ASSERT_EQ(printed.error, "");
+  ASSERT_EQ(printed.pages.size(), c.sides.size()) << "printed sides";
 
   // The cells as the job's layout has them, the same the watermark follows.
   const int32_t paper_code = Setting(c, "PAPER CODE", 1);
@@ -185,10 +154,7 @@ TEST_P(RenderedPrint, EveryCellHoldsItsPage) {
 
   for (std::size_t s = 0; s < c.sides.size(); ++s) {
     SCOPED_TRACE("side " + std::to_string(s + 1));
-    char name[32];
-    std::snprintf(name, sizeof(name), "side-%02zu.pgm", s + 1);
-    Side side{{}, c.resolution, image_resolution, sheet_landscape};
-    ASSERT_TRUE(ReadPgm(work / name, &side.image)) << name;
+    const Side side{printed.pages[s], c.resolution, image_resolution, sheet_landscape};
     for (int32_t cell = 0; cell < layout.cells; ++cell) {
       SCOPED_TRACE("cell " + std::to_string(cell));
       const int page = c.sides[s][cell];
@@ -261,9 +227,6 @@ TEST_P(RenderedPrint, EveryCellHoldsItsPage) {
       }
     }
   }
-  char after[32];
-  std::snprintf(after, sizeof(after), "side-%02zu.pgm", c.sides.size() + 1);
-  EXPECT_FALSE(fs::exists(work / after)) << "more sides than expected";
 }
 
 const std::vector<std::string> kA4 = {"--set", "PAPER CODE=9", "--set", "YRESOLUTION=300"};
@@ -279,7 +242,7 @@ std::vector<std::string> With(std::vector<std::string> base, const std::vector<s
 // (the cover on the right half of the first front) that makes, left |
 // right per side: 8|1, 2|7, 6|3, 4|5; mirrored for odd pages on the left.
 INSTANTIATE_TEST_SUITE_P(
-    Layouts, RenderedPrint,
+    Layouts, RenderedPdf,
     ::testing::Values(
         Case{"A4_one_up", kA4, 300, false, {{1}, {2}, {3}, {4}, {5}, {6}, {7}, {8}}},
         Case{"A4_two_up", With(kA4, {"--set", "TWOupFOUR=1"}), 300, false,
@@ -305,4 +268,4 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
 }  // namespace
-}  // namespace pclspool
+}  // namespace pclspool::render
