@@ -117,7 +117,12 @@ RenderOutcome RenderOne(const RenderRequest& request, const RenderPlan& plan,
     return failed("Ghostscript's page stream is damaged: " + stream.error());
   }
   // Ghostscript gives up on a document it cannot read at all (a damaged
-  // PDF) with a message but a good exit status, and no page.
+  // PDF) with a message but a good exit status, and no page; pages asked
+  // for that the document does not have give no page either.
+  if (player.sent() == before && !request.page_list.empty()) {
+    const std::string why = GhostscriptReason(gs.messages());
+    return failed("it has none of the pages " + request.page_list + (why.empty() ? "" : ": " + why));
+  }
   if (player.sent() == before && gs.ReportedError()) {
     return failed("Ghostscript cannot render it: " + GhostscriptReason(gs.messages()));
   }

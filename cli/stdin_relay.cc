@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -47,7 +49,13 @@ void StdinRelay::Stop() {
 
 void StdinRelay::Copy(int to) {
   // A child that stops reading (it has what it needs, or it died) ends the
-  // copy with EPIPE: SIGPIPE is ignored by the command.
+  // copy with EPIPE. The signal that comes with it is held back in this
+  // thread, and dropped when the thread ends, whatever the process does
+  // with SIGPIPE.
+  sigset_t pipe_signal;
+  sigemptyset(&pipe_signal);
+  sigaddset(&pipe_signal, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &pipe_signal, nullptr);
   bool ok = posix::WriteAll(to, head_.data(), head_.size());
   std::vector<uint8_t> buf(kCopyBytes);
   while (ok && !stop_) {

@@ -108,6 +108,8 @@ TEST_F(RenderingFaults, RefusedBeforeAnythingIsSent) {
       {"pages chosen of two inputs", {"--page-ranges", "1", "doc.ps", "doc.ps"},
        "--page-ranges: chooses the pages of a single input"},
       {"a resolution without raster", {"--set", "YRESOLUTION=75", "doc.ps"}, "YRESOLUTION 75"},
+      {"pages the document does not have", {"--page-ranges", "7-9", "doc.ps"},
+       "doc.ps: it has none of the pages 7-9"},
   };
   for (const auto& c : cases) {
     for (const char* booklet : {"PAPER CODE=9", "PAPER CODE=1033"}) {
