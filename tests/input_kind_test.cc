@@ -1,13 +1,8 @@
-// What an input is, told from its content, and which inputs make one job.
+// What an input is, told from its content.
 #include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <filesystem>
 #include <string>
-#include <vector>
 
-#include "job_inputs.h"
-#include "test_files.h"
+#include "input_kind.h"
 
 namespace pclspool::cli {
 namespace {
@@ -40,48 +35,6 @@ TEST(InputKind, ToldByContent) {
        InputKind::kUnknown},
   };
   for (const auto& c : cases) EXPECT_EQ(Sniff(c.head), c.want) << c.name;
-}
-
-TEST(JobInputs, OneKindOfJob) {
-  namespace fs = std::filesystem;
-  const fs::path dir = fs::temp_directory_path() / ("pclspool-kinds-" + std::to_string(::getpid()));
-  fs::create_directories(dir);
-  const std::pair<const char*, std::string> files[] = {
-      {"a.pcl", "\x1B" "E page"}, {"b.pcl", "more of the stream"}, {"a.pdf", "%PDF-1.4\n"},
-      {"b.ps", "%!PS\n"},         {"empty", ""},                    {"text", "hello\n"},
-  };
-  for (const auto& [name, bytes] : files) testing::WriteFile(dir / name, bytes);
-  const struct {
-    const char* name;
-    std::vector<std::string> inputs;
-    InputKind want;     // when accepted
-    const char* error;  // part of the message when refused
-  } cases[] = {
-      {"a PCL job continued by any bytes", {"a.pcl", "b.pcl", "text"}, InputKind::kPcl, nullptr},
-      {"PDF and PostScript together", {"a.pdf", "b.ps"}, InputKind::kPdf, nullptr},
-      {"an empty input first takes no part", {"empty", "b.ps"}, InputKind::kPostScript, nullptr},
-      {"all empty: an empty PCL job", {"empty"}, InputKind::kPcl, nullptr},
-      {"plain text", {"text"}, InputKind::kPcl, "text: neither PCL, PDF nor PostScript"},
-      {"PDF after PCL", {"a.pcl", "a.pdf"}, InputKind::kPcl, "a.pdf: PDF cannot follow the PCL job"},
-      {"PCL after PDF", {"a.pdf", "a.pcl"}, InputKind::kPcl, "a.pcl: PCL cannot be printed in one job with PDF"},
-      {"text after PostScript", {"b.ps", "text"}, InputKind::kPcl, "text: neither PDF nor PostScript"},
-      {"a missing file", {"nope"}, InputKind::kPcl, "nope: No such file"},
-  };
-  for (const auto& c : cases) {
-    std::vector<std::string> paths;
-    for (const std::string& input : c.inputs) paths.push_back((dir / input).string());
-    JobInputs got;
-    std::string error;
-    const bool ok = ClassifyInputs(paths, &got, &error);
-    EXPECT_EQ(ok, c.error == nullptr) << c.name << ": " << error;
-    if (ok) {
-      EXPECT_EQ(got.kind, c.want) << c.name;
-    }
-    if (c.error) {
-      EXPECT_NE(error.find(c.error), std::string::npos) << c.name << ": " << error;
-    }
-  }
-  fs::remove_all(dir);
 }
 
 }  // namespace

@@ -1,4 +1,6 @@
-// Where rendered pages go on the printed sheet, from the job's settings.
+// The plan of a rendered job from its settings: what it refuses, and the
+// header that sets the printer up. Where pages land is checked on the
+// printed sheet (render/rendered_pdf_test.cc).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -27,61 +29,6 @@ JobContext Context(const Settings& s) {
   extra::SetU16(c.extra, extra::kNup, s.nup);
   extra::SetU16(c.extra, extra::kStyple, s.style);
   return c;
-}
-
-TEST(RenderPlan, PagesLandInTheirCells) {
-  const struct {
-    const char* name;
-    Settings settings;
-    bool sheet_landscape;
-    int32_t cell_columns, cell_rows;
-    RasterPlacement first, second;  // pages 1 and 2
-  } cases[] = {
-      // x = 0 is 142 dots in on A4 portrait at 600 dpi, 118 in landscape.
-      {"A4 one-up", {}, false, 4960, 7014, {0, 0, 142, 4676, 7014}, {0, 0, 142, 4676, 7014}},
-      {"A4 two-up: a landscape sheet", {.nup = 1}, true, 3507, 4959,
-       {0, 0, 118, 3389, 4959}, {3389, 0, 0, 3389, 4959}},
-      {"A4 four-up", {.nup = 2}, false, 2480, 3507,
-       {0, 0, 142, 2338, 3507}, {2338, 0, 0, 2338, 3507}},
-      {"A4 booklet, odd pages on the right", {.paper = 9 | 0x400}, true, 3507, 4959,
-       {3389, 0, 0, 3389, 4959}, {0, 0, 118, 3389, 4959}},
-      {"A4 booklet, odd pages on the left", {.paper = 9 | 0x400, .style = 1}, true, 3507, 4959,
-       {0, 0, 118, 3389, 4959}, {3389, 0, 0, 3389, 4959}},
-      {"A4 landscape two-up: a portrait sheet", {.orientation = 2, .nup = 1}, false, 4959, 3507,
-       {0, 0, 142, 4676, 3507}, {0, 3507, 142, 4676, 3507}},
-      // Letter does not halve into itself: cells centred in their halves.
-      {"Letter two-up", {.paper = 1, .nup = 1}, true, 3300, 4270,
-       {0, 415, 120, 3180, 4270}, {3180, 415, 0, 3180, 4270}},
-      // 1200 dpi pages are rendered at 600 and placed in 1200ths: whole
-      // raster pixels are cut, two dots each.
-      {"A4 two-up at 1200 dpi", {.resolution = 1200, .nup = 1}, true, 3507, 4959,
-       {0, 1, 118, 3389, 4959}, {6778, 1, 0, 3389, 4959}},
-      {"page size given in dots", {.paper = 99, .xdim = 5100, .ydim = 6600}, false, 5100, 6600,
-       {0, 0, 150, 4800, 6600}, {0, 0, 150, 4800, 6600}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    RenderPlan plan;
-    std::string error;
-    ASSERT_TRUE(PlanRendering(Context(c.settings), &plan, &error)) << error;
-    EXPECT_EQ(plan.sheetLandscape, c.sheet_landscape);
-    EXPECT_EQ(plan.cellColumns, c.cell_columns);
-    EXPECT_EQ(plan.cellRows, c.cell_rows);
-    for (uint32_t page = 1; page <= 2; ++page) {
-      const RasterPlacement got = PlacePage(plan, page);
-      const RasterPlacement& want = page == 1 ? c.first : c.second;
-      EXPECT_EQ(got.x, want.x) << "page " << page;
-      EXPECT_EQ(got.y, want.y) << "page " << page;
-      EXPECT_EQ(got.skipColumns, want.skipColumns) << "page " << page;
-      EXPECT_EQ(got.columns, want.columns) << "page " << page;
-      EXPECT_EQ(got.rows, want.rows) << "page " << page;
-      // Inside the logical page, and where the cell's column lies.
-      const CellOrigin o = OriginOfCell(plan.layout, CellOfPage(plan.job, page));
-      EXPECT_GE(got.x, 0);
-      EXPECT_LE(got.x + got.columns * plan.rasterScale, plan.logicalWidth);
-      EXPECT_EQ(got.x + plan.logicalOffset, o.x + got.skipColumns * plan.rasterScale);
-    }
-  }
 }
 
 TEST(RenderPlan, RefusesJobsItCannotPlace) {

@@ -104,6 +104,7 @@ TEST_F(RenderingFaults, RefusedBeforeAnythingIsSent) {
       {"Ghostscript missing", {"--gs", "/nonexistent/gs", "doc.ps"},
        "doc.ps: cannot run /nonexistent/gs: No such file"},
       {"PCL after PostScript", {"doc.ps", "job.pcl"}, "job.pcl: PCL cannot be printed in one job"},
+      {"PostScript after PCL", {"job.pcl", "doc.ps"}, "doc.ps: PostScript cannot follow the PCL job"},
       {"pages chosen of a PCL job", {"--page-ranges", "1", "job.pcl"}, "--page-ranges: only PDF"},
       {"pages chosen of two inputs", {"--page-ranges", "1", "doc.ps", "doc.ps"},
        "--page-ranges: chooses the pages of a single input"},
