@@ -12,6 +12,8 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -204,6 +206,26 @@ TEST_F(RenderingFaults, AStopSignalEndsTheJobCleanly) {
     }
     ExpectClean(c.name);
   }
+}
+
+TEST_F(RenderingFaults, AStoppedPclBookletPrintsNothing) {
+  // A PCL booklet whose input stops coming after two pages: stopped, it
+  // sends none of its pages, and its page files go.
+  ASSERT_EQ(::mkfifo(Path("fifo").c_str(), 0600), 0);
+  std::thread writer([&] {
+    std::ofstream fifo(dir_ / "fifo", std::ios::binary);
+    fifo << "\x1B" "Eone\ftwo\f" << std::flush;
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+  });
+  const pid_t pid = Start({"--set", "PAPER CODE=1033"}, Path("fifo"));
+  for (int i = 0; i < 200 && std::distance(fs::directory_iterator(dir_ / "spool"),
+                                           fs::directory_iterator{}) < 2; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ::kill(pid, SIGTERM);
+  EXPECT_EQ(testing::WaitCommand(pid), 128 + SIGTERM);
+  writer.join();
+  EXPECT_EQ(ReadFile(dir_ / "out.prn"), "");
+  ExpectClean("PCL booklet");
 }
 
 TEST_F(RenderingFaults, StandardInputAsAFileOrAPipe) {
