@@ -3,6 +3,8 @@
 // a spooler calls them, and the printer is the output file.
 #pragma once
 
+#include <atomic>
+
 #include "options.h"
 
 namespace pclspool::cli {
@@ -12,11 +14,18 @@ inline constexpr int kExitOk = 0;
 // The printer output could not be written, or pages were lost because the
 // spool directory could not store them.
 inline constexpr int kExitWriteFailed = 1;
-inline constexpr int kExitUsage = 2;        // bad usage, unreadable input or settings
+// Bad usage, unreadable input or settings; also an input that Ghostscript
+// cannot render, or Ghostscript failing in mid-job.
+inline constexpr int kExitUsage = 2;
+// The caller's cancel flag came true: the job stopped at the next page,
+// Ghostscript was stopped, a stored job printed nothing and its page files
+// are gone. The command itself then ends by the signal that stopped it.
+inline constexpr int kExitCancelled = 3;
 
 // Runs the job; every failure is reported on standard error in one line.
-// Returns the exit status.
-int RunPrintJob(const PrintOptions& options);
+// Returns the exit status. `cancel`, when given, may be set from another
+// thread or a signal handler at any time.
+int RunPrintJob(const PrintOptions& options, const std::atomic<bool>* cancel = nullptr);
 
 // The whole command: reads argv and runs what it asks.
 int Main(int argc, const char* const* argv);

@@ -27,6 +27,10 @@ struct PrintOptions {
   std::vector<std::pair<std::string, std::string>> fonts;  // face name, font file
   int dpi = 0;  // LOGPIXELSX of the screen; 0 leaves the platform's
   bool trace = false;
+  // PDF and PostScript input: the Ghostscript program, and the pages to
+  // print (Ghostscript's PageList, checked; empty for every page).
+  std::string ghostscript = "gs";
+  std::string page_ranges;
 };
 
 enum class Command { kPrint, kHelp, kVersion };
