@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "class2_decoder.h"
+#include "job/sheet_layout.h"
 #include "render/bitmap_match.h"
 #include "render/page_compare.h"
 #include "render/print_job.h"
@@ -214,6 +215,89 @@ TEST_F(RenderedWatermark, ShadingBeyondItsRange) {
       EXPECT_GT(diff.pixels, 10000u) << "dark " << c.dark;
     } else {
       EXPECT_EQ(diff.pixels, 0u) << "dark " << c.dark << " prints";
+    }
+  }
+}
+
+// On n-up sheets and booklet sides every page carries its own watermark,
+// centred on its cell: the text moves with its page (four-up cells, two-up
+// and booklet halves, in both booklet styles), and nothing of it spills
+// into another cell.
+TEST_F(RenderedWatermark, EveryCellCarriesItsPagesWatermarkCentred) {
+  constexpr int kSeen = 100;  // dpi of the rendering
+  const JobFile pdf = GhostscriptJob("pdfwrite", 8);
+  ASSERT_TRUE(pdf.error.empty()) << pdf.error;
+  struct Case {
+    const char* name;
+    std::vector<std::string> settings;
+    SheetJob sheet;
+  } cases[] = {
+      {"two-up", {"--set", "TWOupFOUR=1"}, {4960, 7014, false, 1, false, 0}},
+      {"four-up", {"--set", "TWOupFOUR=2"}, {4960, 7014, false, 2, false, 0}},
+      {"booklet, style 0", {"--set", "PAPER CODE=1033"}, {4960, 7014, false, 0, true, 0}},
+      {"booklet, style 1", {"--set", "PAPER CODE=1033", "--set", "BOOKLET_STYLE=1"},
+       {4960, 7014, false, 0, true, 1}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> base = {"--ini", (dir_ / "OrvWater.INI").string(), "--font",
+                                     "Arial=" + kFont};
+    base.insert(base.end(), c.settings.begin(), c.settings.end());
+    std::vector<std::string> marked = base;
+    marked.insert(marked.end(), {"--watermark", "1"});
+    const PageImages plain = PrintAndRender(base, pdf.path, dir_ / "plain.prn", kSeen);
+    const PageImages wm = PrintAndRender(marked, pdf.path, dir_ / "marked.prn", kSeen);
+    ASSERT_TRUE(plain.error.empty()) << plain.error;
+    ASSERT_TRUE(wm.error.empty()) << wm.error;
+    ASSERT_EQ(wm.pages.size(), plain.pages.size());
+
+    const SheetLayout layout = LayoutSheet(c.sheet);
+    const double k = static_cast<double>(kSeen) / kDpi;
+    for (std::size_t side = 0; side < wm.pages.size(); ++side) {
+      SCOPED_TRACE("side " + std::to_string(side + 1));
+      const PageImage& a = plain.pages[side];
+      const PageImage& b = wm.pages[side];
+      ASSERT_EQ(a.pixels.size(), b.pixels.size());
+      struct Sum {
+        double x = 0, y = 0;
+        std::size_t n = 0;
+      };
+      std::vector<Sum> cells(static_cast<std::size_t>(layout.cells));
+      std::size_t outside = 0;
+      for (int row = 0; row < b.height; ++row) {
+        for (int col = 0; col < b.width; ++col) {
+          if (a.At(col, row) == b.At(col, row)) continue;
+          // gpcl6 draws a landscape sheet with its top along the paper's
+          // left edge.
+          const double x = layout.turned ? (b.height - 1 - row) / k : col / k;
+          const double y = layout.turned ? col / k : row / k;
+          int in = -1;
+          for (int32_t cell = 0; cell < layout.cells; ++cell) {
+            const CellOrigin o = OriginOfCell(layout, cell);
+            if (x >= o.x && x < o.x + layout.cellWidth && y >= o.y && y < o.y + layout.cellHeight)
+              in = cell;
+          }
+          if (in < 0) {
+            ++outside;
+            continue;
+          }
+          cells[static_cast<std::size_t>(in)].x += x;
+          cells[static_cast<std::size_t>(in)].y += y;
+          ++cells[static_cast<std::size_t>(in)].n;
+        }
+      }
+      EXPECT_EQ(outside, 0u) << "watermark pixels outside every cell";
+      for (int32_t cell = 0; cell < layout.cells; ++cell) {
+        const Sum& sum = cells[static_cast<std::size_t>(cell)];
+        ASSERT_GT(sum.n, 500u) << "cell " << cell << " has no watermark";
+        const CellOrigin o = OriginOfCell(layout, cell);
+        // The ink's centre is the text box's centre, give or take the
+        // glyphs' shapes: within 4 per cent of the cell.
+        EXPECT_NEAR(sum.x / sum.n, o.x + layout.cellWidth / 2.0, layout.cellWidth * 0.04)
+            << "cell " << cell;
+        EXPECT_NEAR(sum.y / sum.n, o.y + layout.cellHeight / 2.0, layout.cellHeight * 0.04)
+            << "cell " << cell;
+      }
     }
   }
 }
