@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "cancel_gate.h"
+#include "hooks/format.h"
 #include "hooks/job_context.h"
 #include "page_file_guard.h"
 #include "pcl_scanner.h"
@@ -34,8 +36,12 @@ constexpr std::size_t kBlockBytes = PclScanner::kMaxEventBytes;
 // Kept equal to the project version in CMakeLists.txt.
 constexpr char kVersion[] = "0.1.0";
 
+// What diagnostic lines start with: PrintOptions::report_prefix of the job
+// that runs, "pclspool: " before and without one.
+std::string g_report_prefix = "pclspool: ";
+
 void Report(const std::string& message) {
-  const std::string line = "pclspool: " + message + "\n";
+  const std::string line = g_report_prefix + message + "\n";
   posix::WriteAll(STDERR_FILENO, line.data(), line.size());
 }
 
@@ -87,13 +93,18 @@ bool OutputIsAnInput(const PrintOptions& o) {
 }
 
 // Reads until the buffer is full or the input ends, so that blocks do not
-// depend on how a pipe delivers its bytes. Returns the count, or -1.
-ssize_t ReadBlock(int fd, uint8_t* buf, std::size_t cap) {
+// depend on how a pipe delivers its bytes. Returns the count, or -1. A
+// read interrupted by the signal that cancels the job returns what it has.
+ssize_t ReadBlock(int fd, uint8_t* buf, std::size_t cap,
+                  const std::atomic<bool>* cancel = nullptr) {
   std::size_t got = 0;
   while (got < cap) {
     const ssize_t n = ::read(fd, buf + got, cap - got);
     if (n < 0) {
-      if (errno == EINTR) continue;
+      if (errno == EINTR) {
+        if (IsCancelled(cancel)) break;
+        continue;
+      }
       return -1;
     }
     if (n == 0) break;
@@ -192,7 +203,8 @@ void ReportLostPages(PageFileGuard& guard, uint32_t page) {
 // the closing segment after the last page.
 class HookPlayer final : public PclEventSink {
  public:
-  HookPlayer(void* job, PageFileGuard& guard) : job_(job), guard_(guard) {}
+  HookPlayer(void* job, PageFileGuard& guard, const PrintOptions& o)
+      : job_(job), guard_(guard), options_(o) {}
 
   void OnPclEvent(const PclEvent& e) override {
     switch (e.kind) {
@@ -224,9 +236,11 @@ class HookPlayer final : public PclEventSink {
 
   void EndPage() {
     if (!in_page_) return;
+    if (options_.printer_copies > 1) WriteCopies(options_.printer_copies);
     DrvSplEndPage(job_);
     in_page_ = false;
     ReportLostPages(guard_, page_);
+    if (options_.on_page_end) options_.on_page_end(page_);
   }
 
   void Write(const uint8_t* data, std::size_t size) {
@@ -237,8 +251,19 @@ class HookPlayer final : public PclEventSink {
   }
 
  private:
+  // The PCL number of copies, as the page's last command: the printer
+  // takes the count in force when it ejects the sheet, so this one wins
+  // over any the page set at its top (Ghostscript's PCL devices write
+  // "ESC & l 1 X" on every page).
+  void WriteCopies(uint16_t copies) {
+    char command[16];
+    const int n = FormatA(command, sizeof(command), "\x1B&l%dX", {copies});
+    Write(reinterpret_cast<const uint8_t*>(command), static_cast<std::size_t>(n));
+  }
+
   void* job_;
   PageFileGuard& guard_;
+  const PrintOptions& options_;
   bool in_page_ = false;
   uint32_t page_ = 0;
 };
@@ -253,7 +278,7 @@ int PlayInputs(const PrintOptions& o, void* job, HANDLE printer, PageFileGuard& 
   std::vector<std::string> inputs = o.inputs;
   if (inputs.empty()) inputs.push_back("-");
 
-  HookPlayer player(job, guard);
+  HookPlayer player(job, guard, o);
   PclScanner scanner(player);
   for (const std::string& input : inputs) {
     std::string error;
@@ -264,7 +289,13 @@ int PlayInputs(const PrintOptions& o, void* job, HANDLE printer, PageFileGuard& 
     }
     if (o.page_files) player.StartPage();
     for (;;) {
-      const ssize_t n = ReadBlock(fd, block.data(), block.size());
+      const ssize_t n = ReadBlock(fd, block.data(), block.size(), o.cancel);
+      if (IsCancelled(o.cancel)) {
+        // Abandoned where it stands: no page is ended, nothing is closed
+        // off; the caller aborts the job.
+        if (fd != STDIN_FILENO) ::close(fd);
+        return kExitCancelled;
+      }
       if (n < 0) {
         const int err = errno;
         if (fd != STDIN_FILENO) ::close(fd);
@@ -277,6 +308,10 @@ int PlayInputs(const PrintOptions& o, void* job, HANDLE printer, PageFileGuard& 
         player.Write(block.data(), static_cast<std::size_t>(n));
       } else {
         scanner.Feed(block.data(), static_cast<std::size_t>(n));
+      }
+      if (IsCancelled(o.cancel)) {
+        if (fd != STDIN_FILENO) ::close(fd);
+        return kExitCancelled;
       }
       // A printer that takes nothing more ends the job early.
       if (posix::Posix().spooler.WriteFailed(printer)) break;
@@ -342,6 +377,7 @@ void ConfigurePlatform(const PrintOptions& o, const std::string& spool_dir) {
 }  // namespace
 
 int RunPrintJob(const PrintOptions& o) {
+  g_report_prefix = o.report_prefix;
   posix::PrinterSetup setup;
   if (!CheckOptions(o, &setup)) return kExitUsage;
 
@@ -374,10 +410,17 @@ int RunPrintJob(const PrintOptions& o) {
     return kExitWriteFailed;
   }
 
-  // The POSIX services, with the page files watched.
+  // The POSIX services, with the page files watched; a job that can be
+  // cancelled goes through the gate that the cancel closes.
   PageFileGuard guard(px.files);
+  GatedFiles files(guard, o.cancel);
+  GatedSpooler spooler(px.spooler, o.cancel);
   platform::Platform services = px.services;
   services.files = &guard;
+  if (o.cancel) {
+    services.files = &files;
+    services.spooler = &spooler;
+  }
   platform::Install(&services);
 
   int status = kExitOk;

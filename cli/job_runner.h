@@ -13,6 +13,9 @@ inline constexpr int kExitOk = 0;
 // spool directory could not store them.
 inline constexpr int kExitWriteFailed = 1;
 inline constexpr int kExitUsage = 2;        // bad usage, unreadable input or settings
+// PrintOptions::cancel was set: the job stopped where it was, nothing more
+// was sent.
+inline constexpr int kExitCancelled = 3;
 
 // Runs the job; every failure is reported on standard error in one line.
 // Returns the exit status.
