@@ -1,0 +1,34 @@
+#include "cancel_signal.h"
+
+#include <signal.h>
+
+namespace pclspool::filter {
+
+namespace {
+
+std::atomic<bool> g_cancelled{false};
+
+// A lock-free atomic store is safe in a signal handler.
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+extern "C" void OnTerminate(int) { g_cancelled.store(true, std::memory_order_relaxed); }
+
+}  // namespace
+
+const std::atomic<bool>* InstallSignalHandlers() {
+  struct sigaction term {};
+  term.sa_handler = OnTerminate;
+  sigemptyset(&term.sa_mask);
+  term.sa_flags = 0;  // no SA_RESTART: blocked calls return with EINTR
+  sigaction(SIGTERM, &term, nullptr);
+
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  sigaction(SIGPIPE, &ignore, nullptr);
+  // A file that reaches its size limit is a failed write too.
+  sigaction(SIGXFSZ, &ignore, nullptr);
+  return &g_cancelled;
+}
+
+}  // namespace pclspool::filter

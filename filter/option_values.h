@@ -1,0 +1,39 @@
+// The values of CUPS's standard job options, as the filter receives them in
+// its options argument ("copies", "number-up", "page-ranges",
+// "orientation-requested", on/off switches). Each parser takes the text of
+// one value and gives false with a one-line reason when it cannot be used.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "options.h"
+
+namespace pclspool::filter {
+
+// More ranges than this in one page-ranges value is refused rather than
+// stored: no document needs them, and each costs a Ghostscript page-list
+// entry.
+inline constexpr std::size_t kMaxPageRanges = 100;
+
+// The copies argument: 1 to kMaxCopies.
+bool ParseCopies(std::string_view text, int* copies, std::string* error);
+
+// number-up: 1, 2 or 4, the layouts the copier's module prints.
+bool ParseNumberUp(std::string_view text, int* number_up, std::string* error);
+
+// page-ranges: "1-3,7,10-12", also "5-" (to the end) and "-4" (from the
+// first). Ranges are kept in the order given.
+bool ParsePageRanges(std::string_view text, std::vector<cli::PageRange>* ranges,
+                     std::string* error);
+
+// orientation-requested: 3 portrait, 4 landscape, 5 reverse landscape,
+// 6 reverse portrait. The copier has no reverse orientations: they print
+// as landscape and portrait.
+bool ParseOrientation(std::string_view text, bool* landscape, std::string* error);
+
+// A switch named option: true/yes/on or false/no/off, in any case.
+bool ParseSwitch(std::string_view option, std::string_view text, bool* on, std::string* error);
+
+}  // namespace pclspool::filter
