@@ -366,6 +366,8 @@ void ConfigurePlatform(const PrintOptions& o, const std::string& spool_dir) {
   posix::PosixPlatform& px = posix::Posix();
   px.files.SetSystemDirectory(spool_dir);
   px.profile.SetFilePath(o.ini);  // "" looks for OrvWater.INI in the working directory
+  // A job run earlier in the same process leaves no settings behind.
+  px.profile.ClearOverrides();
   for (const auto& [key, value] : o.settings) {
     px.profile.SetOverride(u"SETTING", posix::Utf8ToUtf16(key), posix::Utf8ToUtf16(value));
   }
@@ -433,6 +435,9 @@ int RunPrintJob(const PrintOptions& o) {
     if (status != kExitOk) DrvSplAbort(job);
     DrvSplEndDoc(job);
     DrvSplClose(job);
+    // A cancel after the last page, or during the replay of stored pages,
+    // has cut the job short all the same.
+    if (IsCancelled(o.cancel)) status = kExitCancelled;
   }
   platform::Install(nullptr);
 
