@@ -16,6 +16,7 @@ namespace pclspool::cli {
 struct PageRange {
   uint32_t first;
   uint32_t last;
+  bool operator==(const PageRange&) const = default;
 };
 
 struct PrintOptions {

@@ -1,0 +1,128 @@
+// The values of CUPS's standard options, as the filter parses them.
+#include "option_values.h"
+
+#include <gtest/gtest.h>
+
+#include "job_request.h"
+
+namespace pclspool::filter {
+namespace {
+
+using Ranges = std::vector<cli::PageRange>;
+constexpr uint32_t kEnd = 0xFFFFFFFF;
+
+TEST(OptionValues, PageRanges) {
+  struct Case {
+    const char* name;
+    const char* text;
+    bool ok;
+    Ranges ranges;
+  } cases[] = {
+      {"one page", "3", true, {{3, 3}}},
+      {"one range", "2-5", true, {{2, 5}}},
+      {"as cupsd writes IPP ranges", "1-1,3-4", true, {{1, 1}, {3, 4}}},
+      {"kept in the order given", "7,1-2", true, {{7, 7}, {1, 2}}},
+      {"open end", "5-", true, {{5, kEnd}}},
+      {"open start", "-4", true, {{1, 4}}},
+      {"blanks around items", " 1 - 2 , 4 ", true, {{1, 2}, {4, 4}}},
+      {"page 0", "0-3", false, {}},
+      {"backwards", "5-2", false, {}},
+      {"dash alone", "-", false, {}},
+      {"empty", "", false, {}},
+      {"empty item", "1,,3", false, {}},
+      {"trailing comma", "1,", false, {}},
+      {"not a number", "1-x", false, {}},
+      {"negative", "1--3", false, {}},
+      {"past 32 bits", "4294967296", false, {}},
+  };
+  for (const Case& c : cases) {
+    Ranges got;
+    std::string error;
+    EXPECT_EQ(ParsePageRanges(c.text, &got, &error), c.ok) << c.name;
+    if (c.ok) {
+      EXPECT_EQ(got, c.ranges) << c.name;
+    } else {
+      EXPECT_NE(error.find("page-ranges="), std::string::npos) << c.name << ": " << error;
+    }
+  }
+}
+
+TEST(OptionValues, PageRangesAreLimited) {
+  std::string text = "1";
+  for (std::size_t i = 2; i <= kMaxPageRanges; ++i) text += "," + std::to_string(i);
+  Ranges got;
+  std::string error;
+  EXPECT_TRUE(ParsePageRanges(text, &got, &error)) << error;
+  EXPECT_EQ(got.size(), kMaxPageRanges);
+  EXPECT_FALSE(ParsePageRanges(text + ",999", &got, &error));
+  EXPECT_EQ(got.size(), kMaxPageRanges) << "a refused value leaves the ranges alone";
+}
+
+TEST(OptionValues, Numbers) {
+  struct Case {
+    const char* name;
+    bool (*parse)(std::string_view, int*, std::string*);
+    const char* text;
+    bool ok;
+    int value;
+  } cases[] = {
+      {"one copy", ParseCopies, "1", true, 1},
+      {"most copies", ParseCopies, "99", true, kMaxCopies},
+      {"more copies than the module makes", ParseCopies, "100", false, 0},
+      {"no copies", ParseCopies, "0", false, 0},
+      {"copies not a number", ParseCopies, "3x", false, 0},
+      {"one-up", ParseNumberUp, "1", true, 1},
+      {"two-up", ParseNumberUp, "2", true, 2},
+      {"four-up", ParseNumberUp, "4", true, 4},
+      {"six-up is not printed", ParseNumberUp, "6", false, 0},
+      {"sixteen-up is not printed", ParseNumberUp, "16", false, 0},
+      {"three-up is not printed", ParseNumberUp, "3", false, 0},
+  };
+  for (const Case& c : cases) {
+    int got = -1;
+    std::string error;
+    EXPECT_EQ(c.parse(c.text, &got, &error), c.ok) << c.name;
+    if (c.ok) {
+      EXPECT_EQ(got, c.value) << c.name;
+    } else {
+      EXPECT_FALSE(error.empty()) << c.name;
+    }
+  }
+}
+
+TEST(OptionValues, OrientationAndSwitches) {
+  struct Case {
+    const char* name;
+    bool orientation;  // else a switch
+    const char* text;
+    bool ok;
+    bool value;
+  } cases[] = {
+      {"portrait", true, "3", true, false},
+      {"landscape", true, "4", true, true},
+      {"reverse landscape prints landscape", true, "5", true, true},
+      {"reverse portrait prints portrait", true, "6", true, false},
+      {"no such orientation", true, "7", false, false},
+      {"orientation by name", true, "landscape", false, false},
+      {"on", false, "on", true, true},
+      {"TRUE", false, "TRUE", true, true},
+      {"yes", false, "yes", true, true},
+      {"off", false, "off", true, false},
+      {"False", false, "False", true, false},
+      {"no", false, "no", true, false},
+      {"shuffle-only is not a switch", false, "shuffle-only", false, false},
+  };
+  for (const Case& c : cases) {
+    bool got = !c.value;
+    std::string error;
+    const bool ok = c.orientation ? ParseOrientation(c.text, &got, &error)
+                                  : ParseSwitch("booklet", c.text, &got, &error);
+    EXPECT_EQ(ok, c.ok) << c.name;
+    if (c.ok) {
+      EXPECT_EQ(got, c.value) << c.name;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace pclspool::filter
