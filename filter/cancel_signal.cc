@@ -1,21 +1,28 @@
 #include "cancel_signal.h"
 
+#include <fcntl.h>
 #include <signal.h>
+#include <unistd.h>
 
 namespace pclspool::filter {
 
 namespace {
 
 std::atomic<bool> g_cancelled{false};
+int g_null = -1;  // /dev/null, opened before any signal can come
 
-// A lock-free atomic store is safe in a signal handler.
+// A lock-free atomic store and dup2 are safe in a signal handler.
 static_assert(std::atomic<bool>::is_always_lock_free);
 
-extern "C" void OnTerminate(int) { g_cancelled.store(true, std::memory_order_relaxed); }
+extern "C" void OnTerminate(int) {
+  g_cancelled.store(true, std::memory_order_relaxed);
+  if (g_null >= 0) ::dup2(g_null, STDOUT_FILENO);
+}
 
 }  // namespace
 
 const std::atomic<bool>* InstallSignalHandlers() {
+  g_null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
   struct sigaction term {};
   term.sa_handler = OnTerminate;
   sigemptyset(&term.sa_mask);

@@ -1,0 +1,321 @@
+// pclspool as a CUPS driver, end to end: jobs go into a private cupsd with
+// lp, through the filter under test to an IPP printer that keeps what it
+// receives; each stream is printed with gpcl6 and every sheet compared with
+// the page it should show.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "cups_sandbox.h"
+#include "printed_sheets.h"
+#include "processes.h"
+
+namespace pclspool::cups_test {
+namespace {
+
+namespace fs = std::filesystem;
+using std::chrono::seconds;
+
+// Low enough to be quick, high enough for the watermark's shading dots.
+constexpr int kDpi = 50;
+constexpr auto kJobTimeout = seconds(30);
+constexpr int kJobCompleted = 9;
+constexpr int kJobCanceled = 7;
+constexpr int kJobStopped = 6;
+// The watermark texts of examples/OrvWater.INI.
+const std::string kText1 = "CONFIDENTIAL";
+const std::string kText2 = "DRAFT";
+
+std::string Gpcl6() {
+  const char* env = std::getenv("PCLSPOOL_GPCL6");
+  return env && *env ? env : PCLSPOOL_GPCL6;
+}
+
+// What the machine lacks for the test; empty when nothing.
+std::string Missing() {
+  if (::geteuid() != 0) {
+    return "not root: only a cupsd started as root runs its filters as lp, as CUPS does";
+  }
+  for (const char* p : {"cupsd", "lp", "lpadmin", "cancel", "ippeveprinter", "dbus-daemon", "gs"}) {
+    if (!OnPath(p)) {
+      return std::string(p) +
+             " is missing (packages cups-daemon, cups-client, cups-ipp-utils, cups-filters, "
+             "dbus, ghostscript)";
+    }
+  }
+  if (!fs::exists("/usr/lib/cups/backend/ipp")) return "the CUPS ipp backend is missing";
+  if (!OnPath(Gpcl6())) return "gpcl6 is missing at " + Gpcl6() + " (set PCLSPOOL_GPCL6)";
+  return "";
+}
+
+std::size_t CountMatches(const std::string& text, const std::regex& re) {
+  return static_cast<std::size_t>(
+      std::distance(std::sregex_iterator(text.begin(), text.end(), re), std::sregex_iterator()));
+}
+
+// A printer that takes the first bytes of a stream and then nothing more
+// until it is let go: a FIFO that a file: queue writes into. The job stays
+// in the middle of printing, its filter blocked on a full pipe.
+class StalledPrinter {
+ public:
+  explicit StalledPrinter(const std::string& path) : path_(path) {
+    if (::mkfifo(path.c_str(), 0600) != 0) return;
+    // Open before the job, so that cupsd's open for writing does not wait.
+    fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd_ >= 0) thread_ = std::thread([this] { Serve(); });
+  }
+  ~StalledPrinter() {
+    release_ = true;
+    if (thread_.joinable()) thread_.join();
+    if (fd_ >= 0) ::close(fd_);
+    ::unlink(path_.c_str());
+  }
+  bool ok() const { return fd_ >= 0; }
+  long received() const { return received_; }
+  void Release() { release_ = true; }
+
+ private:
+  void Serve() {
+    char buf[4096];
+    while (true) {
+      if (received_ > 0 && !release_) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        continue;
+      }
+      const ssize_t n = ::read(fd_, buf, sizeof(buf));
+      if (n > 0) {
+        received_ += n;
+      } else if (n == 0 && received_ > 0) {
+        return;  // the writer has closed it
+      } else {
+        if (release_ && received_ == 0) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      }
+    }
+  }
+
+  std::string path_;
+  int fd_ = -1;
+  std::atomic<long> received_{0};
+  std::atomic<bool> release_{false};
+  std::thread thread_;
+};
+
+class CupsEndToEnd : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    missing_ = Missing();
+    if (!missing_.empty()) return;
+    sandbox_ = new CupsSandbox;
+    std::string error;
+    const SandboxFiles files = {PCLSPOOL_FILTER, PCLSPOOL_PPD, PCLSPOOL_TYPES,
+                                std::string(PCLSPOOL_EXAMPLES) + "/OrvWater.INI"};
+    if (!sandbox_->Start(files, &error) || !sandbox_->AddQueue("copier", sandbox_->PrinterUri(), &error)) {
+      start_error_ = error;
+      return;
+    }
+    // The documents: the bundled sample, and Ghostscript's PCL 5 of a
+    // document whose pages are told apart by a square each.
+    documents_["sample"] = std::string(PCLSPOOL_EXAMPLES) + "/sample.pcl";
+    for (const auto& [name, pages] : {std::pair<std::string, int>{"numbered", 5}, {"long", 20}}) {
+      const std::string out = sandbox_->dir() + "/" + name + ".pcl";
+      const Ran gs = RunProgram({"gs", "-q", "-dNOPAUSE", "-dBATCH", "-dSAFER", "-sDEVICE=ljet4",
+                          "-r600", "-dPAGES=" + std::to_string(pages), "-sOutputFile=" + out,
+                          PCLSPOOL_NUMBERED_PAGES});
+      if (gs.status != 0) {
+        start_error_ = "gs: " + gs.output;
+        return;
+      }
+      documents_[name] = out;
+    }
+    for (const auto& [name, path] : documents_) {
+      references_[name] = RenderSheets(Gpcl6(), path, kDpi, sandbox_->dir());
+    }
+  }
+
+  static void TearDownTestSuite() {
+    delete sandbox_;
+    sandbox_ = nullptr;
+  }
+
+  void SetUp() override {
+    if (!missing_.empty()) {
+      if (std::getenv("CI")) FAIL() << missing_;
+      GTEST_SKIP() << missing_;
+    }
+    ASSERT_TRUE(start_error_.empty()) << start_error_;
+    ASSERT_FALSE(references_["sample"].empty()) << "gpcl6 printed nothing of the sample";
+  }
+
+  // Submits a document as PCL for the queue's filter.
+  int Submit(const std::string& queue, const std::string& title, const std::string& document,
+             std::vector<std::string> options) {
+    options.push_back("document-format=application/vnd.cups-pcl");
+    std::string error;
+    const int id = sandbox_->Submit(queue, title, documents_[document], options, &error);
+    EXPECT_GT(id, 0) << error;
+    return id;
+  }
+
+  std::string Log() const {
+    return RunProgram({"tail", "-n", "40", sandbox_->error_log()}).output;
+  }
+
+  static inline std::string missing_;
+  static inline std::string start_error_;
+  static inline CupsSandbox* sandbox_ = nullptr;
+  static inline std::map<std::string, std::string> documents_;
+  static inline std::map<std::string, std::vector<Sheet>> references_;
+};
+
+TEST_F(CupsEndToEnd, JobsPrintAsAsked) {
+  struct Case {
+    const char* title;
+    const char* document;
+    std::vector<std::string> options;
+    std::vector<int> pages;     // the page each printed sheet shows
+    const std::string* text;    // the watermark text, or none
+    int pages_in_stream;        // page images the stream holds
+  } cases[] = {
+      {"plain", "sample", {}, {1, 2, 3}, nullptr, 3},
+      {"watermark", "numbered", {"Watermark=1"}, {1, 2, 3, 4, 5}, &kText1, 5},
+      {"collated", "numbered", {"-n3", "collate=true", "Watermark=2"},
+       {1, 2, 3, 4, 5, 1, 2, 3, 4, 5, 1, 2, 3, 4, 5}, &kText2, 15},
+      {"collated-by-default", "numbered", {"-n2"}, {1, 2, 3, 4, 5, 1, 2, 3, 4, 5}, nullptr, 10},
+      {"uncollated", "numbered",
+       {"-n2", "multiple-document-handling=separate-documents-uncollated-copies", "Watermark=1"},
+       {1, 1, 2, 2, 3, 3, 4, 4, 5, 5}, &kText1, 5},
+      {"pcl-is-not-placed-again", "numbered", {"number-up=2", "booklet=on"}, {1, 2, 3, 4, 5},
+       nullptr, 5},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.title);
+    const int id = Submit("copier", c.title, c.document, c.options);
+    const JobStatus status = sandbox_->WaitFinished(id, kJobTimeout);
+    ASSERT_EQ(status.state, kJobCompleted) << status.message << "\n" << Log();
+    // One PAGE line for each printed side, copies included.
+    EXPECT_EQ(status.impressions, static_cast<int>(c.pages.size()));
+    // The filter made the copies: the printer was asked for none.
+    EXPECT_LE(sandbox_->PrinterCopies(c.title), 1);
+
+    const std::string stream = sandbox_->Received(c.title);
+    ASSERT_FALSE(stream.empty()) << "the printer received nothing";
+    const std::string file = sandbox_->dir() + "/" + c.title + ".prn";
+    {
+      std::ofstream out(file, std::ios::binary);
+      out << stream;
+    }
+    // The watermark: one HP-GL/2 block with the soft font for every page
+    // image, one label for every character.
+    const std::size_t blocks = CountMatches(stream, std::regex("SP1;DT!;FI16300;SS;"));
+    const std::size_t labels = CountMatches(stream, std::regex("PA-?[0-9]+,-?[0-9]+;LB[^!]!;"));
+    EXPECT_EQ(blocks, c.text ? static_cast<std::size_t>(c.pages_in_stream) : 0u);
+    EXPECT_EQ(labels, c.text ? c.pages_in_stream * c.text->size() : 0u);
+
+    const std::vector<Sheet> sheets = RenderSheets(Gpcl6(), file, kDpi, sandbox_->dir());
+    const std::vector<Sheet>& pages = references_[c.document];
+    ASSERT_EQ(sheets.size(), c.pages.size());
+    for (std::size_t i = 0; i < sheets.size(); ++i) {
+      SCOPED_TRACE("sheet " + std::to_string(i + 1));
+      const Difference d = Compare(pages[c.pages[i] - 1], sheets[i]);
+      EXPECT_EQ(d.missing, 0) << "the sheet does not show page " << c.pages[i];
+      if (!c.text) {
+        EXPECT_EQ(d.extra, 0);
+        continue;
+      }
+      // Grey glyphs across the middle of the sheet: dotted, not solid.
+      EXPECT_GT(d.extra_box.Width(), sheets[i].width / 5);
+      EXPECT_GT(d.extra_box.Height(), sheets[i].height / 8);
+      EXPECT_GT(d.ExtraDensity(), 0.02);
+      EXPECT_LT(d.ExtraDensity(), 0.5);
+    }
+  }
+}
+
+// Known fault, left to the module's owner: the watermark leaves its soft
+// font selected as the PCL primary font ("ESC ( 016300 X" at every page
+// end), so the text of a later page that relies on the font the job chose
+// before (the sample selects it once, at its top) prints in the watermark's
+// font, which has none of its characters: the text is lost. Ghostscript's
+// and the rendering side's pages are raster and are not affected.
+TEST_F(CupsEndToEnd, DISABLED_TextPagesKeepTheirFontUnderAWatermark) {
+  const int id = Submit("copier", "text-and-watermark", "sample", {"Watermark=1"});
+  ASSERT_EQ(sandbox_->WaitFinished(id, kJobTimeout).state, kJobCompleted);
+  const std::string file = sandbox_->dir() + "/text-and-watermark.prn";
+  {
+    std::ofstream out(file, std::ios::binary);
+    out << sandbox_->Received("text-and-watermark");
+  }
+  const std::vector<Sheet> sheets = RenderSheets(Gpcl6(), file, kDpi, sandbox_->dir());
+  ASSERT_EQ(sheets.size(), 3u);
+  for (std::size_t i = 0; i < sheets.size(); ++i) {
+    EXPECT_EQ(Compare(references_["sample"][i], sheets[i]).missing, 0) << "sheet " << i + 1;
+  }
+}
+
+TEST_F(CupsEndToEnd, AJobForAMissingWatermarkTextFails) {
+  // The sample settings file has two texts.
+  const int id = Submit("copier", "no-such-text", "sample", {"Watermark=3"});
+  const JobStatus status = sandbox_->WaitFinished(id, kJobTimeout);
+  // CUPS stops a job whose filter fails.
+  EXPECT_EQ(status.state, kJobStopped);
+  EXPECT_NE(status.message.find("Watermark 3:"), std::string::npos) << status.message;
+  EXPECT_NE(status.message.find("has no such text"), std::string::npos) << status.message;
+  EXPECT_EQ(sandbox_->Received("no-such-text"), "");
+  sandbox_->Client({"cancel", std::to_string(id)});
+}
+
+TEST_F(CupsEndToEnd, ACancelledJobLeavesNothingBehind) {
+  const std::string fifo = sandbox_->dir() + "/stalled.fifo";
+  StalledPrinter printer(fifo);
+  ASSERT_TRUE(printer.ok());
+  std::string error;
+  ASSERT_TRUE(sandbox_->AddQueue("stalled", "file://" + fifo, &error)) << error;
+  // 99 collated copies: every page is stored first, then the copies are
+  // sent from the page files until the printer stops taking them.
+  const int id = Submit("stalled", "cancelled", "long", {"-n99", "collate=true", "Watermark=1"});
+  const auto deadline = std::chrono::steady_clock::now() + kJobTimeout;
+  while (printer.received() == 0 && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ASSERT_GT(printer.received(), 0) << Log();
+  ASSERT_FALSE(ProcessesOf(sandbox_->filter()).empty()) << "the filter is not printing";
+  bool page_files = false;
+  for (const auto& e : fs::recursive_directory_iterator(sandbox_->temp_dir())) {
+    page_files |= e.path().filename().string().rfind("Orv", 0) == 0;
+  }
+  EXPECT_TRUE(page_files) << "the copies are not sent from page files";
+
+  const Ran cancel = sandbox_->Client({"cancel", std::to_string(id)});
+  ASSERT_EQ(cancel.status, 0) << cancel.output;
+  const JobStatus status = sandbox_->WaitFinished(id, kJobTimeout);
+  EXPECT_EQ(status.state, kJobCanceled);
+  const auto gone = std::chrono::steady_clock::now() + seconds(10);
+  while (!ProcessesOf(sandbox_->filter()).empty() && std::chrono::steady_clock::now() < gone) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  EXPECT_TRUE(ProcessesOf(sandbox_->filter()).empty()) << "the filter still runs";
+  for (const auto& e : fs::recursive_directory_iterator(sandbox_->temp_dir())) {
+    ADD_FAILURE() << "left behind: " << e.path();
+  }
+  printer.Release();
+
+  // The queue goes on with the next job.
+  const int next = Submit("copier", "after-cancel", "sample", {"Watermark=2"});
+  EXPECT_EQ(sandbox_->WaitFinished(next, kJobTimeout).state, kJobCompleted) << Log();
+  EXPECT_EQ(CountMatches(sandbox_->Received("after-cancel"), std::regex("SP1;DT!;FI16300;SS;")),
+            3u);
+}
+
+}  // namespace
+}  // namespace pclspool::cups_test
