@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "printer_setup.h"
 #include "benchmarks.h"
 #include "pclspool/pclspool.h"
 #include "platform/posix/posix_platform.h"
@@ -85,7 +86,7 @@ void Module(benchmark::State& state, Sink sink) {
     return;
   }
   px.profile.SetFilePath(ini);
-  posix::PrinterSetup setup;
+  posix::PrinterSetup setup = cli::DriverPrinterSetup();
   setup.fd = fd;
   px.spooler.AddPrinter(kPrinter, setup);
   void* job = DrvSplStartDoc(kPrinter, 1);

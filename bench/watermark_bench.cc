@@ -9,9 +9,10 @@
 #include <cstdint>
 #include <string>
 
+#include "printer_setup.h"
 #include "benchmarks.h"
 #include "glyph_set.h"
-#include "hooks/job_context.h"
+#include "job/job_context.h"
 #include "pclspool/pclspool.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/utf.h"
@@ -49,7 +50,7 @@ void FirstPage(benchmark::State& state, int dpi, bool fontconfig) {
     return;
   }
   px.profile.SetFilePath(ini);
-  posix::PrinterSetup setup;
+  posix::PrinterSetup setup = cli::DriverPrinterSetup();
   setup.fd = fd;
   setup.job_devmode[sizeof(DEVMODEW) + extra::kWaterIdx] = 1;  // the first text
   px.spooler.AddPrinter(kPrinter, setup);

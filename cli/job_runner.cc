@@ -14,14 +14,15 @@
 #include <vector>
 
 #include "cancel_gate.h"
-#include "hooks/format.h"
-#include "hooks/job_context.h"
+#include "job/format.h"
+#include "job/job_context.h"
 #include "page_file_guard.h"
 #include "pcl_scanner.h"
 #include "pclspool/pclspool.h"
 #include "platform/posix/aligned_block.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/utf.h"
+#include "printer_setup.h"
 
 namespace pclspool::cli {
 
@@ -380,7 +381,7 @@ void ConfigurePlatform(const PrintOptions& o, const std::string& spool_dir) {
 
 int RunPrintJob(const PrintOptions& o) {
   g_report_prefix = o.report_prefix;
-  posix::PrinterSetup setup;
+  posix::PrinterSetup setup = DriverPrinterSetup();
   if (!CheckOptions(o, &setup)) return kExitUsage;
 
   std::string error;

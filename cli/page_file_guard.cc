@@ -67,7 +67,7 @@ BOOL PageFileGuard::CloseHandle(HANDLE file) {
   // Some file systems report a failed write only when the file is closed.
   if (!ok && page.error == 0) page.error = LastError();
   if (page.error != 0) {
-    files_.DeleteFileW(page.path.c_str());
+    // The module deletes the file itself, and leaves the page out.
     losses_.push_back({posix::Utf16ToUtf8(page.path), std::strerror(page.error), true});
     ++lost_;
   }

@@ -1,11 +1,8 @@
 // The page files of the command's job, watched on their way through the
-// file services. A page whose file cannot be created, or whose file cannot
-// take all its bytes (a full disk, a file size limit), is lost: the module
-// drops the bytes of the first and carries on with a cut copy of the
-// second. A cut page replayed would garble the pages after it, since a
-// raster or font block cut short swallows the bytes that follow; so the
-// guard deletes such a file as soon as the module closes it, and the
-// replay leaves the page out as it does a page whose file was never made.
+// file services, so that the command can name every page that is lost and
+// say why: a page whose file cannot be created, or whose file cannot take
+// all its bytes (a full disk, a file size limit). The module itself leaves
+// such pages out of the replays; the guard only reports them.
 #pragma once
 
 #include <map>

@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "hooks/job_context.h"
-#include "hooks/settings.h"
+#include "job/job_context.h"
+#include "job/settings.h"
 #include "platform/platform.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/posix_profile.h"
@@ -232,8 +232,9 @@ void CheckWatermarkTexts(const ProfileDocument& doc) {
   }
   // The first text's font and placement: byte fields, a face name cut to
   // its buffer.
-  ReadWatermarkDefinition(SelectWatermarkText(1));
-  FUZZ_CHECK(WatermarkFont.lfFaceName[LF_FACESIZE - 1] == 0);
+  LOGFONTW font{};
+  ReadWatermarkDefinition(SelectWatermarkText(1), &font);
+  FUZZ_CHECK(font.lfFaceName[LF_FACESIZE - 1] == 0);
 }
 
 }  // namespace

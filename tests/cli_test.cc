@@ -10,8 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "job/device_modes.h"
 #include "test_files.h"
-#include "hooks/job_context.h"
+#include "job/job_context.h"
 #include "pcl_scanner.h"
 #include "platform/posix/posix_platform.h"
 
@@ -238,7 +239,7 @@ TEST_F(Cli, PrivateSpoolDirectoryIsRemoved) {
 }
 
 TEST_F(Cli, DevmodeAndWatermarkOptions) {
-  posix::DevmodeBlock devmode = posix::DefaultJobDevmode();
+  DevmodeBlock devmode = DriverJobDevmode();
   devmode[sizeof(DEVMODEW) + extra::kWaterIdx] = 5;
   WriteFile(dir_ / "dm.bin", std::string(devmode.begin(), devmode.end()));
   // No settings file: no watermark text to select, the job prints as it

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "hooks/job_context.h"
+#include "job/job_context.h"
 #include "platform/level2_info.h"
 #include "platform/posix/profile_reader.h"
 
@@ -142,9 +142,16 @@ BOOL FakeFiles::WriteFile(HANDLE file, const void* bytes, DWORD count, DWORD* wr
   if (written) *written = 0;
   auto it = open_.find(reinterpret_cast<uintptr_t>(file));
   if (it == open_.end() || !it->second.writable) return kFalse;
-  files[it->second.path].bytes.append(static_cast<const char*>(bytes), count);
-  if (written) *written = count;
-  return kTrue;
+  std::string& stored = files[it->second.path].bytes;
+  DWORD take = count;
+  const auto limit = room.find(it->second.path);
+  if (limit != room.end()) {
+    const std::size_t left = limit->second > stored.size() ? limit->second - stored.size() : 0;
+    if (left < take) take = static_cast<DWORD>(left);
+  }
+  stored.append(static_cast<const char*>(bytes), take);
+  if (written) *written = take;
+  return take == count ? kTrue : kFalse;
 }
 
 BOOL FakeFiles::CloseHandle(HANDLE file) {

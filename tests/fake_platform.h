@@ -58,6 +58,9 @@ class FakeFiles final : public platform::Files {
   std::vector<std::u16string> fail_create;  // paths whose creation fails
   bool fail_all_creates = false;
   int fail_read_after = -1;  // a read of a file fails once this many reads have been done
+  // Files that take only this many bytes: the write that would pass the
+  // limit stores what fits and fails (a disk that fills up).
+  std::map<std::u16string, std::size_t> room;
   int open_handles() const { return static_cast<int>(open_.size()); }
   int deletes = 0;
 

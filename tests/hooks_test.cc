@@ -4,7 +4,7 @@
 
 #include "fake_platform.h"
 #include "hook_driver.h"
-#include "hooks/job_context.h"
+#include "job/job_context.h"
 #include "spool/booklet.h"
 
 namespace pclspool {

@@ -1,4 +1,4 @@
-#include "hooks/settings.h"
+#include "job/settings.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 
 #include "fake_platform.h"
 #include "hook_driver.h"
-#include "hooks/pjl.h"
+#include "job/pjl.h"
 
 namespace pclspool {
 namespace {

@@ -66,10 +66,12 @@ GLYPHMETRICS Metrics(uint32_t width, uint32_t height) {
   return gm;
 }
 
-TEST_F(SoftFont, HeaderOnceDownloadedOnlySelects) {
+// The font is never made the job's primary font: that would print the
+// job's later text in watermark glyphs.
+TEST_F(SoftFont, HeaderOnceDownloadedOnlyNamesTheFont) {
   ctx.bFontDownloaded = 1;
   EXPECT_EQ(DownloadFontHeader(ctx, nullptr, nullptr), kTrue);
-  EXPECT_EQ(Output(), "\x1B*c16300D\x1B(016300X");
+  EXPECT_EQ(Output(), "\x1B*c16300D");
 }
 
 TEST_F(SoftFont, HeaderDescriptorIsByteExact) {
@@ -95,7 +97,7 @@ TEST_F(SoftFont, HeaderDescriptorIsByteExact) {
   };
   ASSERT_EQ(descriptor.size(), 68u);
   DownloadFontHeader(ctx, &tm, &font);
-  EXPECT_EQ(Output(), "\x1B*c16300D\x1B)s68W" + Str(descriptor) + "\x1B(016300X");
+  EXPECT_EQ(Output(), "\x1B*c16300D\x1B)s68W" + Str(descriptor));
   EXPECT_EQ(ctx.bFontDownloaded, 0) << "the caller sets the flag";
 }
 
@@ -241,15 +243,24 @@ TEST_F(SoftFont, GlyphsWithoutDataSendNothing) {
   struct Case {
     const char* name;
     uint32_t width, height;
+    std::u16string trace;  // a glyph dropped at a limit says so
   } cases[] = {
-      {"width 0", 0, 5},
-      {"height 0", 8, 0},
-      {"wider than a 16-bit width", 40000, 1},
+      {"width 0", 0, 5, u""},
+      {"height 0", 8, 0, u""},
+      {"wider than a 16-bit width", 40000, 1,
+       u"Watermark character 34 dropped: 40000 x 1 pixels, more than 32767 a side\n"},
   };
   Bytes bitmap(Stride(40000) * 5, 0xFF);
   for (const Case& c : cases) {
+    fp.debug.trace.clear();
     DownloadChar(ctx, 34, Metrics(c.width, c.height), bitmap.data());
     EXPECT_EQ(Output(), "") << c.name;
+    if (c.trace.empty()) {
+      EXPECT_TRUE(fp.debug.trace.empty()) << c.name;
+    } else {
+      ASSERT_EQ(fp.debug.trace.size(), 1u) << c.name;
+      EXPECT_EQ(fp.debug.trace[0], c.trace) << c.name;
+    }
   }
 }
 

@@ -69,6 +69,10 @@ LOGFONTW ArialDefaults() {
   return f;
 }
 
+// The font the definition is read into, as a set-up's state holds it.
+LOGFONTW WatermarkFont;
+WatermarkDefinition Read(const char16_t* text) { return ReadWatermarkDefinition(text, &WatermarkFont); }
+
 // LOGFONTW has no padding, and both sides have zeros after the face name.
 bool SameFont(const LOGFONTW& a, const LOGFONTW& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
@@ -92,7 +96,7 @@ TEST(ReadWatermarkDefinition, WithoutAFaceTheArialDefaultsApply) {
     for (const auto& [k, v] : c.keys) fp.profile.Set(u"SAMPLE", k, v);
     WatermarkFont = LOGFONTW{};
     WatermarkFont.lfItalic = 9;  // left from an earlier set-up
-    const WatermarkDefinition d = ReadWatermarkDefinition(u"SAMPLE");
+    const WatermarkDefinition d = Read(u"SAMPLE");
     EXPECT_TRUE(SameFont(WatermarkFont, ArialDefaults())) << c.name;
     EXPECT_EQ(d.dark, 0) << c.name;
     EXPECT_EQ(d.xOffset, 0) << c.name;
@@ -105,7 +109,7 @@ TEST(ReadWatermarkDefinition, WithoutAFaceTheArialDefaultsApply) {
 TEST(ReadWatermarkDefinition, WithAFaceKeysDefaultToTheSystemFont) {
   FakePlatform fp;
   fp.profile.Set(u"SAMPLE", u"FaceName", u"Times New Roman");
-  const WatermarkDefinition d = ReadWatermarkDefinition(u"SAMPLE");
+  const WatermarkDefinition d = Read(u"SAMPLE");
 
   LOGFONTW expected{};
   fp.no_text.GetSystemFont(&expected);  // width 7, weight 700, pitch 0x22
@@ -152,7 +156,7 @@ TEST(ReadWatermarkDefinition, KeysWithAFace) {
     FakePlatform fp;
     fp.profile.Set(u"SAMPLE", u"FaceName", u"Arial");
     fp.profile.Set(u"SAMPLE", c.key, c.value);
-    const WatermarkDefinition d = ReadWatermarkDefinition(u"SAMPLE");
+    const WatermarkDefinition d = Read(u"SAMPLE");
     EXPECT_EQ(c.read(d), c.expected) << c.name;
   }
 }
@@ -161,7 +165,7 @@ TEST(ReadWatermarkDefinition, LongFaceNameIsCutTo31Characters) {
   FakePlatform fp;
   const std::u16string face = u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghij";  // 36
   fp.profile.Set(u"SAMPLE", u"FaceName", face);
-  ReadWatermarkDefinition(u"SAMPLE");
+  Read(u"SAMPLE");
   EXPECT_EQ(std::u16string(WatermarkFont.lfFaceName), face.substr(0, 31));
 }
 

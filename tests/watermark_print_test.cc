@@ -52,7 +52,8 @@ class WatermarkPrint : public ::testing::Test {
 
 TEST_F(WatermarkPrint, FontDownloadsAndSelectionsPerLayout) {
   const std::string kHeader = "\x1B)s68W";
-  const std::string kSelect = "\x1B*c16300D\x1B(016300X";
+  // Every page's watermark is one macro, called once.
+  const std::string kSelect = "FI16300;SS;";
   struct Case {
     const char* name;
     std::string settings;
@@ -70,7 +71,8 @@ TEST_F(WatermarkPrint, FontDownloadsAndSelectionsPerLayout) {
     EXPECT_EQ(Count(out, kHeader), c.headers) << c.name;
     EXPECT_EQ(Count(out, kSelect), c.selections) << c.name;
     EXPECT_EQ(Count(out, ";LB"), c.labels) << c.name;
-    EXPECT_EQ(Count(out, "DT;\x1B%0A"), c.selections) << c.name;
+    EXPECT_EQ(Count(out, "DT;\x1B%0A\x1B&f1S\x1B&f1X\x1B&f3X\x1B&f8X"), c.selections) << c.name;
+    EXPECT_EQ(Count(out, "\x1B(016300X"), 0u) << c.name << ": never the job's primary font";
     const testing::SoftFontStream fonts = testing::ParseSoftFont(out);
     ASSERT_TRUE(fonts.ok()) << c.name << ": " << fonts.error;
     EXPECT_EQ(fonts.chars.size(), 6 * c.headers) << c.name << ": S, A, M, P, L, E";
@@ -85,8 +87,8 @@ TEST_F(WatermarkPrint, SecondPageOnlySelectsTheFont) {
   const std::string page2 = out.substr(second, out.find("DT;\x1B%0A", second) - second);
   EXPECT_EQ(page2.find("\x1B)s68W"), std::string::npos);
   EXPECT_EQ(page2.find("\x1B*c34E"), std::string::npos);
-  EXPECT_NE(page2.find("\x1B*c16300D\x1B(016300X\x1B%0BIN;SP1;DT!;FI16300;SS;FT10,25;CF2;"),
-            std::string::npos);
+  EXPECT_NE(page2.find("\x1B*c16300D\x1B&l0E"), std::string::npos);
+  EXPECT_NE(page2.find("\x1B%0BIN;SP1;DT!;FI16300;SS;FT10,25;CF2;"), std::string::npos);
 }
 
 TEST_F(WatermarkPrint, DownloadedGlyphsAreTheRasterisersBitmaps) {

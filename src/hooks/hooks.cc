@@ -6,19 +6,23 @@
 // No exception leaves a hook.
 //
 // A spooler that prints on several printers at once calls the hooks of
-// different jobs on different threads. Every hook but DllMain,
-// DrvSplAbort and DrvSplWritePrinter holds the module lock for its whole
-// run: the buffers it works in are module-level. DrvSplWritePrinter takes
-// it only for the one thing it does in such a buffer.
+// different jobs on different threads. Each job keeps its own state (its
+// context, its page file, its watermark); what jobs share is the module's
+// scratch buffers, which hold nothing from one hook to the next: the trace
+// buffer, the page-file path and copy buffers, the key-name list, the
+// command buffer and the class 2 buffers. The module lock guards those:
+// every hook that may use them holds it for its whole run.
+// DrvSplWritePrinter takes it only for the settings trace, DrvSplAbort and
+// DllMain never.
 #include <atomic>
 #include <new>
 
-#include "hooks/job_context.h"
+#include "job/job_context.h"
 #include "hooks/module_lock.h"
-#include "hooks/output.h"
-#include "hooks/pjl.h"
-#include "hooks/settings.h"
-#include "hooks/trace.h"
+#include "job/output.h"
+#include "job/pjl.h"
+#include "job/settings.h"
+#include "job/trace.h"
 #include "pclspool/pclspool.h"
 #include "platform/platform.h"
 #include "spool/booklet.h"
@@ -26,7 +30,7 @@
 #include "spool/page_files.h"
 #include "spool/sheet_separator.h"
 #include "watermark/watermark_drawing.h"
-#include "watermark/watermark_layout.h"
+#include "watermark/watermark_state.h"
 
 using namespace pclspool;
 
@@ -46,9 +50,8 @@ void MarkState(JobContext& ctx, uint32_t bits) {
 }
 
 // What a PJL line at the start of a stream buffer sets: the page size, or
-// (entering PCL) the settings trace. Out of line, so that the page data's
-// path through DrvSplWritePrinter stays short. False if the trace failed.
-[[gnu::noinline]] bool NotePjlLine(JobContext& ctx, const PjlMatch& pjl) {
+// (entering PCL) the settings trace. False if the trace failed.
+bool NotePjlLine(JobContext& ctx, const PjlMatch& pjl) {
   try {
     switch (pjl.line) {
       case PjlLine::kXDim: ctx.lXDim = pjl.value; break;
@@ -105,10 +108,7 @@ PCLSPOOL_API PCLSPOOL_BOOL PCLSPOOL_CALL DrvSplWritePrinter(PCLSPOOL_HANDLE hDri
   const auto* bytes = static_cast<const uint8_t*>(pBuf);
   const PjlMatch pjl = RecognizePjl(bytes, bytes ? cbBuf : 0);
   if (pjl.line != PjlLine::kNone && !NotePjlLine(ctx, pjl)) return kFalse;
-  // The services the routing calls throw nothing. As the hook's last act,
-  // a plain job's printer write compiles to a jump rather than a call,
-  // which spares a function return after the system call (a mispredicted
-  // one where the kernel clears the return predictor).
+  // The services the routing calls throw nothing.
   return RouteOutput(ctx, pBuf, cbBuf, pcWritten);
 }
 
@@ -143,11 +143,7 @@ PCLSPOOL_API PCLSPOOL_BOOL PCLSPOOL_CALL DrvSplEndPage(PCLSPOOL_HANDLE hDriver) 
     if (!hDriver) return kTrue;
     JobContext& ctx = *Context(hDriver);
     ++ctx.cEndPages;
-    if (WaterIdx(ctx) != 0) {
-      // The watermark state may hold another job's set-up by now.
-      ReclaimWatermarkState(ctx);
-      WatermarkEndPage(ctx);
-    }
+    if (WaterIdx(ctx) != 0) WatermarkEndPage(ctx);
     ClosePageFile(ctx);
   } catch (...) {
   }
@@ -184,7 +180,7 @@ PCLSPOOL_API void PCLSPOOL_CALL DrvSplClose(PCLSPOOL_HANDLE hDriver) {
     // its handle does not leak and the file is not left locked. No page
     // file is deleted here.
     ClosePageFile(*ctx);
-    ForgetWatermarkJob(*ctx);
+    FreeWatermarkState(*ctx);
     platform::Get().heap->Free(ctx);
   } catch (...) {
   }

@@ -94,8 +94,7 @@ class Module {
   virtual BOOL DisableThreadLibraryCalls(HANDLE module) = 0;
   // The module-wide lock. A spooler prints on several printers at once, so
   // hooks of different jobs can run on different threads at the same time;
-  // the hooks hold this lock for the whole of their run, because the trace
-  // buffer, the scratch buffers and the watermark state are module-level.
+  // the hooks hold this lock while they use the module's scratch buffers.
   // Not recursive: no hook calls another.
   virtual void LockModule() = 0;
   virtual void UnlockModule() = 0;
@@ -150,8 +149,5 @@ inline const Platform& Get() {
 // Makes p (which must outlive its use) the process's platform; nullptr puts
 // the build's default back.
 void Install(const Platform* p);
-
-// The name of the settings file, given to the profile service as it stands.
-inline constexpr const WCHAR* kIniFile = u"OrvWater.INI";
 
 }  // namespace pclspool::platform

@@ -2,8 +2,8 @@
 
 #include <utility>
 
-#include "hooks/output.h"
-#include "hooks/trace.h"
+#include "job/output.h"
+#include "job/trace.h"
 #include "platform/platform.h"
 #include "spool/page_files.h"
 #include "spool/sheet_separator.h"

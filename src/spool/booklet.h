@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "hooks/job_context.h"
+#include "job/job_context.h"
 
 namespace pclspool {
 

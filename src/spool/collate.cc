@@ -1,6 +1,6 @@
 #include "spool/collate.h"
 
-#include "hooks/output.h"
+#include "job/output.h"
 #include "spool/page_files.h"
 
 namespace pclspool {

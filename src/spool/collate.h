@@ -1,7 +1,7 @@
 // Collated copies: the whole stored document, once per copy.
 #pragma once
 
-#include "hooks/job_context.h"
+#include "job/job_context.h"
 
 namespace pclspool {
 

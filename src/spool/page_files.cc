@@ -1,7 +1,7 @@
 #include "spool/page_files.h"
 
-#include "hooks/output.h"
-#include "hooks/trace.h"
+#include "job/output.h"
+#include "job/trace.h"
 #include "platform/platform.h"
 
 namespace pclspool {
@@ -37,6 +37,8 @@ void Save2File(JobContext& ctx) {
   // A page that started without the previous one ending still has its file
   // open: close it rather than lose its handle.
   ClosePageFile(ctx);
+  ctx.dwPageFileOf = ctx.cPages;
+  ctx.bPageLost = 0;
   bool fits = false;
   const char16_t* path = PageFileName(ctx, ctx.cPages, &fits);
   if (fits) {
@@ -48,6 +50,7 @@ void Save2File(JobContext& ctx) {
     ctx.hPageFile = InvalidHandleValue();
   }
   if (ctx.hPageFile == InvalidHandleValue()) {
+    ctx.bPageLost = 1;
     TraceToDebugger(u"OrvUmpd:     Fail to Open :%ws \n", {path});
   } else {
     Trace(u"    Save2File:%ws Handle:%d\n", {path, Low32(ctx.hPageFile)});
@@ -55,9 +58,27 @@ void Save2File(JobContext& ctx) {
 }
 
 void ClosePageFile(JobContext& ctx) {
-  if (ctx.hPageFile == InvalidHandleValue()) return;
-  platform::Get().files->CloseHandle(ctx.hPageFile);
-  ctx.hPageFile = InvalidHandleValue();
+  if (ctx.dwPageFileOf == 0) return;  // no stored page in progress
+  const uint32_t page = ctx.dwPageFileOf;
+  ctx.dwPageFileOf = 0;
+  platform::Files& files = *platform::Get().files;
+  if (ctx.hPageFile != InvalidHandleValue()) {
+    // Some file systems report a failed write only when the file is closed.
+    if (!files.CloseHandle(ctx.hPageFile)) ctx.bPageLost = 1;
+    ctx.hPageFile = InvalidHandleValue();
+    if (ctx.bPageLost) {
+      bool fits = false;
+      files.DeleteFileW(PageFileName(ctx, page, &fits));
+      Trace(u"    Page %d left out: its page file was cut short\n", {page});
+    }
+  }
+  // The font went down with the page that carried it: the next page sends
+  // it again, so that no replayed page is labelled with a font the printer
+  // never got.
+  if (ctx.bPageLost && ctx.dwFontPage == page) {
+    ctx.dwFontPage = 0;
+    ctx.bFontDownloaded = 0;
+  }
 }
 
 void Copy2Dev(JobContext& ctx, const char16_t* path) {

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "hooks/job_context.h"
+#include "job/job_context.h"
 
 namespace pclspool {
 
@@ -19,11 +19,14 @@ inline constexpr std::size_t kMaxPath = 260;
 const char16_t* PageFileName(const JobContext& ctx, uint32_t page, bool* fits);
 
 // Creates the page file of the page that is starting (page cPages) and
-// keeps its handle in hPageFile; on failure the debugger hears of it and
-// the page's bytes are dropped by the routing.
+// keeps its handle in hPageFile; on failure the debugger hears of it, the
+// page is lost and its bytes are dropped by the routing.
 void Save2File(JobContext& ctx);
 
-// Closes the page file open for writing, if any.
+// Ends the stored page in progress, if any: closes its file, and deletes
+// it when the page is lost (a write failed or came up short), so that the
+// replays leave the page out rather than send it cut short. When the lost
+// page carried the soft font, the next page downloads it again.
 void ClosePageFile(JobContext& ctx);
 
 // Sends one page file to the printer in blocks of 8192 bytes, one printer

@@ -1,7 +1,7 @@
 #include "spool/sheet_separator.h"
 
-#include "hooks/output.h"
-#include "hooks/trace.h"
+#include "job/output.h"
+#include "job/trace.h"
 
 namespace pclspool {
 

@@ -2,7 +2,7 @@
 // next page in one-up, two-up and four-up printing.
 #pragma once
 
-#include "hooks/job_context.h"
+#include "job/job_context.h"
 
 namespace pclspool {
 

@@ -31,13 +31,11 @@ inline constexpr int32_t kLabelTerminator = 33;
 inline constexpr int32_t kFirstCharCode = 34;
 inline constexpr int32_t kLastCharCode = 255;
 
-// The module-level table; ends at the first entry whose code is 0.
-extern GlyphEntry CharacterTable[kCharacterTableEntries];
-
-// Fills code and character of the table from the NUL-terminated text and
+// Fills code and character of the table (kCharacterTableEntries entries,
+// ended by the first whose code is 0) from the NUL-terminated text and
 // ends it with the terminating entry. A character that occurred before
 // takes the code of its first occurrence; a new one at position i gets
 // 34 + i. Returns the number of characters kept (see the .cc for the cut).
-std::size_t AssignCharacterCodes(const char16_t* text);
+std::size_t AssignCharacterCodes(GlyphEntry* table, const char16_t* text);
 
 }  // namespace pclspool

@@ -5,8 +5,8 @@
 
 #include <initializer_list>
 
-#include "hooks/format.h"
-#include "hooks/job_context.h"
+#include "job/format.h"
+#include "job/job_context.h"
 
 namespace pclspool {
 
@@ -22,7 +22,7 @@ BOOL SendLiteral(JobContext& ctx, const char (&literal)[N]);
 
 }  // namespace pclspool
 
-#include "hooks/output.h"
+#include "job/output.h"
 
 namespace pclspool {
 template <std::size_t N>

@@ -6,7 +6,8 @@
 #include <exception>
 #include <vector>
 
-#include "hooks/output.h"
+#include "job/output.h"
+#include "job/trace.h"
 #include "watermark/class2_encoder.h"
 #include "watermark/pcl_command.h"
 
@@ -97,18 +98,19 @@ bool GrowClass2Data(std::size_t need) {
 
 BOOL DownloadFontHeader(JobContext& ctx, const TEXTMETRICW* tm, const LOGFONTW* font) {
   if (!ctx.bFontDownloaded) {
-    // Without metrics and face there is no descriptor to build; selecting a
-    // font the printer does not have would help nobody.
+    // Without metrics and face there is no descriptor to build.
     if (!tm || !font) return kFalse;
     uint8_t descriptor[kFontDescriptorBytes];
     BuildFontDescriptor(ctx, *tm, *font, descriptor);
     SendCommand(ctx, "\x1B*c%dD", {kSoftFontId});
     SendLiteral(ctx, "\x1B)s68W");
-    RouteOutput(ctx, descriptor, kFontDescriptorBytes);
-  } else {
-    SendCommand(ctx, "\x1B*c%dD", {kSoftFontId});
+    return RouteOutput(ctx, descriptor, kFontDescriptorBytes);
   }
-  return SendCommand(ctx, "\x1B(0%dX", {kSoftFontId});
+  // No PCL selection of the font ("\x1B(0%dX"): it would make the soft
+  // font the job's primary font, and text that a later page prints in a
+  // font the job chose earlier would come out in watermark glyphs. The
+  // labels select it in HP-GL/2 by its ID alone.
+  return SendCommand(ctx, "\x1B*c%dD", {kSoftFontId});
 }
 
 void DownloadChar(JobContext& ctx, int32_t code, const GLYPHMETRICS& gm, uint8_t* bitmap) {
@@ -116,7 +118,11 @@ void DownloadChar(JobContext& ctx, int32_t code, const GLYPHMETRICS& gm, uint8_t
   const uint32_t height = gm.gmBlackBoxY;
   // An empty glyph has no data, and then nothing at all is sent.
   if (!bitmap || width == 0 || height == 0) return;
-  if (width > kMaxGlyphPixels || height > kMaxGlyphPixels) return;
+  if (width > kMaxGlyphPixels || height > kMaxGlyphPixels) {
+    Trace(u"Watermark character %d dropped: %u x %u pixels, more than %d a side\n",
+          {code, width, height, kMaxGlyphPixels});
+    return;
+  }
 
   uint8_t descriptor[kCharDescriptorBytes];
   BuildCharDescriptor(gm, descriptor);
@@ -146,15 +152,19 @@ void DownloadChar(JobContext& ctx, int32_t code, const GLYPHMETRICS& gm, uint8_t
     // left out: sending it partly, or past a buffer, would be worse.
     const std::size_t worst = MaxCompressedSize(w, h);
     const std::size_t likely = std::min(worst, size);
-    if (!GrowClass2Data(likely)) return;
-    size = CompressBitmap(bitmap, w, h, g_class2_data.data(), g_class2_data.size());
-    if (size == 0 && g_class2_data.size() < worst) {
-      if (!GrowClass2Data(worst)) return;
-      size = CompressBitmap(bitmap, w, h, g_class2_data.data(), g_class2_data.size());
+    bool room = GrowClass2Data(likely);
+    if (room) size = CompressBitmap(bitmap, w, h, g_class2_data.data(), g_class2_data.size());
+    if (room && size == 0 && g_class2_data.size() < worst) {
+      room = GrowClass2Data(worst);
+      if (room) size = CompressBitmap(bitmap, w, h, g_class2_data.data(), g_class2_data.size());
+    }
+    if (!room || size == 0) {
+      Trace(u"Watermark character %d dropped: no memory to compress its %u x %u pixels\n",
+            {code, width, height});
+      return;
     }
     data = g_class2_data.data();
   }
-  if (size == 0) return;
 
   SendCommand(ctx, "\x1B*c%dE", {code});
   static constexpr uint8_t kContinuation[kContinuationBytes] = {4, 1};

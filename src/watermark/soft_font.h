@@ -4,15 +4,16 @@
 
 #include <cstdint>
 
-#include "hooks/job_context.h"
+#include "job/job_context.h"
 
 namespace pclspool {
 
 inline constexpr int kSoftFontId = 16300;
 
-// Makes 16300 the current font ID; sends the 68-byte font descriptor when
-// bFontDownloaded is clear (tm and font must then be given); selects 16300
-// as the primary font. Returns the result of the last write.
+// Makes 16300 the current font ID and sends the 68-byte font descriptor
+// when bFontDownloaded is clear (tm and font must then be given). The font
+// is not selected in PCL: the watermark's labels select it in HP-GL/2.
+// Returns the result of the last write.
 BOOL DownloadFontHeader(JobContext& ctx, const TEXTMETRICW* tm, const LOGFONTW* font);
 
 // Sends one character: its code, its character descriptor and its data.

@@ -2,11 +2,10 @@
 
 #include <cstring>
 
+#include "job/settings.h"
 #include "platform/platform.h"
 
 namespace pclspool {
-
-LOGFONTW WatermarkFont;
 
 namespace {
 
@@ -29,14 +28,14 @@ constexpr LONG kNamedFaceHeight = -50;
 
 LONG ReadLong(const char16_t* section, const char16_t* key, LONG def) {
   return static_cast<LONG>(
-      platform::Get().profile->GetPrivateProfileIntW(section, key, def, platform::kIniFile));
+      platform::Get().profile->GetPrivateProfileIntW(section, key, def, kIniFile));
 }
 
 // A byte field: its value widened without sign is the default, the low 8
 // bits of what is read are kept.
 BYTE ReadByte(const char16_t* section, const char16_t* key, BYTE def) {
   return static_cast<BYTE>(
-      platform::Get().profile->GetPrivateProfileIntW(section, key, def, platform::kIniFile));
+      platform::Get().profile->GetPrivateProfileIntW(section, key, def, kIniFile));
 }
 
 }  // namespace
@@ -47,7 +46,7 @@ const char16_t* SelectWatermarkText(uint16_t waterIdx) {
   g_key_list[0] = 0;
   g_key_list[1] = 0;
   platform::Get().profile->GetPrivateProfileStringW(kSummarySection, nullptr, u"", g_key_list,
-                                                    kKeyListChars, platform::kIniFile);
+                                                    kKeyListChars, kIniFile);
   // The profile service ends a list it cut with two NULs; the last one is
   // forced so that the walk below can never leave the buffer.
   g_key_list[kKeyListChars - 1] = 0;
@@ -63,15 +62,15 @@ const char16_t* SelectWatermarkText(uint16_t waterIdx) {
   return *name ? name : nullptr;
 }
 
-WatermarkDefinition ReadWatermarkDefinition(const char16_t* text) {
-  LOGFONTW& f = WatermarkFont;
+WatermarkDefinition ReadWatermarkDefinition(const char16_t* text, LOGFONTW* font) {
+  LOGFONTW& f = *font;
   if (!platform::Get().text->GetSystemFont(&f)) f = LOGFONTW{};
   f.lfHeight = kNamedFaceHeight;
 
   std::memset(f.lfFaceName, 0, sizeof(f.lfFaceName));
   if (text) {
     platform::Get().profile->GetPrivateProfileStringW(text, u"FaceName", u"", f.lfFaceName,
-                                                      LF_FACESIZE, platform::kIniFile);
+                                                      LF_FACESIZE, kIniFile);
   }
   f.lfFaceName[LF_FACESIZE - 1] = 0;
 

@@ -16,9 +16,6 @@ struct WatermarkDefinition {
   int32_t centerToPage;  // non-zero: the offsets are ignored
 };
 
-// The font of the last definition read; overwritten by every set-up.
-extern LOGFONTW WatermarkFont;
-
 // The key-name list buffer holds this many characters.
 inline constexpr std::size_t kKeyListChars = 4096;
 
@@ -26,7 +23,7 @@ inline constexpr std::size_t kKeyListChars = 4096;
 // module's key-name list buffer; nullptr when there is no such text.
 const char16_t* SelectWatermarkText(uint16_t waterIdx);
 
-// Reads the text's own section into WatermarkFont and returns the rest.
-WatermarkDefinition ReadWatermarkDefinition(const char16_t* text);
+// Reads the text's own section: its font into *font, and the rest.
+WatermarkDefinition ReadWatermarkDefinition(const char16_t* text, LOGFONTW* font);
 
 }  // namespace pclspool

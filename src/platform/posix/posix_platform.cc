@@ -16,31 +16,10 @@ namespace pclspool::posix {
 
 namespace {
 
-DevmodeBlock MakeDevmode(bool printer) {
-  DevmodeBlock block{};
-  DEVMODEW dm{};
-  const char16_t name[] = u"pclspool";
-  std::memcpy(dm.dmDeviceName, name, sizeof(name));
-  (void)printer;
-  dm.dmSpecVersion = 0x0401;
-  dm.dmDriverVersion = 0x0400;
-  dm.dmSize = sizeof(DEVMODEW);
-  dm.dmDriverExtra = 58;
-  dm.dmOrientation = 1;
-  dm.dmPaperSize = 9;  // A4
-  dm.dmCopies = 1;
-  dm.dmYResolution = 600;
-  std::memcpy(block.data(), &dm, sizeof(dm));
-  return block;
-}
-
 int Fd(HANDLE h) { return static_cast<int>(reinterpret_cast<intptr_t>(h)); }
 HANDLE FromFd(int fd) { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(fd)); }
 
 }  // namespace
-
-DevmodeBlock DefaultPrinterDevmode() { return MakeDevmode(true); }
-DevmodeBlock DefaultJobDevmode() { return MakeDevmode(false); }
 
 bool WriteAll(int fd, const void* bytes, std::size_t count) {
   const auto* p = static_cast<const uint8_t*>(bytes);
@@ -146,10 +125,7 @@ BOOL PosixSpooler::WritePrinter(HANDLE printer, const void* bytes, DWORD count,
                                 DWORD* written) noexcept {
   Printer* p = Find(printer);
   if (p && !p->output && bytes && count > 0) {
-    // The commonest case, a whole buffer out in one call, with as little
-    // as can be around the system call: every function return after it
-    // costs a mispredicted branch where the kernel clears the return
-    // predictor on the way back.
+    // The commonest case: a whole buffer out in one call.
     const ssize_t n = ::write(p->setup.fd, bytes, count);
     if (n == static_cast<ssize_t>(count)) {
       if (written) *written = count;

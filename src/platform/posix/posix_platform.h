@@ -23,13 +23,6 @@ namespace pclspool::posix {
 // The 278-byte DEVMODEW and DriverExtra block a printer or a job carries.
 using DevmodeBlock = std::array<uint8_t, 278>;
 
-// A printer's device mode as a driver of this kind reports it:
-// dmSpecVersion 0x0401, dmDriverVersion 0x0400, dmSize 220,
-// dmDriverExtra 58, 600 dpi, portrait, one copy.
-DevmodeBlock DefaultPrinterDevmode();
-// A job's device mode: the same, with the DriverExtra zero.
-DevmodeBlock DefaultJobDevmode();
-
 struct PrinterSetup {
   int fd = -1;  // where the printer's bytes go; not owned
   // Non-zero: writes smaller than a quarter of this are gathered into a
@@ -38,10 +31,13 @@ struct PrinterSetup {
   // cost one write call per block instead of one per 8192 bytes, which
   // matters on a file or a pipe. Zero: every write goes out at once.
   std::size_t buffer_bytes = 0;
-  bool has_printer_devmode = true;
-  DevmodeBlock printer_devmode = DefaultPrinterDevmode();
-  bool has_job_devmode = true;
-  DevmodeBlock job_devmode = DefaultJobDevmode();
+  // The device modes GetPrinterW and GetJobW report; none by default (the
+  // queries then find no device mode), since what they hold is the
+  // driver's business.
+  bool has_printer_devmode = false;
+  DevmodeBlock printer_devmode{};
+  bool has_job_devmode = false;
+  DevmodeBlock job_devmode{};
 };
 
 // The printers of the process. A printer is looked up without a lock, so

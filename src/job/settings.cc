@@ -1,8 +1,8 @@
-#include "hooks/settings.h"
+#include "job/settings.h"
 
 #include <cstring>
 
-#include "hooks/trace.h"
+#include "job/trace.h"
 #include "platform/platform.h"
 
 namespace pclspool {
@@ -131,7 +131,7 @@ BOOL CaptureSettings(HANDLE printer, DWORD job_id, JobContext& ctx) {
 void OverrideSettings(JobContext& ctx) {
   platform::Profile& profile = *platform::Get().profile;
   for (const SettingKey& k : kSettingKeys) {
-    Store(ctx, k, profile.GetPrivateProfileIntW(u"SETTING", k.key, k.def, platform::kIniFile));
+    Store(ctx, k, profile.GetPrivateProfileIntW(u"SETTING", k.key, k.def, kIniFile));
   }
 }
 

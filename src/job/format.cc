@@ -1,4 +1,4 @@
-#include "hooks/format.h"
+#include "job/format.h"
 
 #include <type_traits>
 

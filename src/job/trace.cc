@@ -1,4 +1,4 @@
-#include "hooks/trace.h"
+#include "job/trace.h"
 
 #include "platform/platform.h"
 

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <initializer_list>
 
-#include "hooks/format.h"
+#include "job/format.h"
 
 namespace pclspool {
 

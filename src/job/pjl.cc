@@ -1,4 +1,4 @@
-#include "hooks/pjl.h"
+#include "job/pjl.h"
 
 #include <cstring>
 #include <limits>

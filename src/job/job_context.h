@@ -2,6 +2,7 @@
 // freed by DrvSplClose.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -75,17 +76,25 @@ struct JobContext {
   int32_t lWaterX;
   int32_t lWaterY;
   int32_t bFontDownloaded;
-  // Added behind the fields above, which keep their order: the fingerprint
-  // of the watermark definition whose soft font the job has sent (see
-  // WatermarkKey), for when jobs printing at once take turns with the
-  // module-level watermark state.
-  uint32_t dwWatermarkKey;
+  // Added behind the fields above, which keep their order: the job's own
+  // watermark state (watermark/watermark_state.h), made at its first
+  // set-up and freed by DrvSplClose; null until then.
+  void* pWatermark;
+  // The stored page whose page file is open (hPageFile), and whether that
+  // page is lost: its file could not be created, or a write to it failed
+  // or came up short. A lost page is left out of the replays whole.
+  uint32_t dwPageFileOf;
+  int32_t bPageLost;
+  // The stored page whose file carries the soft font (0: none), so that
+  // the next page downloads the font again when that page is lost.
+  uint32_t dwFontPage;
 };
 static_assert(offsetof(JobContext, extra) == offsetof(JobContext, dm) + sizeof(DEVMODEW));
 
 // The job's DEVMODEW and DriverExtra as one block.
 inline constexpr std::size_t kDevmodeBlockSize = sizeof(DEVMODEW) + sizeof(DriverExtra);
 static_assert(kDevmodeBlockSize == 278);
+using DevmodeBlock = std::array<uint8_t, kDevmodeBlockSize>;
 
 inline uint16_t WaterIdx(const JobContext& c) { return extra::U16(c.extra, extra::kWaterIdx); }
 inline uint16_t Nup(const JobContext& c) { return extra::U16(c.extra, extra::kNup); }

@@ -4,9 +4,13 @@
 // stored.
 #pragma once
 
-#include "hooks/job_context.h"
+#include "job/job_context.h"
 
 namespace pclspool {
+
+// The name of the settings file, given to the profile service as it stands
+// (without a directory: the profile service knows where it lives).
+inline constexpr const WCHAR* kIniFile = u"OrvWater.INI";
 
 // Copies the job's DEVMODEW and DriverExtra into the context when the
 // printer's device mode is of the expected version and the job's of the
