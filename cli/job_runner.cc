@@ -270,7 +270,8 @@ class HookPlayer final : public PclEventSink {
 };
 
 // Streams every input through the job; returns the exit status so far.
-int PlayInputs(const PrintOptions& o, void* job, HANDLE printer, PageFileGuard& guard) {
+int PlayInputs(const PrintOptions& o, void* job, HANDLE printer, PageFileGuard& guard,
+               const std::atomic<bool>* cancel) {
   const posix::AlignedBlock block(kBlockBytes);
   if (!block.data()) {
     Report("out of memory for the read buffer");
@@ -290,8 +291,8 @@ int PlayInputs(const PrintOptions& o, void* job, HANDLE printer, PageFileGuard& 
     }
     if (o.page_files) player.StartPage();
     for (;;) {
-      const ssize_t n = ReadBlock(fd, block.data(), block.size(), o.cancel);
-      if (IsCancelled(o.cancel)) {
+      const ssize_t n = ReadBlock(fd, block.data(), block.size(), cancel);
+      if (IsCancelled(cancel)) {
         // Abandoned where it stands: no page is ended, nothing is closed
         // off; the caller aborts the job.
         if (fd != STDIN_FILENO) ::close(fd);
@@ -310,7 +311,7 @@ int PlayInputs(const PrintOptions& o, void* job, HANDLE printer, PageFileGuard& 
       } else {
         scanner.Feed(block.data(), static_cast<std::size_t>(n));
       }
-      if (IsCancelled(o.cancel)) {
+      if (IsCancelled(cancel)) {
         if (fd != STDIN_FILENO) ::close(fd);
         return kExitCancelled;
       }
@@ -379,7 +380,7 @@ void ConfigurePlatform(const PrintOptions& o, const std::string& spool_dir) {
 
 }  // namespace
 
-int RunPrintJob(const PrintOptions& o) {
+int RunPrintJob(const PrintOptions& o, const std::atomic<bool>* cancel) {
   g_report_prefix = o.report_prefix;
   posix::PrinterSetup setup = DriverPrinterSetup();
   if (!CheckOptions(o, &setup)) return kExitUsage;
@@ -416,11 +417,11 @@ int RunPrintJob(const PrintOptions& o) {
   // The POSIX services, with the page files watched; a job that can be
   // cancelled goes through the gate that the cancel closes.
   PageFileGuard guard(px.files);
-  GatedFiles files(guard, o.cancel);
-  GatedSpooler spooler(px.spooler, o.cancel);
+  GatedFiles files(guard, cancel);
+  GatedSpooler spooler(px.spooler, cancel);
   platform::Platform services = px.services;
   services.files = &guard;
-  if (o.cancel) {
+  if (cancel) {
     services.files = &files;
     services.spooler = &spooler;
   }
@@ -432,13 +433,13 @@ int RunPrintJob(const PrintOptions& o) {
     Report("the job could not be started: out of memory");
     status = kExitWriteFailed;
   } else {
-    status = PlayInputs(o, job, printer, guard);
+    status = PlayInputs(o, job, printer, guard, cancel);
     if (status != kExitOk) DrvSplAbort(job);
     DrvSplEndDoc(job);
     DrvSplClose(job);
     // A cancel after the last page, or during the replay of stored pages,
     // has cut the job short all the same.
-    if (IsCancelled(o.cancel)) status = kExitCancelled;
+    if (IsCancelled(cancel)) status = kExitCancelled;
   }
   platform::Install(nullptr);
 

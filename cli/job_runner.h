@@ -3,6 +3,8 @@
 // a spooler calls them, and the printer is the output file.
 #pragma once
 
+#include <atomic>
+
 #include "options.h"
 
 namespace pclspool::cli {
@@ -18,8 +20,10 @@ inline constexpr int kExitUsage = 2;        // bad usage, unreadable input or se
 inline constexpr int kExitCancelled = 3;
 
 // Runs the job; every failure is reported on standard error in one line.
-// Returns the exit status.
-int RunPrintJob(const PrintOptions& options);
+// Returns the exit status. `cancel`, when given, may be set from another
+// thread or a signal handler at any time: no more pages are fed, the job is
+// aborted and ended, and nothing more reaches the printer.
+int RunPrintJob(const PrintOptions& options, const std::atomic<bool>* cancel = nullptr);
 
 // The whole command: reads argv and runs what it asks.
 int Main(int argc, const char* const* argv);

@@ -2,7 +2,6 @@
 // the printer it plays.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -11,13 +10,6 @@
 #include <vector>
 
 namespace pclspool::cli {
-
-// Pages of the document, 1-based, first to last inclusive.
-struct PageRange {
-  uint32_t first;
-  uint32_t last;
-  bool operator==(const PageRange&) const = default;
-};
 
 struct PrintOptions {
   std::vector<std::string> inputs;  // none, or "-", is standard input
@@ -36,18 +28,15 @@ struct PrintOptions {
   std::vector<std::pair<std::string, std::string>> fonts;  // face name, font file
   int dpi = 0;  // LOGPIXELSX of the screen; 0 leaves the platform's
   bool trace = false;
+  // The pages of a PDF or PostScript document to print, before any placing,
+  // as Ghostscript's PageList takes them ("1-3,7,10-"); empty for every page.
+  std::string page_ranges;
 
   // What a spooler in front of the command (the CUPS filter) sets.
   //
-  // The document's pages to print, before any placing; empty: all. The
-  // rendering side applies them; a PCL job is printed whole.
-  std::vector<PageRange> page_ranges;
   // Uncollated copies, made by the printer: above 1, every page ends with
   // the PCL number of copies, so that each sheet comes out this many times.
   uint16_t printer_copies = 1;
-  // Set, from a signal handler too, to cancel the job: no more pages are
-  // fed, the job is aborted and ended, and nothing more reaches the printer.
-  const std::atomic<bool>* cancel = nullptr;
   // Called after the hooks have ended each page, with its number (1, 2, ...).
   std::function<void(uint32_t page)> on_page_end;
   // What every diagnostic line on standard error starts with.

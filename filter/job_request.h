@@ -5,9 +5,6 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
-
-#include "options.h"
 
 namespace pclspool::filter {
 
@@ -40,7 +37,7 @@ struct JobRequest {
   bool landscape = false;
   Sides sides = Sides::kOneSided;
   uint16_t watermark = 0;  // 0 none, else the n-th text of the INI file
-  std::vector<cli::PageRange> page_ranges;  // empty: all pages
+  std::string page_ranges;  // Ghostscript's PageList ("1-3,7,10-"); empty: all pages
 };
 
 }  // namespace pclspool::filter

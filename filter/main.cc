@@ -137,7 +137,6 @@ int Run(int argc, const char* const* argv) {
   }
 
   cli::PrintOptions options = MapRequest(request, settings);
-  options.cancel = cancel;
   options.report_prefix = "ERROR: ";
   const SheetPlan plan = PlanSheets(request);
   uint32_t pages = 0;
@@ -147,7 +146,7 @@ int Run(int argc, const char* const* argv) {
   };
 
   Message("INFO: " + Describe(request, plan));
-  const int status = cli::RunPrintJob(options);
+  const int status = cli::RunPrintJob(options, cancel);
   if (status == cli::kExitCancelled) {
     Message("INFO: Job cancelled");
     return 0;

@@ -65,43 +65,56 @@ bool ParseNumberUp(std::string_view text, int* number_up, std::string* error) {
   return true;
 }
 
-bool ParsePageRanges(std::string_view text, std::vector<cli::PageRange>* ranges,
-                     std::string* error) {
-  constexpr uint32_t kLast = std::numeric_limits<uint32_t>::max();
-  std::vector<cli::PageRange> parsed;
+bool ParsePageRanges(std::string_view text, std::string* page_list, std::string* error) {
+  // The largest IPP integer: lp sends an open range "5-" as 5-2147483647.
+  constexpr uint64_t kEnd = std::numeric_limits<int32_t>::max();
+  std::string list;
+  uint64_t next = 1;  // the lowest page the next range may start at
+  std::size_t count = 0;
   std::string_view rest = text;
   while (true) {
     const std::size_t comma = rest.find(',');
     const std::string_view item = Trim(rest.substr(0, comma));
-    if (parsed.size() == kMaxPageRanges) {
+    if (++count > kMaxPageRanges) {
       return Refuse("page-ranges", text,
                     "more than " + std::to_string(kMaxPageRanges) + " ranges", error);
     }
-    cli::PageRange range{1, kLast};
+    uint64_t first = 1;
+    uint64_t last = kEnd;
     const std::size_t dash = item.find('-');
     bool ok;
     if (dash == std::string_view::npos) {
-      ok = ParseDecimal(item, &range.first);
-      range.last = range.first;
+      ok = ParseDecimal(item, &first);
+      last = first;
     } else {
-      const std::string_view from = item.substr(0, dash);
-      const std::string_view to = item.substr(dash + 1);
-      ok = !(Trim(from).empty() && Trim(to).empty()) &&
-           (Trim(from).empty() || ParseDecimal(from, &range.first)) &&
-           (Trim(to).empty() || ParseDecimal(to, &range.last));
+      const std::string_view from = Trim(item.substr(0, dash));
+      const std::string_view to = Trim(item.substr(dash + 1));
+      ok = !(from.empty() && to.empty()) && (from.empty() || ParseDecimal(from, &first)) &&
+           (to.empty() || ParseDecimal(to, &last));
     }
-    if (!ok || range.first == 0) {
+    if (!ok || first == 0 || first > kEnd) {
       return Refuse("page-ranges", text, "'" + std::string(item) + "' is not a page range", error);
     }
-    if (range.last < range.first) {
-      return Refuse("page-ranges", text,
-                    "'" + std::string(item) + "' ends before it begins", error);
+    if (last < first) {
+      return Refuse("page-ranges", text, "'" + std::string(item) + "' ends before it begins",
+                    error);
     }
-    parsed.push_back(range);
+    if (first < next || next > kEnd) {
+      return Refuse("page-ranges", text,
+                    "'" + std::string(item) + "' is not after the range before it", error);
+    }
+    if (!list.empty()) list += ',';
+    list += std::to_string(first);
+    if (last >= kEnd) {
+      list += '-';
+    } else if (last != first) {
+      list += '-' + std::to_string(last);
+    }
+    next = last + 1;
     if (comma == std::string_view::npos) break;
     rest.remove_prefix(comma + 1);
   }
-  *ranges = std::move(parsed);
+  *page_list = std::move(list);
   return true;
 }
 

@@ -4,11 +4,9 @@
 // one value and gives false with a one-line reason when it cannot be used.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
-#include <vector>
-
-#include "options.h"
 
 namespace pclspool::filter {
 
@@ -24,9 +22,11 @@ bool ParseCopies(std::string_view text, int* copies, std::string* error);
 bool ParseNumberUp(std::string_view text, int* number_up, std::string* error);
 
 // page-ranges: "1-3,7,10-12", also "5-" (to the end) and "-4" (from the
-// first). Ranges are kept in the order given.
-bool ParsePageRanges(std::string_view text, std::vector<cli::PageRange>* ranges,
-                     std::string* error);
+// first), in increasing order without overlaps, as cupsd lets them through
+// and Ghostscript takes them. *page_list gets them as Ghostscript's PageList
+// ("1-3,7,10-12", "5-"); an upper bound of 2147483647 or more, which is how
+// lp sends "5-", is the end of the document.
+bool ParsePageRanges(std::string_view text, std::string* page_list, std::string* error);
 
 // orientation-requested: 3 portrait, 4 landscape, 5 reverse landscape,
 // 6 reverse portrait. The copier has no reverse orientations: they print

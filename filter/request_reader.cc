@@ -156,7 +156,8 @@ bool ReadJobRequest(int argc, const char* const* argv, const std::string& ppd_pa
   if (const char* v = ticket.Option("number-up"); v && !ParseNumberUp(v, &r.number_up, error)) {
     return false;
   }
-  if (const char* v = ticket.Option("page-ranges"); v && !ParsePageRanges(v, &r.page_ranges, error)) {
+  if (const char* v = ticket.Option("page-ranges");
+      v && !ParsePageRanges(v, &r.page_ranges, error)) {
     return false;
   }
   if (const char* v = ticket.Option("orientation-requested");

@@ -96,12 +96,11 @@ TEST_F(JobRunner, SpoolerRequests) {
     PrintOptions o = Job(3);
     o.settings = c.settings;
     o.printer_copies = c.printer_copies;
-    o.cancel = &cancel;
     o.on_page_end = [&](uint32_t page) {
       ended.push_back(page);
       if (static_cast<int>(page) == c.cancel_after) cancel = true;
     };
-    EXPECT_EQ(RunPrintJob(o), c.status);
+    EXPECT_EQ(RunPrintJob(o, &cancel), c.status);
     EXPECT_TRUE(testing::ReadFile(o.output) == Expand(c.expected))
         << testing::ReadFile(o.output);
     EXPECT_TRUE(fs::is_empty(dir_ / "spool")) << "page files left";
