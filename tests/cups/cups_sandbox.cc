@@ -187,12 +187,23 @@ void CupsSandbox::Stop() {
 }
 
 bool CupsSandbox::AddQueue(const std::string& name, const std::string& uri,
-                           std::string* error) {
+                           std::string* error, const std::string& ppd) {
   // A job that fails is aborted, and the queue goes on with the next.
-  const Ran r = Client({"lpadmin", "-p", name, "-E", "-v", uri, "-P", ppd_, "-o",
-                        "printer-error-policy=abort-job"});
+  const Ran r = Client({"lpadmin", "-p", name, "-E", "-v", uri, "-P", ppd.empty() ? ppd_ : ppd,
+                        "-o", "printer-error-policy=abort-job"});
   if (r.status != 0) {
     *error = "lpadmin: " + r.output;
+    return false;
+  }
+  return true;
+}
+
+bool CupsSandbox::AddFilter(const std::string& program, std::string* error) {
+  const std::string to = dir_ + "/serverbin/filter/" + fs::path(program).filename().string();
+  std::error_code ec;
+  fs::copy_file(program, to, fs::copy_options::overwrite_existing, ec);
+  if (ec || ::chmod(to.c_str(), 0755) != 0) {
+    *error = "cannot copy " + program + " into " + to;
     return false;
   }
   return true;

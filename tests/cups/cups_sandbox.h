@@ -38,8 +38,12 @@ class CupsSandbox {
   bool Start(const SandboxFiles& files, std::string* error);
   void Stop();
 
-  // A queue with the PPD, printing to `uri`.
-  bool AddQueue(const std::string& name, const std::string& uri, std::string* error);
+  // A queue with the PPD (the one Start was given, when empty), printing
+  // to `uri`.
+  bool AddQueue(const std::string& name, const std::string& uri, std::string* error,
+                const std::string& ppd = "");
+  // Puts another filter program beside the one under test.
+  bool AddFilter(const std::string& program, std::string* error);
   // The device URI of the IPP printer.
   std::string PrinterUri() const;
 
