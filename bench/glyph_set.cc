@@ -4,7 +4,7 @@
 #include <set>
 
 #include "platform/posix/posix_text.h"
-#include "watermark/watermark_layout.h"
+#include "watermark/watermark_geometry.h"
 
 namespace pclspool::bench {
 
