@@ -23,7 +23,8 @@ class GatedSpooler final : public platform::Spooler {
   GatedSpooler(platform::Spooler& spooler, const std::atomic<bool>* cancel)
       : spooler_(spooler), cancel_(cancel) {}
 
-  BOOL WritePrinter(HANDLE printer, const void* bytes, DWORD count, DWORD* written) noexcept override;
+  BOOL WritePrinter(HANDLE printer, const void* bytes, DWORD count,
+                    DWORD* written) noexcept override;
   BOOL GetPrinterW(HANDLE printer, BYTE* buf, DWORD cb, DWORD* needed) override;
   BOOL GetJobW(HANDLE printer, DWORD job_id, BYTE* buf, DWORD cb, DWORD* needed) override;
 

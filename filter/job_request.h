@@ -36,7 +36,7 @@ struct JobRequest {
   int16_t paper_code = kPaperA4;
   bool landscape = false;
   Sides sides = Sides::kOneSided;
-  uint16_t watermark = 0;  // 0 none, else the n-th text of the INI file
+  uint16_t watermark = 0;   // 0 none, else the n-th text of the INI file
   std::string page_ranges;  // Ghostscript's PageList ("1-3,7,10-"); empty: all pages
 };
 

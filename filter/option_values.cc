@@ -57,7 +57,8 @@ bool Refuse(std::string_view option, std::string_view text, std::string_view why
 
 bool ParseCopies(std::string_view text, int* copies, std::string* error) {
   int n = 0;
-  if (!ParseDecimal(text, &n) || n < 1) return Refuse("copies", text, "not a number of copies", error);
+  if (!ParseDecimal(text, &n) || n < 1)
+    return Refuse("copies", text, "not a number of copies", error);
   if (n > kMaxCopies) {
     return Refuse("copies", text,
                   "this printer makes at most " + std::to_string(kMaxCopies) + " copies", error);
@@ -86,8 +87,8 @@ bool ParsePageRanges(std::string_view text, std::string* page_list, std::string*
     const std::size_t comma = rest.find(',');
     const std::string_view item = Trim(rest.substr(0, comma));
     if (++count > kMaxPageRanges) {
-      return Refuse("page-ranges", text,
-                    "more than " + std::to_string(kMaxPageRanges) + " ranges", error);
+      return Refuse("page-ranges", text, "more than " + std::to_string(kMaxPageRanges) + " ranges",
+                    error);
     }
     uint64_t first = 1;
     uint64_t last = kEnd;

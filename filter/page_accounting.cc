@@ -22,8 +22,7 @@ SheetPlan PlanSheets(const JobRequest& r) {
   const CopyPlan copies = PlanCopies(r);
   SheetPlan plan;
   plan.booklet = PrintsBooklet(r);
-  plan.pages_per_side =
-      plan.booklet ? 2 : PlacesPages(r) ? static_cast<uint32_t>(r.number_up) : 1;
+  plan.pages_per_side = plan.booklet ? 2 : PlacesPages(r) ? static_cast<uint32_t>(r.number_up) : 1;
   plan.stored = plan.booklet || copies.collated > 1;
   plan.copies = static_cast<uint32_t>(copies.collated * copies.uncollated);
   return plan;

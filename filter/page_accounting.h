@@ -15,8 +15,8 @@ namespace pclspool::filter {
 struct SheetPlan {
   uint32_t pages_per_side = 1;  // 1, 2 or 4; a booklet has 2
   bool booklet = false;
-  bool stored = false;   // pages kept in page files and sent at the end
-  uint32_t copies = 1;   // times each side is printed
+  bool stored = false;  // pages kept in page files and sent at the end
+  uint32_t copies = 1;  // times each side is printed
 };
 
 SheetPlan PlanSheets(const JobRequest& request);

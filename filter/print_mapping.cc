@@ -15,17 +15,23 @@ constexpr int kBookletBit = 0x0400;
 
 int NupSetting(int number_up) {
   switch (number_up) {
-    case 2: return 1;
-    case 4: return 2;
-    default: return 0;
+    case 2:
+      return 1;
+    case 4:
+      return 2;
+    default:
+      return 0;
   }
 }
 
 int DuplexSetting(Sides sides) {
   switch (sides) {
-    case Sides::kLongEdge: return 1;
-    case Sides::kShortEdge: return 2;
-    case Sides::kOneSided: break;
+    case Sides::kLongEdge:
+      return 1;
+    case Sides::kShortEdge:
+      return 2;
+    case Sides::kOneSided:
+      break;
   }
   return 0;
 }

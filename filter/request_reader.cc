@@ -25,11 +25,10 @@ struct Choice {
 
 constexpr Choice<int16_t> kPageSizes[] = {
     {"Letter", kPaperLetter}, {"Legal", kPaperLegal}, {"A3", kPaperA3}, {"A4", kPaperA4}};
-constexpr Choice<Sides> kDuplex[] = {
-    {"None", Sides::kOneSided}, {"DuplexNoTumble", Sides::kLongEdge},
-    {"DuplexTumble", Sides::kShortEdge}};
-constexpr Choice<bool> kOnOff[] = {{"True", true}, {"False", false}, {"On", true},
-                                   {"Off", false}};
+constexpr Choice<Sides> kDuplex[] = {{"None", Sides::kOneSided},
+                                     {"DuplexNoTumble", Sides::kLongEdge},
+                                     {"DuplexTumble", Sides::kShortEdge}};
+constexpr Choice<bool> kOnOff[] = {{"True", true}, {"False", false}, {"On", true}, {"Off", false}};
 constexpr Choice<uint16_t> kBookletStyles[] = {{"Left", 0}, {"Right", 1}};
 
 // The PPD's largest watermark choice. Texts beyond it can be chosen only by
@@ -127,8 +126,8 @@ bool ParseJobId(const char* text, uint32_t* id, std::string* error) {
 
 }  // namespace
 
-bool ReadJobRequest(int argc, const char* const* argv, const std::string& ppd_path,
-                    JobRequest* out, std::string* error) {
+bool ReadJobRequest(int argc, const char* const* argv, const std::string& ppd_path, JobRequest* out,
+                    std::string* error) {
   if (argc < 6 || argc > 7) {
     *error = "expected the arguments job-id user title copies options [file]";
     return false;
@@ -150,7 +149,8 @@ bool ReadJobRequest(int argc, const char* const* argv, const std::string& ppd_pa
   }
   // The standard options that have no PPD choice. "booklet" has one, but
   // its usual values (on, true, yes) do not all match a choice name.
-  if (const char* v = ticket.Option("booklet"); v && !ParseSwitch("booklet", v, &r.booklet, error)) {
+  if (const char* v = ticket.Option("booklet");
+      v && !ParseSwitch("booklet", v, &r.booklet, error)) {
     return false;
   }
   if (const char* v = ticket.Option("number-up"); v && !ParseNumberUp(v, &r.number_up, error)) {

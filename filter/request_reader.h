@@ -18,7 +18,7 @@ namespace pclspool::filter {
 // Fills *out (all but its input kind). False with *error, one line saying
 // what is wrong and where, when an argument, an option or the PPD cannot be
 // used.
-bool ReadJobRequest(int argc, const char* const* argv, const std::string& ppd_path,
-                    JobRequest* out, std::string* error);
+bool ReadJobRequest(int argc, const char* const* argv, const std::string& ppd_path, JobRequest* out,
+                    std::string* error);
 
 }  // namespace pclspool::filter

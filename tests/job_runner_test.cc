@@ -1,6 +1,8 @@
 // What a spooler in front of the job runner asks of it (the CUPS filter):
 // printer-made copies, page-end reports, and a cancel that sends nothing
 // more and leaves no page file.
+#include "job_runner.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -9,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "job_runner.h"
 #include "platform/posix/posix_platform.h"
 #include "test_files.h"
 
@@ -76,7 +77,8 @@ TEST_F(JobRunner, SpoolerRequests) {
     const char* name;
     Settings settings;
     uint16_t printer_copies;
-    int cancel_after;  // the page after whose end the job is cancelled; 0 never, -1 before it starts
+    int cancel_after;  // the page after whose end the job is cancelled; 0 never, -1 before it
+                       // starts
     int status;
     std::string expected;
   } cases[] = {
@@ -101,8 +103,7 @@ TEST_F(JobRunner, SpoolerRequests) {
       if (static_cast<int>(page) == c.cancel_after) cancel = true;
     };
     EXPECT_EQ(RunPrintJob(o, &cancel), c.status);
-    EXPECT_TRUE(testing::ReadFile(o.output) == Expand(c.expected))
-        << testing::ReadFile(o.output);
+    EXPECT_TRUE(testing::ReadFile(o.output) == Expand(c.expected)) << testing::ReadFile(o.output);
     EXPECT_TRUE(fs::is_empty(dir_ / "spool")) << "page files left";
     // Every page fed is reported once, in order; none after the cancel.
     const uint32_t fed = c.cancel_after == 0 ? 3 : c.cancel_after < 0 ? 0 : c.cancel_after;

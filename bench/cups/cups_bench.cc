@@ -95,8 +95,9 @@ double TimeJob(const CupsSandbox& cups, const Chain& chain, const std::string& t
 
 int Run(const Options& o) {
   if (::geteuid() != 0) {
-    std::fprintf(stderr, "pclspool_cups_bench: run it as root: only a cupsd started as root "
-                         "runs its filters as lp\n");
+    std::fprintf(stderr,
+                 "pclspool_cups_bench: run it as root: only a cupsd started as root "
+                 "runs its filters as lp\n");
     return 2;
   }
   CupsSandbox cups;
@@ -135,7 +136,8 @@ int Run(const Options& o) {
     const std::string gpcl6 = PCLSPOOL_GPCL6;
     if (::access(gpcl6.c_str(), X_OK) != 0) break;
     c->sheets = static_cast<int>(
-        cups_test::RenderSheets(gpcl6, cups.dir() + "/" + c->queue + ".prn", 10, cups.dir()).size());
+        cups_test::RenderSheets(gpcl6, cups.dir() + "/" + c->queue + ".prn", 10, cups.dir())
+            .size());
   }
 
   const double best_ours = *std::min_element(ours.seconds.begin(), ours.seconds.end());
@@ -154,7 +156,8 @@ int Run(const Options& o) {
   std::printf("\nratio (baseline / ours): %.2f, goal >= 3.00: %s\n", ratio,
               ratio >= 3.0 ? "met" : "NOT met");
   const int want = o.copies * o.pages;
-  if ((ours.sheets >= 0 && ours.sheets != want) || (baseline.sheets >= 0 && baseline.sheets != want)) {
+  if ((ours.sheets >= 0 && ours.sheets != want) ||
+      (baseline.sheets >= 0 && baseline.sheets != want)) {
     std::printf("sheets differ from the %d expected\n", want);
     return 1;
   }

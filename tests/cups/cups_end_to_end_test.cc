@@ -2,16 +2,16 @@
 // lp, through the filter under test to an IPP printer that keeps what it
 // receives; each stream is printed with gpcl6 and every sheet compared with
 // the page it should show.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <cctype>
 #include <string>
 #include <thread>
 #include <vector>
@@ -142,7 +142,8 @@ class CupsEndToEnd : public ::testing::Test {
     std::string error;
     const SandboxFiles files = {PCLSPOOL_FILTER, PCLSPOOL_PPD, PCLSPOOL_TYPES,
                                 std::string(PCLSPOOL_EXAMPLES) + "/OrvWater.INI"};
-    if (!sandbox_->Start(files, &error) || !sandbox_->AddQueue("copier", sandbox_->PrinterUri(), &error)) {
+    if (!sandbox_->Start(files, &error) ||
+        !sandbox_->AddQueue("copier", sandbox_->PrinterUri(), &error)) {
       start_error_ = error;
       return;
     }
@@ -152,8 +153,8 @@ class CupsEndToEnd : public ::testing::Test {
     for (const auto& [name, pages] : {std::pair<std::string, int>{"numbered", 5}, {"long", 20}}) {
       const std::string out = sandbox_->dir() + "/" + name + ".pcl";
       const Ran gs = RunProgram({"gs", "-q", "-dNOPAUSE", "-dBATCH", "-dSAFER", "-sDEVICE=ljet4",
-                          "-r600", "-dPAGES=" + std::to_string(pages), "-sOutputFile=" + out,
-                          PCLSPOOL_NUMBERED_PAGES});
+                                 "-r600", "-dPAGES=" + std::to_string(pages), "-sOutputFile=" + out,
+                                 PCLSPOOL_NUMBERED_PAGES});
       if (gs.status != 0) {
         start_error_ = "gs: " + gs.output;
         return;
@@ -189,9 +190,7 @@ class CupsEndToEnd : public ::testing::Test {
     return id;
   }
 
-  std::string Log() const {
-    return RunProgram({"tail", "-n", "40", sandbox_->error_log()}).output;
-  }
+  std::string Log() const { return RunProgram({"tail", "-n", "40", sandbox_->error_log()}).output; }
 
   static inline std::string missing_;
   static inline std::string start_error_;
@@ -205,23 +204,34 @@ TEST_F(CupsEndToEnd, JobsPrintAsAsked) {
     const char* title;
     const char* document;
     std::vector<std::string> options;
-    std::vector<int> pages;     // the page each printed sheet shows
-    const std::string* text;    // the watermark text, or none
-    int pages_in_stream;        // page images the stream holds
+    std::vector<int> pages;   // the page each printed sheet shows
+    const std::string* text;  // the watermark text, or none
+    int pages_in_stream;      // page images the stream holds
   } cases[] = {
       {"plain", "sample", {}, {1, 2, 3}, nullptr, 3},
       {"watermark", "numbered", {"Watermark=1"}, {1, 2, 3, 4, 5}, &kText1, 5},
       // The sample chooses its font once, at its top: the watermark of a
       // page must leave it chosen for the next.
       {"text-and-watermark", "sample", {"Watermark=1"}, {1, 2, 3}, &kText1, 3},
-      {"collated", "numbered", {"-n3", "collate=true", "Watermark=2"},
-       {1, 2, 3, 4, 5, 1, 2, 3, 4, 5, 1, 2, 3, 4, 5}, &kText2, 15},
+      {"collated",
+       "numbered",
+       {"-n3", "collate=true", "Watermark=2"},
+       {1, 2, 3, 4, 5, 1, 2, 3, 4, 5, 1, 2, 3, 4, 5},
+       &kText2,
+       15},
       {"collated-by-default", "numbered", {"-n2"}, {1, 2, 3, 4, 5, 1, 2, 3, 4, 5}, nullptr, 10},
-      {"uncollated", "numbered",
+      {"uncollated",
+       "numbered",
        {"-n2", "multiple-document-handling=separate-documents-uncollated-copies", "Watermark=1"},
-       {1, 1, 2, 2, 3, 3, 4, 4, 5, 5}, &kText1, 5},
-      {"pcl-is-not-placed-again", "numbered", {"number-up=2", "booklet=on"}, {1, 2, 3, 4, 5},
-       nullptr, 5},
+       {1, 1, 2, 2, 3, 3, 4, 4, 5, 5},
+       &kText1,
+       5},
+      {"pcl-is-not-placed-again",
+       "numbered",
+       {"number-up=2", "booklet=on"},
+       {1, 2, 3, 4, 5},
+       nullptr,
+       5},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.title);

@@ -44,8 +44,8 @@ bool Await(Ready ready) {
 // An IPP request to a server (host "/path" for a domain socket); the
 // response, or null.
 ipp_t* Ask(const std::string& host, int port, ipp_t* request, const char* resource) {
-  http_t* http = httpConnect2(host.c_str(), port, nullptr, AF_UNSPEC, HTTP_ENCRYPTION_NEVER, 1,
-                              5000, nullptr);
+  http_t* http =
+      httpConnect2(host.c_str(), port, nullptr, AF_UNSPEC, HTTP_ENCRYPTION_NEVER, 1, 5000, nullptr);
   if (!http) {
     ippDelete(request);
     return nullptr;
@@ -57,7 +57,9 @@ ipp_t* Ask(const std::string& host, int port, ipp_t* request, const char* resour
 
 // A command that does nothing, by its full path (ippeveprinter looks for a
 // bare name in CUPS's server bin).
-std::string TrueCommand() { return ::access("/usr/bin/true", X_OK) == 0 ? "/usr/bin/true" : "/bin/true"; }
+std::string TrueCommand() {
+  return ::access("/usr/bin/true", X_OK) == 0 ? "/usr/bin/true" : "/bin/true";
+}
 
 }  // namespace
 
@@ -73,8 +75,8 @@ bool CupsSandbox::Start(const SandboxFiles& files, std::string* error) {
   if (!Configure(files, error)) return false;
 
   // ippeveprinter registers with DNS-SD through D-Bus; a private bus serves.
-  dbus_ = Spawn({"dbus-daemon", "--session", "--nofork", "--print-address=1"}, {},
-                dir_ + "/log/dbus");
+  dbus_ =
+      Spawn({"dbus-daemon", "--session", "--nofork", "--print-address=1"}, {}, dir_ + "/log/dbus");
   std::string bus;
   if (dbus_ < 0 || !Await([&] {
         const std::string text = ReadText(dir_ + "/log/dbus");
@@ -90,10 +92,11 @@ bool CupsSandbox::Start(const SandboxFiles& files, std::string* error) {
   // It keeps each document (-k) and "prints" it with true(1): without a
   // command it would pretend to print for 5 to 15 seconds a job, and the
   // backend would wait for it.
-  printer_ = Spawn({"ippeveprinter", "-r", "off", "-n", "localhost", "-p",
-                    std::to_string(printer_port_), "-d", dir_ + "/printer", "-k", "-c", TrueCommand(),
-                    "-f", "application/vnd.hp-pcl,application/octet-stream", "copier"},
-                   {"DBUS_SYSTEM_BUS_ADDRESS=" + bus}, dir_ + "/log/printer");
+  printer_ =
+      Spawn({"ippeveprinter", "-r", "off", "-n", "localhost", "-p", std::to_string(printer_port_),
+             "-d", dir_ + "/printer", "-k", "-c", TrueCommand(), "-f",
+             "application/vnd.hp-pcl,application/octet-stream", "copier"},
+            {"DBUS_SYSTEM_BUS_ADDRESS=" + bus}, dir_ + "/log/printer");
   if (printer_ < 0 || !Await([&] {
         http_t* http = httpConnect2("localhost", printer_port_, nullptr, AF_INET,
                                     HTTP_ENCRYPTION_NEVER, 1, 1000, nullptr);
@@ -103,9 +106,9 @@ bool CupsSandbox::Start(const SandboxFiles& files, std::string* error) {
     *error = "ippeveprinter did not start: " + ReadText(dir_ + "/log/printer");
     return false;
   }
-  cupsd_ = Spawn({"cupsd", "-f", "-c", dir_ + "/root/cupsd.conf", "-s",
-                  dir_ + "/root/cups-files.conf"},
-                 {}, dir_ + "/log/cupsd");
+  cupsd_ =
+      Spawn({"cupsd", "-f", "-c", dir_ + "/root/cupsd.conf", "-s", dir_ + "/root/cups-files.conf"},
+            {}, dir_ + "/log/cupsd");
   if (cupsd_ < 0 || !Await([&] {
         // Any answer will do ("no destinations" is one).
         ipp_t* r = Ask(dir_ + "/cups.sock", 0, ippNewRequest(IPP_OP_CUPS_GET_PRINTERS), "/");
@@ -120,8 +123,8 @@ bool CupsSandbox::Start(const SandboxFiles& files, std::string* error) {
 
 bool CupsSandbox::Configure(const SandboxFiles& files, std::string* error) {
   std::error_code ec;
-  for (const char* d : {"root/pclspool", "serverbin/filter", "spool/tmp", "cache", "state", "log",
-                        "printer"}) {
+  for (const char* d :
+       {"root/pclspool", "serverbin/filter", "spool/tmp", "cache", "state", "log", "printer"}) {
     fs::create_directories(dir_ + "/" + d, ec);
   }
   for (const char* d : {"root", "root/pclspool", "serverbin", "serverbin/filter"}) {
@@ -152,15 +155,13 @@ bool CupsSandbox::Configure(const SandboxFiles& files, std::string* error) {
   ppd_ = files.ppd;
   cups_port_ = FreePort();
   const std::string files_conf =
-      "ServerRoot " + dir_ + "/root\n" + "ServerBin " + dir_ + "/serverbin\n" +
-      "RequestRoot " + dir_ + "/spool\n" + "TempDir " + temp_dir() + "\n" + "CacheDir " + dir_ +
-      "/cache\n" + "StateDir " + dir_ + "/state\n" + "ErrorLog " + error_log() + "\n" +
-      "AccessLog " + dir_ + "/log/access_log\n" + "PageLog " + dir_ + "/log/page_log\n" +
-      "Printcap " + dir_ + "/state/printcap\n" + "FileDevice Yes\nUser lp\nGroup lp\n" +
-      "SystemGroup root\n";
+      "ServerRoot " + dir_ + "/root\n" + "ServerBin " + dir_ + "/serverbin\n" + "RequestRoot " +
+      dir_ + "/spool\n" + "TempDir " + temp_dir() + "\n" + "CacheDir " + dir_ + "/cache\n" +
+      "StateDir " + dir_ + "/state\n" + "ErrorLog " + error_log() + "\n" + "AccessLog " + dir_ +
+      "/log/access_log\n" + "PageLog " + dir_ + "/log/page_log\n" + "Printcap " + dir_ +
+      "/state/printcap\n" + "FileDevice Yes\nUser lp\nGroup lp\n" + "SystemGroup root\n";
   const std::string cupsd_conf =
-      "Listen 127.0.0.1:" + std::to_string(cups_port_) + "\n" + "Listen " + dir_ +
-      "/cups.sock\n" +
+      "Listen 127.0.0.1:" + std::to_string(cups_port_) + "\n" + "Listen " + dir_ + "/cups.sock\n" +
       "LogLevel debug\nBrowsing No\nWebInterface No\n"
       // Jobs are kept, so that their final state can be asked for.
       "PreserveJobHistory Yes\n"
@@ -186,8 +187,8 @@ void CupsSandbox::Stop() {
   dir_.clear();
 }
 
-bool CupsSandbox::AddQueue(const std::string& name, const std::string& uri,
-                           std::string* error, const std::string& ppd) {
+bool CupsSandbox::AddQueue(const std::string& name, const std::string& uri, std::string* error,
+                           const std::string& ppd) {
   // A job that fails is aborted, and the queue goes on with the next.
   const Ran r = Client({"lpadmin", "-p", name, "-E", "-v", uri, "-P", ppd.empty() ? ppd_ : ppd,
                         "-o", "printer-error-policy=abort-job"});
@@ -212,17 +213,15 @@ bool CupsSandbox::AddFilter(const std::string& program, std::string* error) {
 std::string CupsSandbox::PrinterUri() const {
   // No SNMP query before each job, and no waiting for the printer to
   // finish it: the document is all there once it has been sent.
-  return "ipp://localhost:" + std::to_string(printer_port_) +
-         "/ipp/print?snmp=false&waitjob=false";
+  return "ipp://localhost:" + std::to_string(printer_port_) + "/ipp/print?snmp=false&waitjob=false";
 }
 
 Ran CupsSandbox::Client(const std::vector<std::string>& argv) const {
   return RunProgram(argv, {"CUPS_SERVER=" + dir_ + "/cups.sock"}, seconds(30));
 }
 
-int CupsSandbox::Submit(const std::string& queue, const std::string& title,
-                        const std::string& file, const std::vector<std::string>& options,
-                        std::string* error) const {
+int CupsSandbox::Submit(const std::string& queue, const std::string& title, const std::string& file,
+                        const std::vector<std::string>& options, std::string* error) const {
   std::vector<std::string> argv = {"lp", "-d", queue, "-t", title};
   for (const std::string& o : options) {
     argv.push_back(o[0] == '-' ? o.substr(0, 2) : "-o");
@@ -250,7 +249,8 @@ JobStatus CupsSandbox::Job(int id) const {
   if (ipp_attribute_t* a = ippFindAttribute(response, "job-state", IPP_TAG_ENUM)) {
     s.state = ippGetInteger(a, 0);
   }
-  if (ipp_attribute_t* a = ippFindAttribute(response, "job-impressions-completed", IPP_TAG_INTEGER)) {
+  if (ipp_attribute_t* a =
+          ippFindAttribute(response, "job-impressions-completed", IPP_TAG_INTEGER)) {
     s.impressions = ippGetInteger(a, 0);
   }
   if (ipp_attribute_t* a = ippFindAttribute(response, "job-printer-state-message", IPP_TAG_TEXT)) {
@@ -266,8 +266,9 @@ JobStatus CupsSandbox::WaitFinished(int id, seconds timeout) const {
   // A stopped job (a failed filter) stays stopped; so, one that stays
   // stopped for a moment is finished.
   int stopped_polls = 0;
-  while ((s.state < IPP_JSTATE_STOPPED || (s.state == IPP_JSTATE_STOPPED && stopped_polls++ < 10)) &&
-         std::chrono::steady_clock::now() < deadline) {
+  while (
+      (s.state < IPP_JSTATE_STOPPED || (s.state == IPP_JSTATE_STOPPED && stopped_polls++ < 10)) &&
+      std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(milliseconds(50));
     s = Job(id);
   }

@@ -18,8 +18,8 @@ namespace pclspool::cups_test {
 struct SandboxFiles {
   std::string filter;  // the built filter program
   std::string ppd;
-  std::string types;   // the MIME type file
-  std::string ini;     // the settings file, installed under the server root
+  std::string types;  // the MIME type file
+  std::string ini;    // the settings file, installed under the server root
 };
 
 struct JobStatus {

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -58,8 +58,8 @@ std::vector<Sheet> RenderSheets(const std::string& gpcl6, const std::string& str
   fs::remove_all(dir, ec);
   fs::create_directories(dir, ec);
   const Ran r = RunProgram({gpcl6, "-dNOPAUSE", "-dBATCH", "-dSAFER", "-sDEVICE=pgmraw",
-                     "-r" + std::to_string(dpi), "-sOutputFile=" + (dir / "%04d.pgm").string(),
-                     stream});
+                            "-r" + std::to_string(dpi),
+                            "-sOutputFile=" + (dir / "%04d.pgm").string(), stream});
   std::vector<Sheet> sheets;
   if (r.status != 0) return sheets;
   for (int i = 1;; ++i) {

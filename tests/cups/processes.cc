@@ -84,7 +84,7 @@ int WaitStatus(int status) {
 }  // namespace
 
 Ran RunProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-        std::chrono::seconds timeout) {
+               std::chrono::seconds timeout) {
   Ran r;
   char name[] = "/tmp/pclspool-run.XXXXXX";
   const int fd = ::mkstemp(name);
@@ -126,7 +126,8 @@ bool OnPath(const std::string& program) {
   std::size_t start = 0;
   while (start <= dirs.size()) {
     const std::size_t end = dirs.find(':', start);
-    const std::string dir = dirs.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    const std::string dir =
+        dirs.substr(start, end == std::string::npos ? std::string::npos : end - start);
     if (!dir.empty() && ::access((dir + "/" + program).c_str(), X_OK) == 0) return true;
     if (end == std::string::npos) break;
     start = end + 1;

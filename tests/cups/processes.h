@@ -11,14 +11,14 @@
 namespace pclspool::cups_test {
 
 struct Ran {
-  int status = -1;      // exit status; 128 + signal when killed; -1 not run
-  std::string output;   // standard output and standard error together
+  int status = -1;     // exit status; 128 + signal when killed; -1 not run
+  std::string output;  // standard output and standard error together
 };
 
 // Runs argv[0] (found on PATH) with `env` added to this process's
 // environment ("NAME=value" each), waits up to `timeout`, kills it beyond.
 Ran RunProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
-        std::chrono::seconds timeout = std::chrono::seconds(60));
+               std::chrono::seconds timeout = std::chrono::seconds(60));
 
 // Starts a program in the background, its output to `log`; -1 on failure.
 pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env,

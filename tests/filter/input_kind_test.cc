@@ -20,7 +20,10 @@ TEST(InputKind, ByContent) {
       {"PostScript", "%!PS-Adobe-3.0\n", InputKind::kPostScript},
       {"PostScript behind ^D", "\x04%!PS", InputKind::kPostScript},
       {"PJL and PCL", "\x1B%-12345X@PJL ENTER LANGUAGE=PCL\n", InputKind::kPcl},
-      {"PCL reset", "\x1B" "E", InputKind::kPcl},
+      {"PCL reset",
+       "\x1B"
+       "E",
+       InputKind::kPcl},
       {"empty", "", InputKind::kPcl},
       {"short", "%", InputKind::kPcl},
   };
@@ -38,8 +41,7 @@ TEST(InputKind, ByContent) {
 TEST(InputKind, ByContentType) {
   EXPECT_EQ(KindOfContentType("application/pdf"), InputKind::kPdf);
   EXPECT_EQ(KindOfContentType("application/postscript"), InputKind::kPostScript);
-  EXPECT_EQ(KindOfContentType("application/vnd.adobe-reader-postscript"),
-            InputKind::kPostScript);
+  EXPECT_EQ(KindOfContentType("application/vnd.adobe-reader-postscript"), InputKind::kPostScript);
   EXPECT_EQ(KindOfContentType("application/vnd.cups-pcl"), InputKind::kPcl);
   EXPECT_EQ(KindOfContentType("application/vnd.hp-PCL"), InputKind::kPcl);
   // Types that reach a pclspool queue only through other filters, which

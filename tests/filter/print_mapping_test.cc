@@ -65,7 +65,9 @@ TEST(PrintMapping, CopiesLayoutAndSides) {
         {"YDIMENSION", "6600"}},
        1},
       {"four-up A3 landscape",
-       with(Pdf(), [](JobRequest& r) { r.number_up = 4, r.paper_code = kPaperA3, r.landscape = true; }),
+       with(Pdf(), [](JobRequest& r) {
+         r.number_up = 4, r.paper_code = kPaperA3, r.landscape = true;
+       }),
        {{"TWOupFOUR", "2"}, {"PAPER CODE", "8"}, {"ORIENTATION", "2"}, {"XDIMENSION", "7014"},
         {"YDIMENSION", "9920"}},
        1},
@@ -74,7 +76,8 @@ TEST(PrintMapping, CopiesLayoutAndSides) {
        1},
       {"A PCL job is not placed again",
        with(Pdf(), [](JobRequest& r) {
-         r.kind = InputKind::kPcl, r.number_up = 4, r.booklet = true, r.copies = 2, r.collate = false;
+         r.kind = InputKind::kPcl, r.number_up = 4, r.booklet = true;
+         r.copies = 2, r.collate = false;
        }),
        {{"TWOupFOUR", "0"}, {"PAPER CODE", "9"}, {"COPIES", "1"}, {"GROUPSORT", "0"}},
        2},

@@ -18,8 +18,8 @@ struct Read {
 
 Read ReadWith(const std::string& copies, const std::string& options,
               const std::string& ppd = PCLSPOOL_PPD, const char* file = nullptr) {
-  std::vector<const char*> argv = {"copier", "17", "alice", "report", copies.c_str(),
-                                   options.c_str()};
+  std::vector<const char*> argv = {"copier", "17",           "alice",
+                                   "report", copies.c_str(), options.c_str()};
   if (file) argv.push_back(file);
   Read r;
   r.ok = ReadJobRequest(static_cast<int>(argv.size()), argv.data(), ppd, &r.request, &r.error);
@@ -81,7 +81,8 @@ TEST(RequestReader, StandardAndPpdOptions) {
       {"number-up", "number-up=4", [](const JobRequest& r) { EXPECT_EQ(r.number_up, 4); }},
       {"page-ranges", "page-ranges=2-3,5-5",
        [](const JobRequest& r) { EXPECT_EQ(r.page_ranges, "2-3,5"); }},
-      {"landscape", "orientation-requested=4", [](const JobRequest& r) { EXPECT_TRUE(r.landscape); }},
+      {"landscape", "orientation-requested=4",
+       [](const JobRequest& r) { EXPECT_TRUE(r.landscape); }},
       {"the older landscape switch", "landscape",
        [](const JobRequest& r) { EXPECT_TRUE(r.landscape); }},
       {"all at once", "number-up=2 collate=true Watermark=1 media=A4 sides=one-sided",
