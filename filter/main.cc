@@ -142,7 +142,9 @@ int Run(int argc, const char* const* argv) {
   options.report_prefix = "ERROR: ";
   const SheetPlan plan = PlanSheets(request);
   uint32_t pages = 0;
-  options.on_page_end = [&pages, &plan](uint32_t page) {
+  options.on_page_end = [&pages, &plan, cancel](uint32_t page) {
+    // A page the cancel cut short is not printed.
+    if (cancel->load()) return;
     pages = page;
     if (const auto line = SideEndedBy(page, plan)) WritePageLine(line->side, line->copies);
   };

@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <thread>
 
 extern char** environ;
@@ -150,17 +152,22 @@ int FreePort() {
   return port;
 }
 
-std::vector<pid_t> ProcessesOf(const std::string& program) {
+std::vector<pid_t> ProcessesWith(const std::string& entry) {
   std::vector<pid_t> pids;
   std::error_code ec;
-  for (const auto& entry : fs::directory_iterator("/proc", ec)) {
-    const std::string name = entry.path().filename().string();
+  for (const auto& proc : fs::directory_iterator("/proc", ec)) {
+    const std::string name = proc.path().filename().string();
     if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) continue;
-    std::error_code link_ec;
-    // The program's file, not argv[0]: CUPS names a filter's argv[0] after
-    // the queue.
-    if (fs::read_symlink(entry.path() / "exe", link_ec) == fs::path(program)) {
-      pids.push_back(static_cast<pid_t>(std::stoi(name)));
+    std::ifstream in(proc.path() / "environ", std::ios::binary);
+    const std::string env((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // Entries are NUL-separated.
+    for (std::size_t at = 0; at < env.size(); at = env.find('\0', at) + 1) {
+      if (env.compare(at, entry.size() + 1, entry + '\0') == 0 ||
+          (env.compare(at, entry.size(), entry) == 0 && at + entry.size() == env.size())) {
+        pids.push_back(static_cast<pid_t>(std::stoi(name)));
+        break;
+      }
+      if (env.find('\0', at) == std::string::npos) break;
     }
   }
   return pids;

@@ -33,7 +33,8 @@ bool OnPath(const std::string& program);
 // A TCP port on 127.0.0.1 that was free a moment ago.
 int FreePort();
 
-// Process ids running the program file `program` (a full path).
-std::vector<pid_t> ProcessesOf(const std::string& program);
+// Process ids whose environment holds `entry` ("NAME=value"): a job's
+// filters, backend and their children, by the TMPDIR cupsd gives them.
+std::vector<pid_t> ProcessesWith(const std::string& entry);
 
 }  // namespace pclspool::cups_test
