@@ -1,8 +1,8 @@
 // pclspool_bench: runs every benchmark and prints one table of ratios, each
 // measured against its baseline in the same run.
 //
-//   pclspool_bench [--quick] [--runs=N] [--pages=N] [--output=PATH]
-//                  [--cli=PATH] [--no-command] [--benchmark_...]
+//   pclspool_bench [--quick] [--runs=N] [--pages=N] [--pdf-pages=N]
+//                  [--output=PATH] [--cli=PATH] [--no-command] [--benchmark_...]
 //   pclspool_bench --generate=PATH [--pages=N]   (only writes the raster job)
 //
 // The Google Benchmark cases run first (10 repetitions, in random
@@ -28,6 +28,7 @@
 
 #include "benchmarks.h"
 #include "command_bench.h"
+#include "rendered_bench.h"
 
 namespace pclspool::bench {
 
@@ -162,7 +163,8 @@ Row Compare(const std::string& label, const Timing& ours, const Timing& base, do
   return r;
 }
 
-Row CommandRow(const std::string& label, const CommandResult& c, double goal, std::string* notes) {
+Row CommandRow(const std::string& label, const CommandResult& c, double goal, std::string* notes,
+               const std::string& baseline = "cat") {
   Row r{label, "-", "-", "-", ">= " + Fixed(goal, 2), "error"};
   if (!c.ok) {
     *notes += "- " + label + ": " + c.error + "\n";
@@ -176,7 +178,7 @@ Row CommandRow(const std::string& label, const CommandResult& c, double goal, st
   r.met = ratio >= goal ? "yes" : "NO";
   *notes += "- " + label + ": input " + Fixed(static_cast<double>(c.input_bytes) / 1e6, 1) +
             " MB, pclspool wrote " + Fixed(out / 1e6, 1) + " MB; wall time ours " +
-            Duration(c.ours_seconds) + " .. " + Duration(c.ours_worst) + ", cat " +
+            Duration(c.ours_seconds) + " .. " + Duration(c.ours_worst) + ", " + baseline + " " +
             Duration(c.baseline_seconds) + " .. " + Duration(c.baseline_worst) + "\n";
   return r;
 }
@@ -292,6 +294,8 @@ int Main(int argc, char** argv) {
       command.runs = std::atoi(v.c_str());
     } else if (Flag(argv[i], "--pages", &v) && !v.empty()) {
       command.pages = std::atoi(v.c_str());
+    } else if (Flag(argv[i], "--pdf-pages", &v) && !v.empty()) {
+      command.pdf_pages = std::atoi(v.c_str());
     } else if (Flag(argv[i], "--output", &v) && !v.empty()) {
       command.output = v;
     } else if (Flag(argv[i], "--cli", &v) && !v.empty()) {
@@ -304,6 +308,7 @@ int Main(int argc, char** argv) {
   }
   if (quick) {
     command.pages = std::min(command.pages, 8);
+    command.pdf_pages = std::min(command.pdf_pages, 10);
     command.runs = std::min(command.runs, 2);
   }
   // Our defaults first, so that --benchmark_* flags given on the command
@@ -361,6 +366,12 @@ int Main(int argc, char** argv) {
                          &notes));
 
   if (run_command) {
+    // Every command twice: into /dev/null, where the output costs nothing
+    // and all that shows is reading and the command's own work, and into a
+    // file, as a printer stream is written to a spool file or a device.
+    const std::string file = command.output.empty() ? ScratchDir() + "/output.prn" : command.output;
+    const std::pair<std::string, std::string> outputs[] = {{"to /dev/null", "/dev/null"},
+                                                           {"to a file", file}};
     const std::string job = ScratchDir() + "/raster-job.pcl";
     const std::string ini = ScratchDir() + "/empty.INI";
     std::cerr << "generating a raster job of " << command.pages << " pages\n";
@@ -368,13 +379,6 @@ int Main(int argc, char** argv) {
       notes += "- command: cannot write the job into " + ScratchDir() + "\n";
     } else {
       std::cerr << "timing the command, best of " << command.runs << "\n";
-      // Twice: into /dev/null, where the output costs nothing and all that
-      // shows is reading and the command's own work, and into a file, as a
-      // printer stream is written to a spool file or a device.
-      const std::string file =
-          command.output.empty() ? ScratchDir() + "/output.prn" : command.output;
-      const std::pair<std::string, std::string> outputs[] = {{"to /dev/null", "/dev/null"},
-                                                             {"to a file", file}};
       for (const auto& [where, path] : outputs) {
         CommandOptions c = command;
         c.output = path;
@@ -384,8 +388,26 @@ int Main(int argc, char** argv) {
             "command, collated x" + std::to_string(c.copies) + ", " + where,
             RunCollatedCommand(c, job, ini), 0.8, &notes));
       }
-      if (command.output.empty()) std::filesystem::remove(file);
     }
+    // A PDF rendered and placed by the command, against Ghostscript
+    // writing PCL itself.
+    const std::string pdf = ScratchDir() + "/text.pdf";
+    const std::string a4 = ScratchDir() + "/a4.INI";
+    std::string error;
+    std::cerr << "making a PDF of " << command.pdf_pages << " pages\n";
+    if (!GenerateTextPdf(pdf, command.pdf_pages, &error) ||
+        !WriteTextFile(a4, "[SETTING]\nPAPER CODE=9\n")) {
+      notes += "- command, PDF: " + (error.empty() ? "cannot write " + a4 : error) + "\n";
+    } else {
+      for (const auto& [where, path] : outputs) {
+        CommandOptions c = command;
+        c.output = path;
+        rows.push_back(CommandRow("command, " + std::to_string(c.pdf_pages) +
+                                      "-page PDF vs gs ljet4, " + where,
+                                  RunRenderedCommand(c, pdf, a4), 0.95, &notes, "gs ljet4"));
+      }
+    }
+    if (command.output.empty()) std::filesystem::remove(file);
   }
 
   rows.push_back(SetupRow("watermark set-up, 600 dpi", timing("watermark/setup600/ours"), &notes));

@@ -149,9 +149,11 @@ uint64_t FileSize(const std::string& path) {
   return size > 0 ? static_cast<uint64_t>(size) : 0;
 }
 
-CommandResult Compare(const CommandOptions& o, const std::string& name,
-                      const std::vector<std::string>& ours,
-                      const std::vector<std::string>& baseline, const std::string& job) {
+}  // namespace
+
+CommandResult CompareCommands(const CommandOptions& o, const std::string& name,
+                              const std::vector<std::string>& ours,
+                              const std::vector<std::string>& baseline, const std::string& job) {
   CommandResult r;
   r.name = name;
   r.input_bytes = FileSize(job);
@@ -176,8 +178,6 @@ CommandResult Compare(const CommandOptions& o, const std::string& name,
   r.ok = true;
   return r;
 }
-
-}  // namespace
 
 uint64_t GenerateRasterJob(const std::string& path, int pages) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -211,7 +211,7 @@ uint64_t GenerateRasterJob(const std::string& path, int pages) {
 
 CommandResult RunPlainCommand(const CommandOptions& o, const std::string& job,
                               const std::string& ini) {
-  return Compare(o, "command/plain", {o.cli, "print", "--ini", ini, job}, {"cat", job}, job);
+  return CompareCommands(o, "command/plain", {o.cli, "print", "--ini", ini, job}, {"cat", job}, job);
 }
 
 CommandResult RunCollatedCommand(const CommandOptions& o, const std::string& job,
@@ -224,7 +224,7 @@ CommandResult RunCollatedCommand(const CommandOptions& o, const std::string& job
                                    job};
   std::vector<std::string> baseline = {"cat"};
   for (int i = 0; i < o.copies; ++i) baseline.push_back(job);
-  return Compare(o, "command/collated" + std::to_string(o.copies), ours, baseline, job);
+  return CompareCommands(o, "command/collated" + std::to_string(o.copies), ours, baseline, job);
 }
 
 }  // namespace pclspool::bench

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace pclspool::bench {
 
@@ -14,6 +15,7 @@ struct CommandOptions {
   int pages = 48;                    // A4 pages at 600 dpi, 4.35 MB each
   int runs = 5;                      // best of
   int copies = 10;                   // of the collated job
+  int pdf_pages = 100;               // of the PDF rendered by the command
 };
 
 struct CommandResult {
@@ -33,6 +35,13 @@ struct CommandResult {
 // a form feed after every page, and a closing UEL. Returns its size, 0 on
 // failure.
 uint64_t GenerateRasterJob(const std::string& path, int pages);
+
+// Times ours against baseline, each writing to o.output as its standard
+// output, best of o.runs taken in turn; job is the input whose size is
+// reported.
+CommandResult CompareCommands(const CommandOptions& o, const std::string& name,
+                              const std::vector<std::string>& ours,
+                              const std::vector<std::string>& baseline, const std::string& job);
 
 // Runs the plain and the collated comparisons on a job generated into dir.
 CommandResult RunPlainCommand(const CommandOptions& o, const std::string& job,

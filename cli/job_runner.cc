@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -14,15 +15,22 @@
 #include <vector>
 
 #include "cancel_gate.h"
+#include "discarding_spooler.h"
 #include "job/format.h"
 #include "job/job_context.h"
+#include "job/settings.h"
+#include "job_inputs.h"
 #include "page_file_guard.h"
+#include "page_player.h"
 #include "pcl_scanner.h"
 #include "pclspool/pclspool.h"
 #include "platform/posix/aligned_block.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/utf.h"
 #include "printer_setup.h"
+#include "progress_line.h"
+#include "render_job.h"
+#include "render_plan.h"
 
 namespace pclspool::cli {
 
@@ -94,18 +102,15 @@ bool OutputIsAnInput(const PrintOptions& o) {
 }
 
 // Reads until the buffer is full or the input ends, so that blocks do not
-// depend on how a pipe delivers its bytes. Returns the count, or -1. A
-// read interrupted by the signal that cancels the job returns what it has.
+// depend on how a pipe delivers its bytes. Returns the count, or -1 (with
+// errno EINTR when *cancel came true while it waited).
 ssize_t ReadBlock(int fd, uint8_t* buf, std::size_t cap,
                   const std::atomic<bool>* cancel = nullptr) {
   std::size_t got = 0;
   while (got < cap) {
     const ssize_t n = ::read(fd, buf + got, cap - got);
     if (n < 0) {
-      if (errno == EINTR) {
-        if (IsCancelled(cancel)) break;
-        continue;
-      }
+      if (errno == EINTR && !(cancel && cancel->load())) continue;
       return -1;
     }
     if (n == 0) break;
@@ -202,10 +207,10 @@ void ReportLostPages(PageFileGuard& guard, uint32_t page) {
 // DrvSplStartPage and DrvSplEndPage, the header inside the first page (the
 // settings it sets must come after the first page's settings override),
 // the closing segment after the last page.
-class HookPlayer final : public PclEventSink {
+class HookPlayer final : public PclEventSink, public PageHooks {
  public:
-  HookPlayer(void* job, PageFileGuard& guard, const PrintOptions& o)
-      : job_(job), guard_(guard), options_(o) {}
+  HookPlayer(void* job, HANDLE printer, PageFileGuard& guard, const PrintOptions& o)
+      : job_(job), printer_(printer), guard_(guard), options_(o) {}
 
   void OnPclEvent(const PclEvent& e) override {
     switch (e.kind) {
@@ -228,14 +233,17 @@ class HookPlayer final : public PclEventSink {
   // A job that ends inside a page (a header and nothing else).
   void Finish() { EndPage(); }
 
-  void StartPage() {
+  // Pages started so far.
+  uint32_t pages() const { return page_; }
+
+  void StartPage() override {
     if (in_page_) return;
     ++page_;
     DrvSplStartPage(job_);
     in_page_ = true;
   }
 
-  void EndPage() {
+  void EndPage() override {
     if (!in_page_) return;
     if (options_.printer_copies > 1) WriteCopies(options_.printer_copies);
     DrvSplEndPage(job_);
@@ -244,12 +252,15 @@ class HookPlayer final : public PclEventSink {
     if (options_.on_page_end) options_.on_page_end(page_);
   }
 
-  void Write(const uint8_t* data, std::size_t size) {
+  void Write(const uint8_t* data, std::size_t size) override {
     // The hook takes the buffer as Win32 declares it, not const; it only
     // reads it.
     DrvSplWritePrinter(job_, const_cast<uint8_t*>(data), static_cast<PCLSPOOL_DWORD>(size),
                        nullptr);
   }
+
+  void PageDone() override { posix::Posix().spooler.Flush(printer_); }
+  bool PrinterFailed() override { return posix::Posix().spooler.WriteFailed(printer_); }
 
  private:
   // The PCL number of copies, as the page's last command: the printer
@@ -263,15 +274,17 @@ class HookPlayer final : public PclEventSink {
   }
 
   void* job_;
+  HANDLE printer_;
   PageFileGuard& guard_;
   const PrintOptions& options_;
   bool in_page_ = false;
   uint32_t page_ = 0;
 };
 
-// Streams every input through the job; returns the exit status so far.
-int PlayInputs(const PrintOptions& o, void* job, HANDLE printer, PageFileGuard& guard,
-               const std::atomic<bool>* cancel) {
+// Streams every input of a PCL job through the job; returns the exit
+// status so far.
+int PlayInputs(const PrintOptions& o, const JobInputs& job_inputs, HookPlayer& player,
+               HANDLE printer, const std::atomic<bool>* cancel) {
   const posix::AlignedBlock block(kBlockBytes);
   if (!block.data()) {
     Report("out of memory for the read buffer");
@@ -280,8 +293,9 @@ int PlayInputs(const PrintOptions& o, void* job, HANDLE printer, PageFileGuard& 
   std::vector<std::string> inputs = o.inputs;
   if (inputs.empty()) inputs.push_back("-");
 
-  HookPlayer player(job, guard, o);
   PclScanner scanner(player);
+  // What was read of the standard input to tell the job's kind comes first.
+  std::string stdin_head = o.page_files ? "" : job_inputs.stdin_head;
   for (const std::string& input : inputs) {
     std::string error;
     const int fd = input == "-" ? STDIN_FILENO : OpenToRead(input, &error);
@@ -290,19 +304,18 @@ int PlayInputs(const PrintOptions& o, void* job, HANDLE printer, PageFileGuard& 
       return kExitUsage;
     }
     if (o.page_files) player.StartPage();
+    if (fd == STDIN_FILENO && !stdin_head.empty()) {
+      scanner.Feed(reinterpret_cast<const uint8_t*>(stdin_head.data()), stdin_head.size());
+      stdin_head.clear();
+    }
     for (;;) {
       const ssize_t n = ReadBlock(fd, block.data(), block.size(), cancel);
-      if (IsCancelled(cancel)) {
-        // Abandoned where it stands: no page is ended, nothing is closed
-        // off; the caller aborts the job.
-        if (fd != STDIN_FILENO) ::close(fd);
-        return kExitCancelled;
-      }
       if (n < 0) {
         const int err = errno;
         if (fd != STDIN_FILENO) ::close(fd);
-        Report(InputName(input) + ": " + Reason(err));
         player.EndPage();
+        if (cancel && cancel->load()) return kExitCancelled;
+        Report(InputName(input) + ": " + Reason(err));
         return kExitUsage;
       }
       if (n == 0) break;
@@ -311,12 +324,13 @@ int PlayInputs(const PrintOptions& o, void* job, HANDLE printer, PageFileGuard& 
       } else {
         scanner.Feed(block.data(), static_cast<std::size_t>(n));
       }
-      if (IsCancelled(cancel)) {
-        if (fd != STDIN_FILENO) ::close(fd);
-        return kExitCancelled;
-      }
       // A printer that takes nothing more ends the job early.
       if (posix::Posix().spooler.WriteFailed(printer)) break;
+      if (cancel && cancel->load()) {
+        if (fd != STDIN_FILENO) ::close(fd);
+        player.EndPage();
+        return kExitCancelled;
+      }
     }
     if (fd != STDIN_FILENO) ::close(fd);
     if (o.page_files) player.EndPage();
@@ -378,6 +392,101 @@ void ConfigurePlatform(const PrintOptions& o, const std::string& spool_dir) {
   px.debug.SetTraceToStderr(o.trace);
 }
 
+// The job's settings as the module will have them at its first page: the
+// job's device mode (as the settings capture copies it) with the [SETTING]
+// section and the --set overrides on top, read by the module's own code
+// from the platform as the job will find it.
+JobContext EffectiveSettings(const posix::PrinterSetup& setup) {
+  JobContext settings{};
+  std::memcpy(&settings.dm, setup.job_devmode.data(), kDevmodeBlockSize);
+  OverrideSettings(settings);
+  return settings;
+}
+
+// What the command knows of the job before it starts: its inputs, and for
+// PDF and PostScript where their pages go. False (reported) on bad usage.
+bool PrepareJob(const PrintOptions& o, const posix::PrinterSetup& setup, JobInputs* inputs,
+                RenderPlan* plan) {
+  std::string error;
+  if (!o.page_files && !ClassifyInputs(o.inputs, inputs, &error)) {
+    Report(error);
+    return false;
+  }
+  const bool rendered = !o.page_files && IsRendered(inputs->kind);
+  if (!o.page_ranges.empty() && !rendered) {
+    Report("--page-ranges: only PDF and PostScript pages can be chosen");
+    return false;
+  }
+  if (!o.page_ranges.empty() && inputs->paths.size() > 1) {
+    Report("--page-ranges: chooses the pages of a single input, not of " +
+           std::to_string(inputs->paths.size()));
+    return false;
+  }
+  if (rendered && !PlanRendering(EffectiveSettings(setup), plan, &error)) {
+    Report(error);
+    return false;
+  }
+  return true;
+}
+
+// Renders the PDF and PostScript inputs on the hooks; returns the exit
+// status so far.
+int RenderJob(const PrintOptions& o, const JobInputs& inputs, const RenderPlan& plan,
+              HookPlayer& player, const std::atomic<bool>* cancel) {
+  RenderRequest request;
+  request.ghostscript = o.ghostscript;
+  request.page_list = o.page_ranges;
+  request.cancel = cancel;
+  // Trace lines would break into the progress line.
+  request.progress = !o.trace && StderrIsTerminal();
+  bool stdin_given = false;
+  for (std::size_t i = 0; i < inputs.paths.size(); ++i) {
+    if (inputs.kinds[i] == InputKind::kEmpty) continue;
+    const bool is_stdin = inputs.paths[i] == "-";
+    request.inputs.push_back({inputs.paths[i], is_stdin && !stdin_given ? inputs.stdin_head : ""});
+    stdin_given = stdin_given || is_stdin;
+  }
+  const RenderOutcome outcome = RenderInputs(request, plan, player);
+  player.Finish();
+  switch (outcome.kind) {
+    case RenderOutcome::Kind::kDone:
+    case RenderOutcome::Kind::kPrinterFailed:  // reported when the output is flushed
+      return kExitOk;
+    case RenderOutcome::Kind::kCancelled:
+      return kExitCancelled;
+    case RenderOutcome::Kind::kFailed:
+      break;
+  }
+  Report(outcome.message);
+  return kExitUsage;
+}
+
+// Set by SIGINT, SIGTERM and SIGHUP in the command: the job stops at the
+// next page (or the next block of a PCL job) and cleans up.
+std::atomic<bool> g_stop{false};
+volatile sig_atomic_t g_stop_signal = 0;
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+extern "C" void OnStopSignal(int signal_number) {
+  g_stop_signal = signal_number;
+  g_stop.store(true);
+}
+
+void CatchStopSignals() {
+  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction old {};
+    // A signal the caller has us ignore stays ignored (nohup, a shell's
+    // background job).
+    if (::sigaction(signal_number, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+    struct sigaction sa {};
+    sa.sa_handler = OnStopSignal;
+    sigemptyset(&sa.sa_mask);
+    // No SA_RESTART: a read waiting for input returns, and the job stops.
+    sa.sa_flags = 0;
+    ::sigaction(signal_number, &sa, nullptr);
+  }
+}
+
 }  // namespace
 
 int RunPrintJob(const PrintOptions& o, const std::atomic<bool>* cancel) {
@@ -391,6 +500,12 @@ int RunPrintJob(const PrintOptions& o, const std::atomic<bool>* cancel) {
     Report(error);
     return kExitUsage;
   }
+  ConfigurePlatform(o, spool.path());
+  JobInputs inputs;
+  RenderPlan plan;
+  if (!PrepareJob(o, setup, &inputs, &plan)) return kExitUsage;
+  const bool rendered = !o.page_files && IsRendered(inputs.kind);
+  const bool stored = StoresPages(EffectiveSettings(setup));
 
   int out = STDOUT_FILENO;
   if (!o.output.empty()) {
@@ -400,7 +515,6 @@ int RunPrintJob(const PrintOptions& o, const std::atomic<bool>* cancel) {
       return kExitUsage;
     }
   }
-  ConfigurePlatform(o, spool.path());
 
   const HANDLE printer = reinterpret_cast<HANDLE>(o.printer_handle);
   setup.fd = out;
@@ -433,8 +547,22 @@ int RunPrintJob(const PrintOptions& o, const std::atomic<bool>* cancel) {
     Report("the job could not be started: out of memory");
     status = kExitWriteFailed;
   } else {
-    status = PlayInputs(o, job, printer, guard, cancel);
-    if (status != kExitOk) DrvSplAbort(job);
+    HookPlayer player(job, printer, guard, o);
+    status = rendered ? RenderJob(o, inputs, plan, player, cancel)
+                      : PlayInputs(o, inputs, player, printer, cancel);
+    DiscardingSpooler discard(px.spooler);
+    platform::Platform ending = services;
+    if (status != kExitOk) {
+      DrvSplAbort(job);
+      // A stored job that did not complete prints nothing at all: its
+      // replay goes nowhere, and its page files are still deleted. Nor
+      // does a job that failed before its first page close a job on the
+      // printer that it never opened.
+      if (stored || player.pages() == 0) {
+        ending.spooler = &discard;
+        platform::Install(&ending);
+      }
+    }
     DrvSplEndDoc(job);
     DrvSplClose(job);
     // A cancel after the last page, or during the replay of stored pages,
@@ -486,7 +614,17 @@ int Main(int argc, const char* const* argv) {
   // page files are deleted.
   ::signal(SIGPIPE, SIG_IGN);
   ::signal(SIGXFSZ, SIG_IGN);
-  return RunPrintJob(line.print);
+  CatchStopSignals();
+  const int status = RunPrintJob(line.print, &g_stop);
+  // Stopped by a signal: the job has ended cleanly (Ghostscript stopped,
+  // page files and the private spool directory gone); now the signal does
+  // what it would have done, so that the caller sees it.
+  const int signal_number = g_stop_signal;
+  if (signal_number != 0) {
+    ::signal(signal_number, SIG_DFL);
+    ::raise(signal_number);
+  }
+  return status;
 }
 
 }  // namespace pclspool::cli

@@ -14,9 +14,13 @@ inline constexpr int kExitOk = 0;
 // The printer output could not be written, or pages were lost because the
 // spool directory could not store them.
 inline constexpr int kExitWriteFailed = 1;
-inline constexpr int kExitUsage = 2;        // bad usage, unreadable input or settings
-// PrintOptions::cancel was set: the job stopped where it was, nothing more
-// was sent.
+// Bad usage, unreadable input or settings; also an input that Ghostscript
+// cannot render, or Ghostscript failing in mid-job.
+inline constexpr int kExitUsage = 2;
+// The caller's cancel flag came true: the job stopped at the next page,
+// Ghostscript was stopped, nothing more reached the printer (a stored job
+// printed nothing) and its page files are gone. The command itself then
+// ends by the signal that stopped it.
 inline constexpr int kExitCancelled = 3;
 
 // Runs the job; every failure is reported on standard error in one line.

@@ -4,6 +4,8 @@
 #include <limits>
 #include <string_view>
 
+#include "page_ranges.h"
+
 namespace pclspool::cli {
 
 const char kUsage[] =
@@ -11,12 +13,19 @@ const char kUsage[] =
     "\n"
     "Plays the print spooler for one job: the job's PJL/PCL stream goes page by\n"
     "page through the spooler hooks, and what they send to the printer is\n"
-    "written to the output. INPUT is a PCL job file; none, or -, reads standard\n"
-    "input. Several inputs are read one after another as one job.\n"
+    "written to the output. INPUT is a PCL job, a PDF or a PostScript file, told\n"
+    "by its content; none, or -, reads standard input. Several inputs are read\n"
+    "one after another as one job.\n"
+    "\n"
+    "PDF and PostScript are rendered by Ghostscript, every page scaled into its\n"
+    "place on the sheet (one-up, two-up, four-up or booklet, as the settings\n"
+    "say), and sent as PCL raster pages.\n"
     "\n"
     "The job is split into pages at the form feeds that end PCL pages (not those\n"
     "inside raster or font data, HP-GL/2 or PJL); they are not passed on, since\n"
-    "the module writes its own sheet separators. The PJL lines at the start of\n"
+    "the module writes its own sheet separators. A page also ends before a reset,\n"
+    "a UEL or a change of paper that follows something printed. What follows the\n"
+    "last page and prints nothing closes the job. The PJL lines at the start of\n"
     "the job go in buffers of their own, so that \"@PJL COMMENT XDIM=\" takes effect.\n"
     "\n"
     "Options:\n"
@@ -36,11 +45,15 @@ const char kUsage[] =
     "  --font FACE=FILE      use the font file FILE for the face name FACE (repeatable)\n"
     "  --dpi N               LOGPIXELSX of the screen\n"
     "  --trace               every trace line to standard error\n"
+    "  --gs PROGRAM          the Ghostscript program (default: gs on PATH)\n"
+    "  --page-ranges LIST    PDF and PostScript: print only these pages, e.g.\n"
+    "                        1-3,7,10- (increasing, from 1)\n"
     "  --help                this text\n"
     "  --version             the version\n"
     "\n"
     "Exit status: 0 done, 1 the printer output could not be written or stored\n"
-    "pages were lost, 2 bad usage or unreadable input.\n";
+    "pages were lost, 2 bad usage or unreadable input (also a document that\n"
+    "Ghostscript cannot render, or Ghostscript failing in mid-job).\n";
 
 namespace {
 
@@ -62,7 +75,8 @@ bool SplitPair(std::string_view text, std::pair<std::string, std::string>* out) 
 // Options that take a value.
 constexpr std::string_view kValued[] = {"-o",       "--ini",         "--set",        "--watermark",
                                         "--devmode", "--spool-dir",  "--printer-handle",
-                                        "--job-id", "--font",        "--dpi"};
+                                        "--job-id", "--font",        "--dpi",
+                                        "--gs",     "--page-ranges"};
 
 bool TakesValue(std::string_view name) {
   for (std::string_view v : kValued) {
@@ -116,6 +130,15 @@ bool Apply(std::string_view name, std::string_view value, PrintOptions* o, std::
     int n = 0;
     if (!ParseNumber(value, 10, &n) || n < 1 || n > 10000) return bad("a resolution from 1 to 10000");
     o->dpi = n;
+  } else if (name == "--gs") {
+    if (value.empty()) return bad("a program");
+    o->ghostscript = value;
+  } else if (name == "--page-ranges") {
+    std::string why;
+    if (!ParsePageRanges(value, &o->page_ranges, &why)) {
+      *error = std::string(name) + ": " + why;
+      return false;
+    }
   }
   return true;
 }

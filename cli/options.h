@@ -28,8 +28,9 @@ struct PrintOptions {
   std::vector<std::pair<std::string, std::string>> fonts;  // face name, font file
   int dpi = 0;  // LOGPIXELSX of the screen; 0 leaves the platform's
   bool trace = false;
-  // The pages of a PDF or PostScript document to print, before any placing,
-  // as Ghostscript's PageList takes them ("1-3,7,10-"); empty for every page.
+  // PDF and PostScript input: the Ghostscript program, and the pages to
+  // print (Ghostscript's PageList, checked; empty for every page).
+  std::string ghostscript = "gs";
   std::string page_ranges;
 
   // What a spooler in front of the command (the CUPS filter) sets.

@@ -13,9 +13,17 @@ constexpr uint8_t kFormFeed = 0x0C;
 // Value fields saturate here: a byte count this large outlasts any job.
 constexpr uint64_t kValueLimit = uint64_t{1} << 48;
 
-// Bytes that mark nothing on a page: a segment of these (with UELs, PJL
-// lines and ESC E) prints no sheet.
-bool IsBlank(uint8_t b) { return b == ' ' || b == '\t' || b == '\r' || b == '\n' || b == 0; }
+// Bytes of PCL text that mark nothing on a page: blanks, and the control
+// codes that only move the cursor or shift between fonts (BS, SO, SI).
+// Other control codes print where the symbol set has a glyph for them.
+bool IsBlank(uint8_t b) {
+  return b == ' ' || b == '\t' || b == '\r' || b == '\n' || b == 0 || b == 0x08 || b == 0x0E ||
+         b == 0x0F;
+}
+
+bool IsLetter(uint8_t b) { return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z'); }
+
+uint8_t Upper(uint8_t b) { return b >= 'a' && b <= 'z' ? static_cast<uint8_t>(b - 32) : b; }
 
 bool IsDigit(uint8_t b) { return b >= '0' && b <= '9'; }
 
@@ -31,6 +39,30 @@ bool CarriesData(uint8_t cls, uint8_t group, uint8_t command) {
     case 'X': return cls == '&' && group == 'p';
     default: return false;
   }
+}
+
+// The PCL commands that put something on paper: raster graphics (its start
+// marks the page, as do its rows, empty ones too), rectangle fills,
+// transparent print data, and a macro's execution or call (ESC & f 2 X,
+// ESC & f 3 X). Downloads (fonts, patterns, palettes) and settings do not.
+bool Draws(uint8_t cls, uint8_t group, uint8_t command, uint64_t value) {
+  if (cls == '*' && group == 'b') return command == 'W' || command == 'V';
+  if (cls == '*' && group == 'r') return command == 'A';
+  if (cls == '*' && group == 'c') return command == 'P';
+  if (cls == '&' && group == 'p') return command == 'X';
+  if (cls == '&' && group == 'f') return command == 'X' && (value == 2 || value == 3);
+  return false;
+}
+
+// The PCL commands after which a printer ejects a page that has something
+// on it, whatever their value: page size, paper source, media type,
+// simplex/duplex and duplex side. (A new orientation ejects only when it
+// differs from the current one, which the scanner does not follow.)
+bool EjectsPage(uint8_t cls, uint8_t group, uint8_t command) {
+  if (cls != '&') return false;
+  if (group == 'l') return command == 'A' || command == 'H' || command == 'M' || command == 'S';
+  if (group == 'a') return command == 'G';
+  return false;
 }
 
 enum class Language { kNone, kPcl, kOther };
@@ -84,17 +116,21 @@ void PclScanner::Feed(const uint8_t* data, std::size_t size) {
       default: p = StepEscape(p); break;
     }
   }
-  Route(end);
+  EndChunk(end);
   run_ = nullptr;
+  seq_start_ = nullptr;
 }
 
 void PclScanner::Finish() {
-  // A sequence cut short by the end of the job needs nothing more: its bytes
-  // have been routed like all others.
+  // A sequence cut short by the end of the job ends nothing: what a page
+  // kept back of it goes out with the page.
   switch (phase_) {
     case Phase::kHeader: EmitHeld(PclEventKind::kHeader); break;
     case Phase::kSegment: EmitHeld(PclEventKind::kTrailer); break;
-    case Phase::kPage: sink_.OnPclEvent({PclEventKind::kPageEnd, nullptr, 0, false}); break;
+    case Phase::kPage:
+      EmitHeld(PclEventKind::kPageData);
+      sink_.OnPclEvent({PclEventKind::kPageEnd, nullptr, 0, false});
+      break;
   }
   phase_ = Phase::kSegment;
 }
@@ -133,6 +169,7 @@ const uint8_t* PclScanner::ScanPcl(const uint8_t* p, const uint8_t* end) {
     if (esc == end) return end;
     if (const uint8_t* after = ScanSimpleSequence(esc, end)) return after;
     esc_ = Esc::kStart;
+    seq_start_ = esc;
     return esc + 1;
   }
   // The segment has shown no page content yet: every byte counts.
@@ -140,6 +177,7 @@ const uint8_t* PclScanner::ScanPcl(const uint8_t* p, const uint8_t* end) {
     const uint8_t b = *p;
     if (b == kEsc) {
       esc_ = Esc::kStart;
+      seq_start_ = p;
       return p + 1;
     }
     if (b == kFormFeed && !defining_macro_) {
@@ -148,7 +186,8 @@ const uint8_t* PclScanner::ScanPcl(const uint8_t* p, const uint8_t* end) {
     }
     if (!IsBlank(b)) {
       MarkContent(p);
-      return p;
+      if (phase_ == Phase::kPage) return p;
+      continue;  // text of a macro definition
     }
     MarkQuiet();
   }
@@ -162,6 +201,7 @@ const uint8_t* PclScanner::ScanPjl(const uint8_t* p, const uint8_t* end) {
       // A UEL keeps PJL going; any other sequence is PCL.
       mode_ = Mode::kPcl;
       esc_ = Esc::kStart;
+      seq_start_ = p;
       return p + 1;
     }
     if (b != '@' && !IsBlank(b)) {
@@ -186,13 +226,77 @@ const uint8_t* PclScanner::ScanPjl(const uint8_t* p, const uint8_t* end) {
 }
 
 const uint8_t* PclScanner::ScanOther(const uint8_t* p, const uint8_t* end) {
+  if (mode_ == Mode::kHpgl && phase_ != Phase::kPage) return ScanHpgl(p, end);
   // HP-GL/2 labels, display functions and other languages may hold any
   // byte; only an escape sequence can end them.
   if (*p != kEsc) MarkContent(p);
   const uint8_t* esc = NextEsc(p, end);
   if (esc == end) return end;
   esc_ = Esc::kAltStart;
+  seq_start_ = esc;
   return esc + 1;
+}
+
+// HP-GL/2 in a segment that has put nothing on paper yet: its instructions
+// are read one by one until one draws (IN; SP1; PU; set up, PD and LB
+// draw). A mnemonic is two letters; parameters are numbers and separators,
+// quoted strings, or the single character of DT and SM.
+const uint8_t* PclScanner::ScanHpgl(const uint8_t* p, const uint8_t* end) {
+  for (; p < end; ++p) {
+    const uint8_t b = *p;
+    if (b == kEsc) {
+      hpgl_scan_ = HpglScan::kBetween;
+      esc_ = Esc::kAltStart;
+      seq_start_ = p;
+      return p + 1;
+    }
+    switch (hpgl_scan_) {
+      case HpglScan::kQuoted:
+        if (b == '"') hpgl_scan_ = HpglScan::kBetween;
+        continue;
+      case HpglScan::kCharParam:
+        hpgl_scan_ = HpglScan::kBetween;
+        continue;
+      case HpglScan::kLetter:
+        hpgl_scan_ = HpglScan::kBetween;
+        if (IsLetter(b)) {
+          if (HpglDraws(hpgl_first_, Upper(b))) {
+            MarkContent(p);
+            return p + 1;
+          }
+          continue;
+        }
+        break;  // a letter alone: b is read afresh
+      case HpglScan::kBetween:
+        break;
+    }
+    if (IsLetter(b)) {
+      hpgl_first_ = Upper(b);
+      hpgl_scan_ = HpglScan::kLetter;
+    } else if (b == '"') {
+      hpgl_scan_ = HpglScan::kQuoted;
+    }
+  }
+  return end;
+}
+
+// Whether the HP-GL/2 instruction `first second` puts something on paper;
+// follows the pen state and the parameter forms that matter for reading on.
+bool PclScanner::HpglDraws(uint8_t first, uint8_t second) {
+  const auto is = [&](const char* m) { return first == m[0] && second == m[1]; };
+  // Shapes, labels and encoded polylines draw whatever the pen.
+  for (const char* m : {"CI", "EA", "EP", "ER", "EW", "FP", "LB", "PE", "RA", "RR", "WG", "PB",
+                        "BL", "PD"}) {
+    if (is(m)) return true;
+  }
+  // Moves, arcs and curves draw with the pen down, or symbols in symbol mode.
+  for (const char* m : {"PA", "PR", "AA", "AR", "AT", "RT", "BR", "BZ"}) {
+    if (is(m)) return !hpgl_pen_up_;
+  }
+  if (is("IN") || is("PU")) hpgl_pen_up_ = true;
+  if (is("SM")) hpgl_pen_up_ = false;
+  if (is("DT") || is("SM")) hpgl_scan_ = HpglScan::kCharParam;
+  return false;
 }
 
 void PclScanner::EndPjlLine(const uint8_t* at) {
@@ -216,24 +320,27 @@ const uint8_t* PclScanner::StepEscape(const uint8_t* p) {
         effect_ = Effect::kNone;
         ResetValue();
         esc_ = Esc::kClass;
-        // ESC % may be a UEL, which opens no page; any other class is a
-        // page command.
-        if (b != '%') MarkContent(p);
+        // ESC % may be a UEL, which leaves the header open; any other
+        // sequence ends it. Whether it draws, its command tells.
+        if (b != '%') MarkQuiet();
         return p + 1;
       }
       esc_ = Esc::kNone;
       if (b >= 0x30 && b <= 0x7E) {
-        if (b == 'E') {
-          MarkQuiet();
-        } else {
+        if (b == 'Y' || b == 'z') {
+          // Display functions print every byte; ESC z prints a self-test.
           MarkContent(p);
           if (b == 'Y') mode_ = Mode::kDisplay;
+        } else {
+          MarkQuiet();
+          // A macro definition keeps its reset for later.
+          if (b == 'E' && !defining_macro_) EndPageBefore(p + 1);
         }
         return p + 1;
       }
       // An ESC before a byte that begins no command stands alone; the byte
       // is read afresh (it may be a form feed or another ESC).
-      MarkContent(p);
+      MarkQuiet();
       return p;
 
     case Esc::kClass:
@@ -266,6 +373,15 @@ const uint8_t* PclScanner::StepEscape(const uint8_t* p) {
         esc_ = Esc::kAltValue;
         return p + 1;
       }
+      if (mode_ == Mode::kHpgl) {
+        // HP-GL/2 reads a reset (back to PCL); any other escape sequence
+        // is nothing to it, and the byte is read afresh.
+        if (b != 'E') return p;
+        mode_ = Mode::kPcl;
+        MarkQuiet();
+        if (!defining_macro_) EndPageBefore(p + 1);
+        return p + 1;
+      }
       MarkContent(p);
       if (b == 'Z' && mode_ == Mode::kDisplay) {
         mode_ = Mode::kPcl;
@@ -285,11 +401,15 @@ const uint8_t* PclScanner::StepEscape(const uint8_t* p) {
       }
       esc_ = Esc::kNone;
       if (b == 'X' && negative_ && value_ == 12345) {
+        EndPageBefore(p + 1);
         EnterPjl(p + 1);
         return p + 1;
       }
-      MarkContent(p);
-      if (b == 'A' && mode_ == Mode::kHpgl) {
+      if (mode_ != Mode::kHpgl) {
+        MarkContent(p);
+        return p;
+      }
+      if (b == 'A') {
         mode_ = Mode::kPcl;
         return p + 1;
       }
@@ -305,9 +425,10 @@ const uint8_t* PclScanner::StepEscape(const uint8_t* p) {
 // A whole sequence of the commonest form, ESC class group digits Command
 // (ESC * b 620 W before every raster row), read in one step when it lies
 // complete in the chunk and the page has begun. Everything else (signs,
-// fractions, combined sequences, ESC %, macro control ESC & f, a sequence
-// cut by the chunk's end) takes the byte-by-byte path, which reads these
-// sequences the same way: this only saves the per-byte steps.
+// fractions, combined sequences, ESC %, macro control ESC & f, page setup
+// ESC & l and ESC & a, a sequence cut by the chunk's end) takes the
+// byte-by-byte path, which reads these sequences the same way: this only
+// saves the per-byte steps.
 const uint8_t* PclScanner::ScanSimpleSequence(const uint8_t* esc, const uint8_t* end) {
   constexpr std::ptrdiff_t kMaxDigits = 12;  // far below kValueLimit
   const uint8_t* p = esc + 1;
@@ -315,7 +436,8 @@ const uint8_t* PclScanner::ScanSimpleSequence(const uint8_t* esc, const uint8_t*
   const uint8_t cls = p[0];
   const uint8_t group = p[1];
   if (cls < 0x21 || cls > 0x2F || cls == '%' || group < 0x60 || group > 0x7E) return nullptr;
-  if (cls == '&' && group == 'f') return nullptr;
+  // Macro control, and the page setup that may end the page.
+  if (cls == '&' && (group == 'f' || group == 'l' || group == 'a')) return nullptr;
   p += 2;
   const uint8_t* const digits = p;
   uint64_t value = 0;
@@ -376,6 +498,11 @@ const uint8_t* PclScanner::Parameter(const uint8_t* p) {
     if (value_ == 0) effect_ = Effect::kMacroStart;
     if (value_ == 1) effect_ = Effect::kMacroEnd;
   }
+  if (phase_ != Phase::kPage) {
+    if (Draws(class_, group_, command, value_)) MarkContent(p);
+  } else if (!defining_macro_ && EjectsPage(class_, group_, command)) {
+    EndPageBefore(p + 1);
+  }
   // A negative count is out of range: the printer takes no data for it.
   const uint64_t count = CarriesData(class_, group_, command) && !negative_ ? value_ : 0;
   ResetValue();
@@ -406,13 +533,20 @@ const uint8_t* PclScanner::SkipData(const uint8_t* p, const uint8_t* end) {
 void PclScanner::EndSequence(const uint8_t* at) {
   esc_ = Esc::kNone;
   switch (effect_) {
-    case Effect::kUel: EnterPjl(at); return;
-    case Effect::kHpgl: mode_ = Mode::kHpgl; break;
+    case Effect::kUel:
+      EndPageBefore(at);
+      EnterPjl(at);
+      return;
+    case Effect::kHpgl:
+      mode_ = Mode::kHpgl;
+      hpgl_scan_ = HpglScan::kBetween;
+      break;
     case Effect::kMacroStart: defining_macro_ = true; break;
     case Effect::kMacroEnd: defining_macro_ = false; break;
     case Effect::kNone: break;
   }
-  if (class_ == '%') MarkContent(at);
+  // ESC % that is no UEL (a change of language) ends the header.
+  if (class_ == '%') MarkQuiet();
 }
 
 // The UEL ends whatever the printer was doing (a language, a macro
@@ -439,11 +573,14 @@ void PclScanner::ResetValue() {
 void PclScanner::Route(const uint8_t* to) {
   const uint8_t* from = run_;
   run_ = to;
+  if (phase_ == Phase::kPage) {
+    // A sequence kept back at the last chunk's end that did not end the
+    // page goes first.
+    EmitHeld(PclEventKind::kPageData);
+    Emit(PclEventKind::kPageData, from, static_cast<std::size_t>(to - from));
+    return;
+  }
   while (from < to) {
-    if (phase_ == Phase::kPage) {
-      Emit(PclEventKind::kPageData, from, static_cast<std::size_t>(to - from));
-      return;
-    }
     if (held_.size() == kMaxHeldBytes) {
       // An overlong PJL line goes out in pieces; an overlong segment
       // counts as a page.
@@ -462,10 +599,67 @@ void PclScanner::Route(const uint8_t* to) {
   }
 }
 
+// At the end of a chunk a page keeps back the escape sequence in progress
+// if it may yet end the page (ESC, ESC &, ESC % ...): the page would end
+// before its ESC, which must not have gone out with the page's data.
+void PclScanner::EndChunk(const uint8_t* end) {
+  if (phase_ == Phase::kPage && MayEndPage()) {
+    // Without its ESC in this chunk, the sequence is in held_ already, or
+    // it was too long to keep.
+    const std::size_t so_far = seq_start_ ? static_cast<std::size_t>(end - seq_start_)
+                               : held_.empty() ? kMaxEjectSequence + 1
+                                               : held_.size() + static_cast<std::size_t>(end - run_);
+    if (so_far <= kMaxEjectSequence) {
+      if (seq_start_) Route(seq_start_);
+      held_.insert(held_.end(), run_, end);
+      run_ = end;
+      return;
+    }
+  }
+  Route(end);
+}
+
+// The sequence in progress could still be one that ends a page.
+bool PclScanner::MayEndPage() const {
+  switch (esc_) {
+    case Esc::kStart: return true;     // ESC E, ESC &, a UEL
+    case Esc::kAltStart: return true;  // ESC E in HP-GL/2, a UEL
+    case Esc::kAltValue: return true;  // a UEL
+    case Esc::kClass: return class_ == '%' || class_ == '&';
+    case Esc::kParam:
+    case Esc::kData:  // a lower-case w carries data and the sequence goes on
+      return (class_ == '%' && group_ == 0) || (class_ == '&' && (group_ == 'l' || group_ == 'a'));
+    case Esc::kNone: return false;
+  }
+  return false;
+}
+
+// The sequence in progress, its last byte just before `after`, ejects a
+// page with something on it: the page ends before the sequence's ESC, and
+// the sequence opens the next segment.
+void PclScanner::EndPageBefore(const uint8_t* after) {
+  if (phase_ != Phase::kPage) return;
+  const std::size_t length = seq_start_ ? static_cast<std::size_t>(after - seq_start_)
+                             : held_.empty() ? kMaxEjectSequence + 1
+                                             : held_.size() + static_cast<std::size_t>(after - run_);
+  if (length > kMaxEjectSequence) return;
+  // Its ESC in this chunk: the page's bytes up to it go out. Otherwise the
+  // sequence's start is what held_ holds, and it stays for the segment.
+  if (seq_start_) Route(seq_start_);
+  sink_.OnPclEvent({PclEventKind::kPageEnd, nullptr, 0, false});
+  StartSegment();
+}
+
+void PclScanner::StartSegment() {
+  phase_ = Phase::kSegment;
+  hpgl_pen_up_ = false;
+}
+
 // The token in progress (begun at or before `at`) puts something on the
-// page: the segment is a page, and so is a header cut short.
+// page: the segment is a page, and so is a header cut short. What a macro
+// definition holds is stored, not printed.
 void PclScanner::MarkContent(const uint8_t* at) {
-  if (phase_ == Phase::kPage) return;
+  if (phase_ == Phase::kPage || defining_macro_) return;
   Route(at);
   if (phase_ == Phase::kPage) return;  // Route found the segment overlong
   EmitHeld(PclEventKind::kPageData);
@@ -489,7 +683,7 @@ void PclScanner::FormFeed(const uint8_t* at) {
   Route(at);
   if (phase_ != Phase::kPage) EmitHeld(PclEventKind::kPageData);
   sink_.OnPclEvent({PclEventKind::kPageEnd, nullptr, 0, true});
-  phase_ = Phase::kSegment;
+  StartSegment();
   run_ = at + 1;  // the form feed itself is dropped
 }
 

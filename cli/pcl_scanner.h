@@ -1,20 +1,34 @@
 // Splits a PJL/PCL job into its header, its pages and its closing segment,
 // the way a printer reads it.
 //
-// A page ends at a form feed that the printer would act on: one in PCL
-// text, outside the binary data of a command that carries a byte count
-// (ESC * b # W raster rows, ESC ( s # W characters, ESC & p # X transparent
-// data, ...), outside HP-GL/2 (ESC % # B up to ESC % # A or a UEL), outside
-// PJL (a UEL up to "@PJL ENTER LANGUAGE"), outside a macro definition
-// (ESC & f 0 X up to ESC & f 1 X) and outside display functions (ESC Y up to
-// ESC Z). Those form feeds are dropped: whoever plays the pages writes its
-// own sheet separators.
+// A page ends where a printer ejects it:
+// - at a form feed that the printer would act on: one in PCL text, outside
+//   the binary data of a command that carries a byte count (ESC * b # W
+//   raster rows, ESC ( s # W characters, ESC & p # X transparent data, ...),
+//   outside HP-GL/2 (ESC % # B up to ESC % # A, a reset or a UEL), outside
+//   PJL (a UEL up to "@PJL ENTER LANGUAGE"), outside a macro definition
+//   (ESC & f 0 X up to ESC & f 1 X) and outside display functions (ESC Y up
+//   to ESC Z). Those form feeds are dropped: whoever plays the pages writes
+//   its own sheet separators.
+// - before a command that ejects a page with something on it: a reset
+//   (ESC E), a UEL, or a new page size, paper source, media type, duplex
+//   mode or duplex side (ESC & l # A, H, M, S; ESC & a # G). The command
+//   opens the next segment.
+//
+// A segment is a page only if it can put something on paper: printable
+// text, raster graphics, a rectangle fill, HP-GL/2 drawing, a macro call or
+// execution, transparent print data, display functions, or another printer
+// language. Cursor moves, page setup, font selection and downloads, macro
+// definitions, resets, PJL and UELs put nothing there: after the last page
+// they are the job's closing segment, not a page of their own (a printer
+// would print no sheet for them). A segment that a form feed ends is a page
+// whatever it holds: the form feed ejects a sheet.
 //
 // The scanner is a state machine fed chunks of any size; where the chunks
 // are cut never changes the split. Data events point into the chunk being
 // fed or into the scanner's own buffer and are valid for the call only.
 // Memory is fixed: at most kMaxHeldBytes are held back, while it is not yet
-// known whether they open a page.
+// known whether they open a page or end one.
 #pragma once
 
 #include <cstddef>
@@ -31,11 +45,11 @@ enum class PclEventKind : uint8_t {
   // Bytes of the current page.
   kPageData,
   // The current page is complete; form_feed tells whether a form feed (not
-  // part of any data event) ended it. Only the job's last page can end
-  // without one.
+  // part of any data event) ended it. A page that ends without one is the
+  // job's last, or the next segment begins with the command that ejects it.
   kPageEnd,
-  // The closing segment: what follows the last page's form feed when it
-  // holds no page content, only UELs, PJL lines, ESC E resets and blanks.
+  // The closing segment: what follows the last page when it can put
+  // nothing on paper.
   kTrailer,
 };
 
@@ -66,6 +80,10 @@ class PclScanner {
   // that has shown no page content yet. A longer PJL line comes out as
   // several header pieces; a longer segment counts as a page.
   static constexpr std::size_t kMaxHeldBytes = 64 * 1024;
+  // The longest escape sequence that can end a page before it; a longer one
+  // (only stray digits make one so long) stays with the page. A page holds
+  // back at most this much at the end of a chunk.
+  static constexpr std::size_t kMaxEjectSequence = 256;
 
   explicit PclScanner(PclEventSink& sink);
 
@@ -97,11 +115,21 @@ class PclScanner {
     kPage,     // the segment is a page: its bytes stream out
   };
   enum class Effect : uint8_t { kNone, kUel, kHpgl, kMacroStart, kMacroEnd };
+  // Where an HP-GL/2 instruction stream is, read in a segment that has shown
+  // no page content yet.
+  enum class HpglScan : uint8_t {
+    kBetween,    // parameters, separators
+    kLetter,     // after the first letter of a mnemonic
+    kCharParam,  // DT and SM: one character of any value follows
+    kQuoted,     // a quoted string parameter (CO, BP ...)
+  };
 
   const uint8_t* ScanText(const uint8_t* p, const uint8_t* end);
   const uint8_t* ScanPcl(const uint8_t* p, const uint8_t* end);
   const uint8_t* ScanPjl(const uint8_t* p, const uint8_t* end);
   const uint8_t* ScanOther(const uint8_t* p, const uint8_t* end);
+  const uint8_t* ScanHpgl(const uint8_t* p, const uint8_t* end);
+  bool HpglDraws(uint8_t first, uint8_t second);
   const uint8_t* StepEscape(const uint8_t* p);
   const uint8_t* Parameter(const uint8_t* p);
   const uint8_t* SkipData(const uint8_t* p, const uint8_t* end);
@@ -112,6 +140,10 @@ class PclScanner {
 
   // Where the bytes go.
   void Route(const uint8_t* to);
+  void EndChunk(const uint8_t* end);
+  bool MayEndPage() const;
+  void EndPageBefore(const uint8_t* after);
+  void StartSegment();
   void MarkContent(const uint8_t* at);
   void MarkQuiet();
   void HeaderPiece(const uint8_t* at);
@@ -139,6 +171,14 @@ class PclScanner {
   bool data_ends_sequence_ = false;
 
   bool defining_macro_ = false;
+  // The ESC of the sequence in progress, when it is in the chunk being fed.
+  const uint8_t* seq_start_ = nullptr;
+
+  HpglScan hpgl_scan_ = HpglScan::kBetween;
+  uint8_t hpgl_first_ = 0;
+  // IN or PU came in this segment and no PD or SM since: PA, PR, arcs and
+  // curves only move the pen. Unknown counts as down.
+  bool hpgl_pen_up_ = false;
 
   // The PJL line in progress: its first bytes, enough to recognise
   // "@PJL ENTER LANGUAGE = name".

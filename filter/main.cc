@@ -37,10 +37,6 @@ constexpr char kSettingsFile[] = "/pclspool/OrvWater.INI";
 // An empty profile: what the job runs with when there is no settings file.
 constexpr char kNoSettings[] = "/dev/null";
 
-// Until the runner renders PDF and PostScript, such jobs are refused here
-// rather than sent to the printer as if they were PCL.
-constexpr bool kRunnerRendersDocuments = false;
-
 void Message(const std::string& line) {
   const std::string text = line + "\n";
   posix::WriteAll(STDERR_FILENO, text.data(), text.size());
@@ -122,9 +118,6 @@ int Run(int argc, const char* const* argv) {
   JobRequest request;
   if (!ReadJobRequest(argc, argv, Env("PPD"), &request, &error)) return Fail(error);
   if (!DetectKind(&request, &error)) return Fail(error);
-  if (PlacesPages(request) && !kRunnerRendersDocuments) {
-    return Fail("PDF and PostScript jobs cannot be printed by this version: send PCL");
-  }
   if (!PlacesPages(request) &&
       (request.number_up != 1 || request.booklet || !request.page_ranges.empty())) {
     Message("INFO: A PCL job prints as it is: one page to a side, all its pages, in its order");

@@ -27,6 +27,8 @@ struct Event {
 
 // Records the events and checks their order as they come:
 //   kHeader* ( kPageData* kPageEnd )* kTrailer?
+// A page that no form feed ended is the last, or the next segment begins
+// with the escape sequence that ejects it.
 class Recorder final : public PclEventSink {
  public:
   void OnPclEvent(const PclEvent& e) override {
@@ -42,19 +44,20 @@ class Recorder final : public PclEventSink {
         break;
       case PclEventKind::kPageData:
         FUZZ_CHECK(stage_ != Stage::kTrailer);
+        FUZZ_CHECK(!ended_unfed_ || e.data[0] == 0x1B);
+        ended_unfed_ = false;
         stage_ = Stage::kPage;
         break;
       case PclEventKind::kPageEnd:
         FUZZ_CHECK(stage_ != Stage::kTrailer);
-        // Only the job's last page may end without a form feed.
         FUZZ_CHECK(!ended_unfed_);
         ended_unfed_ = !e.form_feed;
         stage_ = Stage::kBetween;
         break;
       case PclEventKind::kTrailer:
         FUZZ_CHECK(stage_ != Stage::kPage);
-        // The trailer follows the last page's form feed.
-        FUZZ_CHECK(!ended_unfed_);
+        FUZZ_CHECK(!ended_unfed_ || e.data[0] == 0x1B);
+        ended_unfed_ = false;
         stage_ = Stage::kTrailer;
         break;
     }

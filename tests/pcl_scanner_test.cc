@@ -106,7 +106,8 @@ std::string Reassemble(const std::vector<Event>& events) {
   return s;
 }
 
-// Header* (PageData* PageEnd)* Trailer?
+// Header* (PageData* PageEnd)* Trailer?, a page ending without a form feed
+// only at the end or before the escape sequence that ejects it.
 ::testing::AssertionResult InOrder(const std::vector<Event>& events) {
   enum { kHead, kPages, kInPage, kTail } state = kHead;
   for (std::size_t i = 0; i < events.size(); ++i) {
@@ -118,7 +119,8 @@ std::string Reassemble(const std::vector<Event>& events) {
     if (!ok) return ::testing::AssertionFailure() << "event " << i << " out of order";
     if (k == PclEventKind::kPageData) state = kInPage;
     if (k == PclEventKind::kPageEnd) {
-      if (!events[i].form_feed && i + 1 != events.size()) {
+      if (!events[i].form_feed && i + 1 != events.size() &&
+          (events[i + 1].kind == PclEventKind::kPageEnd || events[i + 1].bytes[0] != '\x1B')) {
         return ::testing::AssertionFailure() << "page without form feed before the end";
       }
       state = kPages;
@@ -186,10 +188,13 @@ TEST(PclScanner, FormFeedsInOtherModes) {
   RunSplitCases({
       {"HP-GL/2 label", "A\x1B%1BLBx\fy\x03;\x1B%0A\fB",
        "P{A\\e%1BLBx\\fy\\x03;\\e%0A}|P{B}."},
-      {"HP-GL/2 reads no other escape", "\x1B%1B\x1B" "E\f\x1B*b1W\x1B%0A\fB",
-       "P{\\e%1B\\eE\\f\\e*b1W\\e%0A}|P{B}."},
-      {"HP-GL/2 ends at a UEL", "A\x1B%1B\f" + kUel + "@PJL ENTER LANGUAGE=PCL\nB\fC",
-       "P{A\\e%1B\\f\\e%-12345X@PJL ENTER LANGUAGE=PCL\\nB}|P{C}."},
+      {"HP-GL/2 reads no other escape", "\x1B%1BIN;\x1B*p1X\f\x1B" "E\fB",
+       "P{\\e%1BIN;\\e*p1X\\f\\eE}|P{B}."},
+      {"a reset ends HP-GL/2", "\x1B%1B\x1B" "E\f\x1B*b1W\x1B%0A\fB",
+       "P{\\e%1B\\eE}|P{\\e*b1W\\e%0A}|P{B}."},
+      {"HP-GL/2 ends at a UEL, which ends the page",
+       "A\x1B%1B\f" + kUel + "@PJL ENTER LANGUAGE=PCL\nB\fC",
+       "P{A\\e%1B\\f}.P{\\e%-12345X@PJL ENTER LANGUAGE=PCL\\nB}|P{C}."},
       {"PJL line", "A\f" + kUel + "@PJL COMMENT \f\r\n@PJL ENTER LANGUAGE=PCL\r\nB\fC",
        "P{A}|P{\\e%-12345X@PJL COMMENT \\f\\r\\n@PJL ENTER LANGUAGE=PCL\\r\\nB}|P{C}."},
       {"macro definition", "\x1B&f0XA\fB\x1B&f1XC\fD", "P{\\e&f0XA\\fB\\e&f1XC}|P{D}."},
@@ -197,7 +202,7 @@ TEST(PclScanner, FormFeedsInOtherModes) {
       {"another language up to the UEL",
        kUel + "@PJL ENTER LANGUAGE=POSTSCRIPT\n%!\f" + kUel + "@PJL ENTER LANGUAGE=PCL\nA\fB",
        "H{\\e%-12345X}H{@PJL ENTER LANGUAGE=POSTSCRIPT\\n}"
-       "P{%!\\f\\e%-12345X@PJL ENTER LANGUAGE=PCL\\nA}|P{B}."},
+       "P{%!\\f}.P{\\e%-12345X@PJL ENTER LANGUAGE=PCL\\nA}|P{B}."},
       {"PCLXL is another language", kUel + "@PJL ENTER LANGUAGE=PCLXL\n\f",
        "H{\\e%-12345X}H{@PJL ENTER LANGUAGE=PCLXL\\n}P{\\f}."},
   });
@@ -210,10 +215,11 @@ TEST(PclScanner, MalformedAndTruncated) {
       {"a sequence cut by another ESC", "A\x1B*b1\x1B*b1W\f\fB", "P{A\\e*b1\\e*b1W\\f}|P{B}."},
       {"a byte count that runs past the end", "A\x1B*b10W\f\f", "P{A\\e*b10W\\f\\f}."},
       {"a huge byte count", "A\x1B*b99999999999999999999W\f", "P{A\\e*b99999999999999999999W\\f}."},
-      {"a sequence cut by the end", "A\f\x1B*b", "P{A}|P{\\e*b}."},
+      {"a sequence cut by the end draws nothing", "A\f\x1B*b", "P{A}|T{\\e*b}"},
       {"a UEL cut by the end closes the job", "A\f\x1B%-123", "P{A}|T{\\e%-123}"},
       {"a PJL line cut by the end", kUel + "@PJL JO", "H{\\e%-12345X}H{@PJL JO}"},
-      {"ESC % with no command", "A\f\x1B%\r\n", "P{A}|P{\\e%\\r\\n}."},
+      {"ESC % with no command", "A\f\x1B%\r\n", "P{A}|T{\\e%\\r\\n}"},
+      {"a page-ending sequence cut by the end stays with the page", "A\x1B&l", "P{A\\e&l}."},
   });
 }
 
@@ -248,6 +254,89 @@ TEST(PclScanner, HeaderAndTrailer) {
       {"a second job that prints is a page",
        "A\f" + kUel + "@PJL ENTER LANGUAGE=PCL\n\x1B" "EB\f" + kUel,
        "P{A}|P{\\e%-12345X@PJL ENTER LANGUAGE=PCL\\n\\eEB}|T{\\e%-12345X}"},
+  });
+}
+
+// What follows the last page is a page only if it can put something on
+// paper; otherwise it is the closing segment and prints no sheet.
+TEST(PclScanner, TailIsAPageOnlyIfItDraws) {
+  struct Tail {
+    const char* name;
+    std::string bytes;
+    bool page;
+  };
+  const std::string pattern = "\x1B*c12W" + std::string("\x00\x00\x01\x00\x00\x08\x00\x08\xAA\x55\xAA\x55", 12);
+  const std::vector<Tail> tails = {
+      {"eject and reset", "\x1B&l0H\x1B" "E", false},
+      {"paper source, size, orientation, duplex in one", "\x1B&l1h26a1o1S", false},
+      {"margins and cursor moves", "\x1B&l0e0L\x1B&a10R\x1B*p300x400Y\x1B=\x1B" "9\r\n\b", false},
+      {"font selection and shifts", "\x1B(8U\x1B(s1p12v0s3b4148T\x0E\x0F", false},
+      {"font download", "\x1B*c5D\x1B)s4W\x01\x02\x03\x04\x1B*c65E\x1B(s2W\x0C\x1B", false},
+      {"pattern download and selection", "\x1B*c7G" + pattern + "\x1B*v4T", false},
+      {"macro definition with text and raster", "\x1B&f3y0Xtext\x1B*b1W\xFF\x1B&f1X", false},
+      {"overlay enabled", "\x1B&f3y4X", false},
+      {"raster end and compression", "\x1B*rB\x1B*b2M\x1B*rC", false},
+      {"rectangle size and shading", "\x1B*c100a100b20G", false},
+      {"HP-GL/2 set-up and pen-up moves",
+       "\x1B%1BIN;SP1;PW0.5;DT*,1;SM;CO\"PD;LB\";PU10,10;PA20,20;\x1B%0A", false},
+      {"HP-GL/2 ended by a reset", "\x1B%1BIN;\x1B" "E", false},
+      {"PJL and UELs", "\x1B" "E" + kUel + "@PJL EOJ NAME=\"x\"\r\n" + kUel, false},
+      {"blanks", std::string(" \t\r\n\0", 5), false},
+      {"a cut sequence", "\x1B*b", false},
+      {"text", "\x1B&l0Hx", true},
+      {"a control code with a glyph", "\x01", true},
+      {"raster start", "\x1B*r1A", true},
+      {"an empty raster row", "\x1B*b0W", true},
+      {"a raster plane", "\x1B*b1V\x0C", true},
+      {"a rectangle fill", "\x1B*c100a100b0P", true},
+      {"a macro call", "\x1B&f3y3X", true},
+      {"a macro execution", "\x1B&f3y2X", true},
+      {"transparent print data", "\x1B&p1X ", true},
+      {"display functions", "\x1BY\r\x1BZ", true},
+      {"self-test", "\x1Bz", true},
+      {"HP-GL/2 pen down", "\x1B%1BIN;PD;\x1B%0A", true},
+      {"HP-GL/2 label", "\x1B%1BIN;LBx\x03", true},
+      {"HP-GL/2 move, the pen unknown", "\x1B%1Bpa10,10;\x1B%0A", true},
+      {"HP-GL/2 move in symbol mode", "\x1B%1BIN;SM*;PA10,10", true},
+      {"HP-GL/2 rectangle", "\x1B%1BRR10,10;", true},
+      {"another language", kUel + "@PJL ENTER LANGUAGE=POSTSCRIPT\n%!", true},
+  };
+  std::vector<SplitCase> cases;
+  for (const Tail& t : tails) {
+    cases.push_back({t.name, "A\f" + t.bytes,
+                     t.page ? "P{A}|P{" + Visible(t.bytes) + "}." : "P{A}|T{" + Visible(t.bytes) + "}"});
+  }
+  RunSplitCases(cases);
+}
+
+// A printer ejects a page with something on it at a reset, a UEL and a new
+// page size, paper source, media type, duplex mode or side: the page ends
+// before the command, which opens the next segment.
+TEST(PclScanner, CommandsThatEjectAPrintedPageEndIt) {
+  RunSplitCases({
+      {"reset", "A\x1B" "EB", "P{A}.P{\\eEB}."},
+      {"UEL", "A" + kUel + "B", "P{A}.P{\\e%-12345XB}."},
+      {"paper source", "A\x1B&l0HB", "P{A}.P{\\e&l0HB}."},
+      {"page size after copies in one sequence", "A\x1B&l1x26AB", "P{A}.P{\\e&l1x26AB}."},
+      {"media type", "A\x1B&l3MB", "P{A}.P{\\e&l3MB}."},
+      {"duplex", "A\x1B&l1SB", "P{A}.P{\\e&l1SB}."},
+      {"duplex side", "A\x1B&a2GB", "P{A}.P{\\e&a2GB}."},
+      {"paper source after data in one sequence", std::string("A\x1B&l2w\0\f0HB", 11),
+       "P{A}.P{\\e&l2w\\x00\\f0HB}."},
+      {"a reset in HP-GL/2", "A\x1B%1BPD;\x1B" "EB", "P{A\\e%1BPD;}.P{\\eEB}."},
+      {"raster pages separated by resets, closed by an eject",
+       "\x1B*r1A\x1B*b1W\f\x1B*rbC\x1B" "E\x1B*r1A\x1B*rbC\x1B" "E\x1B&l0H",
+       "P{\\e*r1A\\e*b1W\\f\\e*rbC}.P{\\eE\\e*r1A\\e*rbC}.T{\\eE\\e&l0H}"},
+      {"orientation, copies and margins stay in the page", "A\x1B&l1O\x1B&l2X\x1B&l0EB",
+       "P{A\\e&l1O\\e&l2X\\e&l0EB}."},
+      {"a macro definition keeps its reset", "A\x1B&f0X\x1B" "E\x1B&f1XB",
+       "P{A\\e&f0X\\eE\\e&f1XB}."},
+      {"display functions print the reset", "A\x1BY\x1B" "E\x1BZ", "P{A\\eY\\eE\\eZ}."},
+      {"an overlong sequence stays in the page",
+       "A\x1B&l" + std::string(PclScanner::kMaxEjectSequence, '0') + "HB",
+       "P{A\\e&l" + std::string(PclScanner::kMaxEjectSequence, '0') + "HB}."},
+      {"the longest that ends it", "A\x1B&l" + std::string(PclScanner::kMaxEjectSequence - 4, '0') + "HB",
+       "P{A}.P{\\e&l" + std::string(PclScanner::kMaxEjectSequence - 4, '0') + "HB}."},
   });
 }
 

@@ -97,7 +97,7 @@ TEST_F(SoftFont, HeaderDescriptorIsByteExact) {
   };
   ASSERT_EQ(descriptor.size(), 68u);
   DownloadFontHeader(ctx, &tm, &font);
-  EXPECT_EQ(Output(), "\x1B*c16300D\x1B)s68W" + Str(descriptor));
+  EXPECT_EQ(Output(), "\x1B*c16300D\x1B)s68W" + Str(descriptor) + "\x1B*c5F") << "made permanent";
   EXPECT_EQ(ctx.bFontDownloaded, 0) << "the caller sets the flag";
 }
 

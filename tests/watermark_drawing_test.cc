@@ -91,7 +91,7 @@ TEST_F(WatermarkDrawingTest, PageAfterTheSetUpPage) {
             "\x1B*v0O"
             "\x1B&l240O"
             "\x1B*c16300D"
-            "\x1B&l0E\x1B*p0x0Y\x1B*c0T\x1B*c5782x8417Y"
+            "\x1B&l0u0Z\x1B&l0E\x1B*p0x0Y\x1B*c0T\x1B*c5782x8417Y"
             "\x1B%0BIN;SP1;DT!;FI16300;SS;"
             "FT10,25;CF2;"
             "PA2299,4561;LB\"!;"
@@ -277,7 +277,7 @@ TEST_F(WatermarkJobTest, SetUpPageThenPlainPage) {
   // opening commands and the font selection.
   const std::string open = "\x1B&f16300Y\x1B&f0X\x1B&f0S\x1B*v0N\x1B*v0O\x1B&l240O";
   const std::string select =
-      "\x1B*c16300D\x1B&l0E\x1B*p0x0Y\x1B*c0T\x1B*c5782x8417Y"
+      "\x1B*c16300D\x1B&l0u0Z\x1B&l0E\x1B*p0x0Y\x1B*c0T\x1B*c5782x8417Y"
       "\x1B%0BIN;SP1;DT!;FI16300;SS;FT10,25;CF2;";
   ASSERT_EQ(first.rfind(open + "\x1B*c16300D\x1B)s68W", 0), 0u);
   const auto a = first.find("\x1B*c34E");

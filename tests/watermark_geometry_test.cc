@@ -105,7 +105,11 @@ TEST(ScaleToPage, ZoomBookletAndNup) {
        0.70705646f},
       {"booklet wins over two-up", 4960, 7014, 1, true, 1, 0, -312, -220, 4960, 7014, 0.70705646f},
       {"booklet wins over four-up", 4960, 7014, 1, true, 2, 0, -312, -220, 4960, 7014, 0.70705646f},
-      {"two-up without a page size", 0, 0, 1, false, 1, 0, -312, -312, 0, 0, 1.0f},
+      // A job that never gave its size in dots is laid out on its paper
+      // (A4 here), in its orientation.
+      {"two-up without a page size", 0, 0, 1, false, 1, 0, -312, -220, 3507, 4959, 0.70705646f},
+      {"landscape without a page size", 0, 0, 2, false, 0, 0, -312, -312, 7014, 4960, 1.0f},
+      {"only the width given", 5000, 0, 1, false, 0, 0, -312, -312, 5000, 7014, 1.0f},
   };
   testing::FakePlatform fake;
   for (const Case& c : cases) {

@@ -60,11 +60,12 @@ TEST_F(WatermarkPrint, FontDownloadsAndSelectionsPerLayout) {
     std::size_t headers;     // font descriptors sent
     std::size_t selections;  // pages that select the font
     std::size_t labels;      // one per non-blank character and page
+    std::size_t ends;        // the job's end, or its copies' ends
   } cases[] = {
-      {"one-up: the font once, every page selects it", "", 1, 3, 18},
-      {"two-up", "--set TWOupFOUR=1", 1, 3, 18},
-      {"collated copies replay page 1's download", "--set \"FINISHER UNIT=1\" --set GROUPSORT=1 --set COPIES=2", 2, 6, 36},
-      {"booklet: every page file carries the font", "--set \"PAPER CODE=1033\"", 3, 3, 18},
+      {"one-up: the font once, every page selects it", "", 1, 3, 18, 1},
+      {"two-up", "--set TWOupFOUR=1", 1, 3, 18, 1},
+      {"collated copies replay page 1's download", "--set \"FINISHER UNIT=1\" --set GROUPSORT=1 --set COPIES=2", 2, 6, 36, 2},
+      {"booklet: every page file carries the font", "--set \"PAPER CODE=1033\"", 3, 3, 18, 1},
   };
   for (const Case& c : cases) {
     const std::string out = Print(c.settings);
@@ -73,6 +74,11 @@ TEST_F(WatermarkPrint, FontDownloadsAndSelectionsPerLayout) {
     EXPECT_EQ(Count(out, ";LB"), c.labels) << c.name;
     EXPECT_EQ(Count(out, "DT;\x1B%0A\x1B&f1S\x1B&f1X\x1B&f3X\x1B&f8X"), c.selections) << c.name;
     EXPECT_EQ(Count(out, "\x1B(016300X"), 0u) << c.name << ": never the job's primary font";
+    // The font is permanent while the job runs and deleted before every
+    // UEL that ends the job or a copy.
+    EXPECT_EQ(Count(out, "\x1B*c5F"), c.headers) << c.name;
+    EXPECT_EQ(Count(out, "\x1B*c16300d2F\x1B%-12345X"), c.ends) << c.name;
+    EXPECT_EQ(Count(out, "\x1B*c16300d2F"), c.ends) << c.name;
     const testing::SoftFontStream fonts = testing::ParseSoftFont(out);
     ASSERT_TRUE(fonts.ok()) << c.name << ": " << fonts.error;
     EXPECT_EQ(fonts.chars.size(), 6 * c.headers) << c.name << ": S, A, M, P, L, E";
@@ -87,7 +93,7 @@ TEST_F(WatermarkPrint, SecondPageOnlySelectsTheFont) {
   const std::string page2 = out.substr(second, out.find("DT;\x1B%0A", second) - second);
   EXPECT_EQ(page2.find("\x1B)s68W"), std::string::npos);
   EXPECT_EQ(page2.find("\x1B*c34E"), std::string::npos);
-  EXPECT_NE(page2.find("\x1B*c16300D\x1B&l0E"), std::string::npos);
+  EXPECT_NE(page2.find("\x1B*c16300D\x1B&l0u0Z\x1B&l0E"), std::string::npos);
   EXPECT_NE(page2.find("\x1B%0BIN;SP1;DT!;FI16300;SS;FT10,25;CF2;"), std::string::npos);
 }
 

@@ -164,7 +164,7 @@ PCLSPOOL_API void PCLSPOOL_CALL DrvSplEndDoc(PCLSPOOL_HANDLE hDriver) {
     } else if (IsGroupSort(ctx)) {
       CollateCopies(ctx);
     } else {
-      WriteToDevice(ctx, kUel, kUelLength);
+      WriteJobEnd(ctx);
     }
     if (StoresPages(ctx)) DeletePageFiles(ctx);
   } catch (...) {

@@ -46,4 +46,19 @@ inline constexpr char kUel[] = "\x1B%-12345X";
 inline constexpr DWORD kUelLength = sizeof(kUel) - 1;
 static_assert(kUelLength == 9);
 
+// The watermark's soft font. It is made permanent when it is downloaded,
+// so that a reset in the job (ESC E, which some producers send at every
+// page) does not delete it before the later pages' labels; the job deletes
+// it again as it ends.
+inline constexpr int kSoftFontId = 16300;
+inline constexpr char kDeleteSoftFont[] = "\x1B*c16300d2F";
+
+// Ends the job, or one copy of a replay: the watermark's font leaves the
+// printer with the job that downloaded it, then the UEL. Returns the
+// UEL's write result.
+inline BOOL WriteJobEnd(JobContext& ctx) {
+  if (ctx.pWatermark) WriteToDevice(ctx, kDeleteSoftFont, sizeof(kDeleteSoftFont) - 1);
+  return WriteToDevice(ctx, kUel, kUelLength);
+}
+
 }  // namespace pclspool

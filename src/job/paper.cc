@@ -1,6 +1,7 @@
 #include "job/paper.h"
 
 #include <cstdlib>
+#include <utility>
 
 #include "job/clamp.h"
 
@@ -58,6 +59,21 @@ int32_t DotsAt(int32_t dots300, int32_t resolution) {
 
 int32_t LogicalPageOffset(const Paper& paper, bool landscape, int32_t resolution) {
   return DotsAt(landscape ? paper.offsetLandscape300 : paper.offsetPortrait300, resolution);
+}
+
+PageDots JobPageSize(const JobContext& ctx) {
+  PageDots page{ctx.lXDim, ctx.lYDim};
+  if (page.width > 0 && page.height > 0) return page;
+  const Paper* paper = PaperByCode(ctx.dm.dmPaperSize);
+  if (!paper) paper = &DefaultPaper();
+  const int32_t resolution = ctx.dm.dmYResolution;
+  int32_t w = DotsAt(paper->width300, resolution);
+  int32_t h = DotsAt(paper->height300, resolution);
+  constexpr int16_t kLandscape = 2;
+  if (ctx.dm.dmOrientation == kLandscape) std::swap(w, h);
+  if (page.width <= 0) page.width = w;
+  if (page.height <= 0) page.height = h;
+  return page;
 }
 
 }  // namespace pclspool

@@ -11,6 +11,8 @@
 
 #include <cstdint>
 
+#include "job/job_context.h"
+
 namespace pclspool {
 
 struct Paper {
@@ -40,5 +42,17 @@ int32_t DotsAt(int32_t dots300, int32_t resolution);
 // Where the logical page begins, in dots from the paper's left edge as the
 // page is printed.
 int32_t LogicalPageOffset(const Paper& paper, bool landscape, int32_t resolution);
+
+struct PageDots {
+  int32_t width;
+  int32_t height;
+};
+
+// The job's page in dots: lXDim by lYDim as the job gave them (its PJL
+// page-size lines or the INI file), or, for a side it never gave, its
+// paper's size at its resolution and in its orientation (A4 for a paper
+// code not in the table). A job that names its paper but not its size in
+// dots still gets a watermark laid out on its page.
+PageDots JobPageSize(const JobContext& ctx);
 
 }  // namespace pclspool

@@ -71,7 +71,7 @@ void ReorderBooklet(JobContext& ctx) {
     SendSlot(ctx, e.N[1]);
     separator_pending = true;
   }
-  WriteToDevice(ctx, kUel, kUelLength);
+  WriteJobEnd(ctx);
 
   heap.Free(table);
   ctx.cPages = pages;

@@ -9,7 +9,7 @@ void CollateCopies(JobContext& ctx) {
   for (int copy = 0; copy < ctx.dm.dmCopies; ++copy) {
     // A 32-bit page number, so that jobs past 65,535 pages end.
     for (uint32_t p = 1; p <= ctx.cPages && p != 0; ++p) CopyPageToDevice(ctx, p);
-    WriteToDevice(ctx, kUel, kUelLength);
+    WriteJobEnd(ctx);
   }
 }
 

@@ -104,7 +104,10 @@ BOOL DownloadFontHeader(JobContext& ctx, const TEXTMETRICW* tm, const LOGFONTW* 
     BuildFontDescriptor(ctx, *tm, *font, descriptor);
     SendCommand(ctx, "\x1B*c%dD", {kSoftFontId});
     SendLiteral(ctx, "\x1B)s68W");
-    return RouteOutput(ctx, descriptor, kFontDescriptorBytes);
+    RouteOutput(ctx, descriptor, kFontDescriptorBytes);
+    // Permanent: a reset later in the job must not delete it (see
+    // kSoftFontId for its end).
+    return SendLiteral(ctx, "\x1B*c5F");
   }
   // No PCL selection of the font ("\x1B(0%dX"): it would make the soft
   // font the job's primary font, and text that a later page prints in a

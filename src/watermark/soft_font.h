@@ -8,7 +8,6 @@
 
 namespace pclspool {
 
-inline constexpr int kSoftFontId = 16300;
 
 // Makes 16300 the current font ID and sends the 68-byte font descriptor
 // when bFontDownloaded is clear (tm and font must then be given). The font

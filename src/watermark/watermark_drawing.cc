@@ -1,7 +1,6 @@
 #include "watermark/watermark_drawing.h"
 
 #include <algorithm>
-#include <utility>
 
 #include "job/settings.h"
 #include "job/clamp.h"
@@ -42,24 +41,18 @@ int64_t ToDecipoints(int64_t dots, int64_t resolution) {
 
 LabelPlacement PlaceLabels(const JobContext& ctx, const WatermarkLayoutRecord& layout) {
   const int32_t resolution = ctx.dm.dmYResolution;
-  const SheetJob job{ctx.lXDim, ctx.lYDim, ctx.dm.dmOrientation == kLandscape, Nup(ctx),
+  const PageDots page = JobPageSize(ctx);
+  const SheetJob job{page.width, page.height, ctx.dm.dmOrientation == kLandscape, Nup(ctx),
                      IsBooklet(ctx), Styple(ctx)};
   const SheetLayout sheet = LayoutSheet(job);
 
-  // The paper the sheet is printed on: the one of the page size the job
-  // gave, else the one of its paper code. A job that never gave a page
-  // size is framed on its paper.
+  // The paper the sheet is printed on: the one of the page size, else the
+  // one of the paper code.
   const Paper* paper = PaperBySize(sheet.sheetWidth, sheet.sheetHeight, resolution);
   if (!paper) paper = PaperByCode(ctx.dm.dmPaperSize);
   if (!paper) paper = &DefaultPaper();
-  int32_t width = sheet.sheetWidth;
-  int32_t height = sheet.sheetHeight;
-  if (width <= 0 || height <= 0) {
-    width = DotsAt(paper->width300, resolution);
-    height = DotsAt(paper->height300, resolution);
-    if (job.landscape != sheet.turned) std::swap(width, height);
-  }
-  const int32_t offset = LogicalPageOffset(*paper, width > height, resolution);
+  const int32_t offset =
+      LogicalPageOffset(*paper, sheet.sheetWidth > sheet.sheetHeight, resolution);
 
   // The text is laid out on its page; the page sits in its cell. An n-up
   // cell is the laid-out page itself; a booklet page is laid out full size
@@ -68,8 +61,8 @@ LabelPlacement PlaceLabels(const JobContext& ctx, const WatermarkLayoutRecord& l
   LabelPlacement p{};
   p.dx = int64_t{cell.x} + (int64_t{sheet.cellWidth} - layout.pageWidth) / 2 - offset;
   p.dy = int64_t{cell.y} + (int64_t{sheet.cellHeight} - layout.pageHeight) / 2;
-  p.frameWidth = std::max<int64_t>(int64_t{width} - offset, 1);
-  p.frameHeight = std::max<int64_t>(height, 1);
+  p.frameWidth = std::max<int64_t>(int64_t{sheet.sheetWidth} - offset, 1);
+  p.frameHeight = std::max<int64_t>(sheet.sheetHeight, 1);
   return p;
 }
 
@@ -102,6 +95,9 @@ void DrawWatermarkChar(JobContext& ctx, int64_t x, int64_t y, const GlyphEntry& 
 // character code of the downloads, and the whole HP-GL/2 state (pen, pen
 // position, fill, label terminator, font, scaling) are the job's again
 // after the call; the cursor is pushed and popped inside the body as well.
+// (The registration offsets are set to 0 inside the body too; a printer
+// that applies them only from the next page, and restores them with the
+// rest of the environment, is left as it was.)
 // The font itself stays: soft fonts outlive the macro that defined them.
 // The primary and secondary fonts are never selected (the labels select
 // 16300 in HP-GL/2). What remains changed is the current macro ID.
@@ -136,11 +132,13 @@ BOOL WatermarkEndPage(JobContext& ctx) {
   // A picture frame of the watermark's own: anchored at the top of the
   // logical page (top margin 0), as wide as the sheet right of it and as
   // high as the sheet, so that plotter positions are known whatever frame
-  // the job left.
+  // the job left. The job's registration offsets (Ghostscript's LaserJet
+  // drivers shift the logical page by ESC & l # U and # Z) are set to 0
+  // for the macro as well: the layout's positions are the paper's.
   const WatermarkLayoutRecord& layout = state->layout;
   const LabelPlacement at = PlaceLabels(ctx, layout);
   const int64_t resolution = ctx.dm.dmYResolution;
-  SendLiteral(ctx, "\x1B&l0E\x1B*p0x0Y\x1B*c0T");
+  SendLiteral(ctx, "\x1B&l0u0Z\x1B&l0E\x1B*p0x0Y\x1B*c0T");
   SendCommand(ctx, "\x1B*c%ldx%ldY",
               {ClampToInt32(ToDecipoints(at.frameWidth, resolution)),
                ClampToInt32(ToDecipoints(at.frameHeight, resolution))});

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "job/paper.h"
 #include "job/settings.h"
 #include "job/sheet_layout.h"
 #include "job/trace.h"
@@ -47,7 +48,8 @@ int32_t FontHeightInDots(int32_t lfHeight, int32_t resolution, int32_t logPixels
 }
 
 PageScale ScaleToPage(const JobContext& ctx, int32_t height) {
-  PageScale r{height, ctx.lXDim, ctx.lYDim, 1.0f};
+  const PageDots page = JobPageSize(ctx);
+  PageScale r{height, page.width, page.height, 1.0f};
 
   // The zoom changes only the font height. An index past the table has no
   // percentage and means no zoom.
@@ -60,8 +62,8 @@ PageScale ScaleToPage(const JobContext& ctx, int32_t height) {
   // The page pair is (short, long) for the usual sizes, from the unscaled
   // dimensions.
   const bool landscape = ctx.dm.dmOrientation == kLandscape;
-  const int32_t a = landscape ? ctx.lYDim : ctx.lXDim;
-  const int32_t b = landscape ? ctx.lXDim : ctx.lYDim;
+  const int32_t a = landscape ? page.height : page.width;
+  const int32_t b = landscape ? page.width : page.height;
   if (IsBooklet(ctx)) {
     // Booklet pages are imposed two to a side but centred on the full page.
     r.ratio = static_cast<float>(CalcScaleRatio(a, b));

@@ -161,6 +161,24 @@ class CupsEndToEnd : public ::testing::Test {
       }
       documents_[name] = out;
     }
+    // The same document as a PDF, for the rendering side.
+    const std::string pdf = sandbox_->dir() + "/numbered.pdf";
+    const Ran gs = RunProgram({"gs", "-q", "-dNOPAUSE", "-dBATCH", "-dSAFER", "-sDEVICE=pdfwrite",
+                               "-dPAGES=5", "-sOutputFile=" + pdf, PCLSPOOL_NUMBERED_PAGES});
+    if (gs.status != 0) {
+      start_error_ = "gs: " + gs.output;
+      return;
+    }
+    documents_["numbered-pdf"] = pdf;
+    const std::string long_pdf = sandbox_->dir() + "/long.pdf";
+    const Ran long_gs =
+        RunProgram({"gs", "-q", "-dNOPAUSE", "-dBATCH", "-dSAFER", "-sDEVICE=pdfwrite",
+                    "-dPAGES=300", "-sOutputFile=" + long_pdf, PCLSPOOL_NUMBERED_PAGES});
+    if (long_gs.status != 0) {
+      start_error_ = "gs: " + long_gs.output;
+      return;
+    }
+    documents_["long-pdf"] = long_pdf;
     for (const auto& [name, path] : documents_) {
       if (path.ends_with(".pcl")) {
         references_[name] = RenderSheets(Gpcl6(), path, kDpi, sandbox_->dir());
@@ -282,6 +300,165 @@ TEST_F(CupsEndToEnd, JobsPrintAsAsked) {
   }
 }
 
+// What `pclspool print` prints of a document with the given arguments, as
+// sheets; the settings file is the queue's.
+std::vector<Sheet> PrintedByTheCommand(const std::string& document,
+                                       const std::vector<std::string>& args,
+                                       const std::string& work_dir, const std::string& name) {
+  const std::string out = work_dir + "/" + name + ".command.prn";
+  std::vector<std::string> argv = {PCLSPOOL_CLI, "print", "--ini",
+                                   std::string(PCLSPOOL_EXAMPLES) + "/OrvWater.INI", "-o", out};
+  argv.insert(argv.end(), args.begin(), args.end());
+  argv.push_back(document);
+  const Ran r = RunProgram(argv);
+  EXPECT_EQ(r.status, 0) << r.output;
+  return RenderSheets(Gpcl6(), out, kDpi, work_dir);
+}
+
+// Large blobs of ink: the squares of the numbered pages, however scaled,
+// but not the dots of a shaded watermark.
+int Squares(const Sheet& sheet) {
+  constexpr int kMinArea = 150;
+  std::vector<uint8_t> seen(sheet.pixels.size(), 0);
+  std::vector<int> stack;
+  int squares = 0;
+  for (int start = 0; start < static_cast<int>(sheet.pixels.size()); ++start) {
+    if (seen[start] || sheet.pixels[start] >= 128) continue;
+    int area = 0;
+    stack.assign(1, start);
+    seen[start] = 1;
+    while (!stack.empty()) {
+      const int at = stack.back();
+      stack.pop_back();
+      ++area;
+      const int x = at % sheet.width, y = at / sheet.width;
+      const int next[4][2] = {{x - 1, y}, {x + 1, y}, {x, y - 1}, {x, y + 1}};
+      for (const auto& [nx, ny] : next) {
+        if (nx < 0 || ny < 0 || nx >= sheet.width || ny >= sheet.height) continue;
+        const int n = ny * sheet.width + nx;
+        if (!seen[n] && sheet.pixels[n] < 128) {
+          seen[n] = 1;
+          stack.push_back(n);
+        }
+      }
+    }
+    if (area >= kMinArea) ++squares;
+  }
+  return squares;
+}
+
+// PDF through the rendering side: the queue prints what the command prints
+// with the settings the job's options stand for, each option applied once.
+TEST_F(CupsEndToEnd, PdfJobsPrintAsAsked) {
+  struct Case {
+    const char* title;
+    std::vector<std::string> options;       // lp's
+    std::vector<std::string> command;       // pclspool print's, for the same job
+    int repeat;                             // times the printer prints each sheet
+    std::vector<int> squares;               // pages on each printed sheet
+  } cases[] = {
+      {"pdf-one-up", {"Watermark=1"}, {"--watermark", "1"}, 1, {1, 1, 1, 1, 1}},
+      {"pdf-two-up-collated",
+       {"-n3", "collate=true", "number-up=2", "Watermark=2"},
+       {"--watermark", "2", "--set", "TWOupFOUR=1", "--set", "COPIES=3", "--set",
+        "FINISHER UNIT=1", "--set", "GROUPSORT=1"},
+       1,
+       {2, 2, 1, 2, 2, 1, 2, 2, 1}},
+      {"pdf-two-up-uncollated",
+       {"-n2", "collate=false", "number-up=2"},
+       {"--set", "TWOupFOUR=1"},
+       2,
+       {2, 2, 2, 2, 1, 1}},
+      {"pdf-four-up", {"number-up=4", "Watermark=1"}, {"--watermark", "1", "--set", "TWOupFOUR=2"},
+       1, {4, 1}},
+      {"pdf-booklet",
+       {"booklet=on", "Watermark=1"},
+       {"--watermark", "1", "--set", "PAPER CODE=1033"},
+       1,
+       // Five pages on two sheets: 1 | 2 | 3 | 4 5, the places of 6 to 8 blank.
+       {1, 1, 1, 2}},
+      {"pdf-booklet-bound-right",
+       {"booklet=on", "BindEdge=Right"},
+       {"--set", "PAPER CODE=1033", "--set", "BOOKLET_STYLE=1"},
+       1,
+       {1, 1, 1, 2}},
+      {"pdf-page-ranges", {"page-ranges=2-3,5"}, {"--page-ranges", "2-3,5"}, 1, {1, 1, 1}},
+      {"pdf-letter-landscape",
+       {"media=Letter", "orientation-requested=4"},
+       {"--set", "PAPER CODE=1", "--set", "XDIMENSION=5100", "--set", "YDIMENSION=6600", "--set",
+        "ORIENTATION=2"},
+       1,
+       {1, 1, 1, 1, 1}},
+  };
+  const std::string pdf = documents_["numbered-pdf"];
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.title);
+    const int id = Submit("copier", c.title, "numbered-pdf", c.options);
+    const JobStatus status = sandbox_->WaitFinished(id, kJobTimeout);
+    ASSERT_EQ(status.state, kJobCompleted) << status.message << "\n" << Log();
+    EXPECT_EQ(status.impressions, static_cast<int>(c.squares.size()));
+    EXPECT_LE(sandbox_->PrinterCopies(c.title), 1);
+    const std::string file = sandbox_->dir() + "/" + c.title + ".prn";
+    {
+      std::ofstream out(file, std::ios::binary);
+      out << sandbox_->Received(c.title);
+    }
+    const std::vector<Sheet> sheets = RenderSheets(Gpcl6(), file, kDpi, sandbox_->dir());
+    const std::vector<Sheet> want = PrintedByTheCommand(pdf, c.command, sandbox_->dir(), c.title);
+    ASSERT_EQ(sheets.size(), c.squares.size());
+    ASSERT_EQ(sheets.size(), want.size() * c.repeat);
+    for (std::size_t i = 0; i < sheets.size(); ++i) {
+      SCOPED_TRACE("sheet " + std::to_string(i + 1));
+      const Difference d = Compare(want[i / c.repeat], sheets[i]);
+      EXPECT_EQ(d.missing + d.extra, 0) << "not what the command prints";
+      EXPECT_EQ(Squares(sheets[i]), c.squares[i]);
+    }
+  }
+}
+
+// The watermark shrinks with the pages: the ink it adds to a page of a
+// two-up sheet is about half (the page is scaled by 1/sqrt(2)) of what it
+// adds to a page printed alone, a quarter on a four-up sheet.
+TEST_F(CupsEndToEnd, TheWatermarkShrinksWithThePages) {
+  struct Case {
+    const char* title;
+    const char* number_up;
+    std::vector<std::string> command;
+    int pages_per_sheet;
+    double share;  // of the one-up watermark's ink, per page
+  } cases[] = {
+      {"shrink-one-up", "number-up=1", {}, 1, 1.0},
+      {"shrink-two-up", "number-up=2", {"--set", "TWOupFOUR=1"}, 2, 0.5},
+      {"shrink-four-up", "number-up=4", {"--set", "TWOupFOUR=2"}, 4, 0.25},
+  };
+  const std::string pdf = documents_["numbered-pdf"];
+  double one_up = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.title);
+    const int id = Submit("copier", c.title, "numbered-pdf", {c.number_up, "Watermark=1"});
+    ASSERT_EQ(sandbox_->WaitFinished(id, kJobTimeout).state, kJobCompleted) << Log();
+    const std::string file = sandbox_->dir() + "/" + c.title + ".prn";
+    {
+      std::ofstream out(file, std::ios::binary);
+      out << sandbox_->Received(c.title);
+    }
+    const std::vector<Sheet> sheets = RenderSheets(Gpcl6(), file, kDpi, sandbox_->dir());
+    const std::vector<Sheet> bare = PrintedByTheCommand(pdf, c.command, sandbox_->dir(), c.title);
+    ASSERT_FALSE(sheets.empty());
+    ASSERT_EQ(sheets.size(), bare.size());
+    // The first sheet is full.
+    const Difference d = Compare(bare[0], sheets[0]);
+    EXPECT_EQ(d.missing, 0);
+    const double per_page = static_cast<double>(d.extra) / c.pages_per_sheet;
+    if (c.share == 1.0) {
+      one_up = per_page;
+      EXPECT_GT(one_up, 500);
+      continue;
+    }
+    EXPECT_NEAR(per_page / one_up, c.share, c.share * 0.25) << per_page << " / " << one_up;
+  }
+}
+
 TEST_F(CupsEndToEnd, AJobForAMissingWatermarkTextFails) {
   // The sample settings file has two texts.
   const int id = Submit("copier", "no-such-text", "sample", {"Watermark=3"});
@@ -308,6 +485,8 @@ TEST_F(CupsEndToEnd, ACancelledJobLeavesNothingBehind) {
       // Every page is stored first, then the copies are sent from the page
       // files until the printer stops taking them.
       {"cancelled-copies", "long", {"-n99", "collate=true", "Watermark=1"}, true},
+      // Ghostscript renders page after page while the printer takes no more.
+      {"cancelled-rendering", "long-pdf", {"Watermark=1"}, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.title);

@@ -1,0 +1,222 @@
+// The watermark on paper: printed by the interpreter, a watermarked page
+// differs from the same page printed plain only inside the watermark's
+// glyphs, every glyph lands where its label puts it on the paper (the
+// glyphs decoded from the stream itself), and pages that rely on state an
+// earlier page set print as they do without a watermark.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <map>
+#include <fstream>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "class2_decoder.h"
+#include "render/bitmap_match.h"
+#include "render/page_compare.h"
+#include "render/print_job.h"
+#include "render/real_jobs.h"
+#include "render/renderer.h"
+#include "render/scratch_dir.h"
+#include "test_files.h"
+
+namespace pclspool::render {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kDpi = 600;
+// A4 portrait at 600 dpi as a PCL printer prints it: the logical page
+// begins 142 dots in from the paper's left edge.
+constexpr int kPaperHeight = 7014;
+constexpr int kLogicalPageOffset = 142;
+
+const std::string kFont = std::string(PCLSPOOL_TEST_DATA) + "/LiberationSans-Regular.ttf";
+
+// One label of a page's watermark: the pen in plotter units and the code.
+struct Label {
+  int x, y, code;
+};
+
+// The labels of every page's watermark, page by page, in stream order.
+std::vector<std::vector<Label>> LabelsByPage(const std::string& out) {
+  std::vector<std::vector<Label>> pages;
+  for (std::size_t at = out.find("IN;SP1;DT!;"); at != std::string::npos;
+       at = out.find("IN;SP1;DT!;", at + 1)) {
+    const std::size_t end = out.find("DT;\x1B%0A", at);
+    std::vector<Label> labels;
+    for (std::size_t p = out.find("PA", at); p < end; p = out.find("PA", p + 1)) {
+      int x = 0, y = 0;
+      char lb[3] = {};
+      if (std::sscanf(out.c_str() + p, "PA%d,%d;%2c", &x, &y, lb) != 3 || lb[0] != 'L') continue;
+      const std::size_t code_at = out.find(";LB", p) + 3;
+      labels.push_back({x, y, static_cast<uint8_t>(out[code_at])});
+    }
+    pages.push_back(labels);
+  }
+  return pages;
+}
+
+struct Glyph {
+  Bitmap bitmap;
+  int left, top;
+};
+
+// The glyphs the stream downloads, by code (the last download wins).
+std::map<int, Glyph> Glyphs(const std::string& out) {
+  std::map<int, Glyph> glyphs;
+  const testing::SoftFontStream fonts = testing::ParseSoftFont(out);
+  EXPECT_TRUE(fonts.ok()) << fonts.error;
+  for (const testing::SoftFontChar& c : fonts.chars) {
+    testing::DecodedBitmap d = c.Class() == 2
+                                   ? testing::DecodeClass2(c.data.data(), c.data.size(),
+                                                           c.Width(), c.Height())
+                                   : testing::DecodedBitmap{c.data, ""};
+    EXPECT_TRUE(d.ok()) << d.error;
+    Glyph g{{c.Width(), c.Height(), d.rows}, c.LeftOffset(), c.TopOffset()};
+    glyphs[c.code] = g;
+  }
+  return glyphs;
+}
+
+// Where a label's glyph belongs on the paper: the pen back from plotter
+// units, from the frame the watermark anchors at the top of the logical
+// page, then the glyph's own offsets.
+Point GlyphPlace(const Label& l, const Glyph& g) {
+  const double pen_x = l.x * kDpi / 1016.0 + kLogicalPageOffset;
+  const double pen_y = kPaperHeight - l.y * kDpi / 1016.0;
+  return {static_cast<int>(std::lround(pen_x)) + g.left, static_cast<int>(std::lround(pen_y)) - g.top};
+}
+
+class RenderedWatermark : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    PCLSPOOL_REQUIRE_RENDER_TOOLS();
+    // Solid labels (Dark 32), so that a glyph on paper is its bitmap.
+    WriteIni(32);
+  }
+
+  void WriteIni(int dark) {
+    std::ofstream(dir_ / "OrvWater.INI")
+        << "[SETTING]\nPAPER CODE=9\n[StringSummary]\nWATERMARK=\n"
+           "[WATERMARK]\nFaceName=Arial\nHeight=-60\nWidth=0\nEscapement=450\nDark="
+        << dark << "\n";
+  }
+
+  // Prints `job` plain and watermarked; checks each watermarked page
+  // against the plain one.
+  void Check(const fs::path& job, const std::vector<std::string>& extra = {}) {
+    std::vector<std::string> base = {"--ini", (dir_ / "OrvWater.INI").string(), "--font",
+                                     "Arial=" + kFont};
+    base.insert(base.end(), extra.begin(), extra.end());
+    std::vector<std::string> marked = base;
+    marked.insert(marked.end(), {"--watermark", "1"});
+    const PageImages plain = PrintAndRender(base, job, dir_ / "plain.prn", kDpi);
+    const PageImages wm = PrintAndRender(marked, job, dir_ / "marked.prn", kDpi);
+    ASSERT_TRUE(plain.error.empty()) << plain.error;
+    ASSERT_TRUE(wm.error.empty()) << wm.error;
+    ASSERT_EQ(wm.pages.size(), plain.pages.size()) << "a watermark adds no sheet";
+
+    const std::string out = testing::ReadFile(dir_ / "marked.prn");
+    const auto labels = LabelsByPage(out);
+    const auto glyphs = Glyphs(out);
+    ASSERT_EQ(labels.size(), wm.pages.size()) << "one watermark a page";
+    for (std::size_t i = 0; i < wm.pages.size(); ++i) {
+      SCOPED_TRACE("page " + std::to_string(i + 1));
+      const PageImage& page = wm.pages[i];
+      ASSERT_FALSE(labels[i].empty());
+      // Every glyph where its label puts it, within 2 dots.
+      PageImage mask = page;  // paper where a glyph may print
+      std::fill(mask.pixels.begin(), mask.pixels.end(), 0);
+      for (const Label& l : labels[i]) {
+        const auto g = glyphs.find(l.code);
+        ASSERT_NE(g, glyphs.end()) << "label of a code never downloaded: " << l.code;
+        const Point want = GlyphPlace(l, g->second);
+        // Rotated glyphs' boxes overlap their neighbours' ink, so only the
+        // glyph's own pixels count: all of them inked, at a place within 2
+        // dots of the label's (one dot off leaves hundreds bare).
+        std::size_t best = SIZE_MAX;
+        for (int dy = -2; dy <= 2; ++dy)
+          for (int dx = -2; dx <= 2; ++dx)
+            best = std::min(best, MatchBitmap(page, g->second.bitmap, want.x + dx, want.y + dy).unprinted);
+        EXPECT_EQ(best, 0u) << "code " << l.code << " not printed near " << want.x << ","
+                            << want.y;
+        for (int y = -2; y < g->second.bitmap.height + 2; ++y)
+          for (int x = -2; x < g->second.bitmap.width + 2; ++x) {
+            const int px = want.x + x, py = want.y + y;
+            if (px >= 0 && py >= 0 && px < mask.width && py < mask.height)
+              mask.pixels[static_cast<std::size_t>(py) * mask.width + px] = 255;
+          }
+      }
+      // Outside the glyphs the page is the plain page, pixel for pixel.
+      std::size_t outside = 0;
+      const PageImage& base_page = plain.pages[i];
+      for (std::size_t k = 0; k < page.pixels.size(); ++k)
+        if (page.pixels[k] != base_page.pixels[k] && mask.pixels[k] == 0) ++outside;
+      EXPECT_EQ(outside, 0u) << "pixels changed outside the watermark's glyphs";
+    }
+  }
+
+  ScratchDir dir_;
+};
+
+TEST_F(RenderedWatermark, GhostscriptJob) {
+  const JobFile job = GhostscriptJob("ljet4", 3);
+  ASSERT_TRUE(job.error.empty()) << job.error;
+  Check(job.path);
+}
+
+TEST_F(RenderedWatermark, SampleJobWhoseThirdPageSetsItsOwnFrame) {
+  Check(fs::path(PCLSPOOL_EXAMPLES) / "sample.pcl");
+}
+
+// Page 1 chooses fonts, transparency modes, a picture frame and HP-GL/2
+// state; page 2 prints with all of them without choosing them again.
+TEST_F(RenderedWatermark, StateSetOnAnEarlierPage) {
+  const fs::path job = dir_ / "state.pcl";
+  std::ofstream(job, std::ios::binary)
+      << "\x1B" "E\x1B&l26A\x1B&l0O\x1B&u600D\x1B*t600R"
+         "\x1B(10U\x1B(s1p14v0s0b4148T\x1B)0N\x1B)s0p10h12v0s0b3T"
+         "\x1B*v1N\x1B*v1O\x1B*c7200x5000Y\x1B*p600x2000Y\x1B*c0T"
+         "\x1B*p300x400YPage one\x1B%0BIN;SP1;PW1.5;FT3,40,45;PA500,500;PD;PR2000,0;PU;\x1B%0A"
+         "\x1B*p300x3000Y\x1B*c2G\f"
+         "\x1B*p300x500YPage two\x0ESECONDARY\x0F back"
+         "\x1B%0BPD;PR0,2000;PU;RR3000,1500;\x1B%0A"
+         "\x1B*p1000x1000Y\x1B*c1000a300b2P\x1B*p700x3500YEnd.\f"
+         "\x1B" "E\x1B%-12345X";
+  Check(job);
+}
+
+// Darkness beyond the shading's range: a printer refuses a level outside
+// 0..100 and fills the labels solid, so the level is held to the range. The
+// lightest watermark adds no ink; the darkest prints its glyphs solid.
+TEST_F(RenderedWatermark, ShadingBeyondItsRange) {
+  const fs::path job = fs::path(PCLSPOOL_EXAMPLES) / "sample.pcl";
+  const std::vector<std::string> options = {"--ini", (dir_ / "OrvWater.INI").string(), "--font",
+                                            "Arial=" + kFont, "--watermark", "1"};
+  const PageImages plain = RenderPages(job, 150);
+  ASSERT_TRUE(plain.error.empty()) << plain.error;
+  struct Case {
+    int dark;
+    bool inked;
+  } cases[] = {{-12, false}, {-40, false}, {33, true}, {60, true}};
+  for (const Case& c : cases) {
+    WriteIni(c.dark);
+    const PageImages marked = PrintAndRender(options, job, dir_ / "marked.prn", 150);
+    ASSERT_TRUE(marked.error.empty()) << marked.error;
+    const PageDiff diff = ComparePages(plain.pages[0], marked.pages[0]);
+    if (c.inked) {
+      // Solid glyphs: the watermark's box is mostly ink.
+      EXPECT_GT(InkPixels(marked.pages[0], diff.box), diff.pixels / 2) << "dark " << c.dark;
+      EXPECT_GT(diff.pixels, 10000u) << "dark " << c.dark;
+    } else {
+      EXPECT_EQ(diff.pixels, 0u) << "dark " << c.dark << " prints";
+    }
+  }
+}
+
+}  // namespace
+}  // namespace pclspool::render

@@ -1,0 +1,92 @@
+// The plan of a rendered job from its settings: what it refuses, and the
+// header that sets the printer up. Where pages land is checked on the
+// printed sheet (render/rendered_pdf_test.cc).
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "render_plan.h"
+
+namespace pclspool::cli {
+namespace {
+
+struct Settings {
+  int16_t resolution = 600;
+  int16_t orientation = 1;
+  int16_t paper = 9;
+  int32_t xdim = 0, ydim = 0;
+  uint16_t nup = 0;
+  uint16_t style = 0;
+};
+
+JobContext Context(const Settings& s) {
+  JobContext c{};
+  c.dm.dmYResolution = s.resolution;
+  c.dm.dmOrientation = s.orientation;
+  c.dm.dmPaperSize = s.paper;
+  c.lXDim = s.xdim;
+  c.lYDim = s.ydim;
+  extra::SetU16(c.extra, extra::kNup, s.nup);
+  extra::SetU16(c.extra, extra::kStyple, s.style);
+  return c;
+}
+
+TEST(RenderPlan, RefusesJobsItCannotPlace) {
+  const struct {
+    const char* name;
+    Settings settings;
+    const char* error;
+  } cases[] = {
+      {"no raster at 75 dpi", {.resolution = 75}, "YRESOLUTION 75"},
+      {"a negative resolution", {.resolution = -600}, "YRESOLUTION -600"},
+      {"unknown n-up", {.nup = 3}, "TWOupFOUR 3"},
+      {"unknown paper, no size", {.paper = 99}, "PAPER CODE 99"},
+      {"a size no paper has, unknown paper", {.paper = 99, .xdim = 1000, .ydim = 1000},
+       "1000 x 1000 dots"},
+      {"too large", {.xdim = 40000, .ydim = 7014}, "larger than 32767"},
+  };
+  for (const auto& c : cases) {
+    RenderPlan plan;
+    std::string error;
+    EXPECT_FALSE(PlanRendering(Context(c.settings), &plan, &error)) << c.name;
+    EXPECT_NE(error.find(c.error), std::string::npos) << c.name << ": " << error;
+  }
+}
+
+TEST(RenderPlan, TheHeaderSetsUpTheSheet) {
+  RenderPlan plan;
+  std::string error;
+  ASSERT_TRUE(PlanRendering(Context({.nup = 1}), &plan, &error)) << error;
+  const std::vector<std::string> header = JobHeader(plan);
+  ASSERT_EQ(header.size(), 6u);
+  EXPECT_EQ(header[0], "\x1B%-12345X");
+  // The page size the hooks read is the logical page's, not the sheet's.
+  EXPECT_EQ(header[1], "@PJL COMMENT XDIM=4960\r\n");
+  EXPECT_EQ(header[2], "@PJL COMMENT YDIM=7014\r\n");
+  EXPECT_EQ(header[4], "@PJL ENTER LANGUAGE=PCL\n");
+  EXPECT_EQ(header[5], "\x1B" "E\x1B&l26A\x1B&l1O\x1B&u600D\x1B&l0E\x1B*r0F");
+
+  // The duplex mode only for a printer with a duplex unit.
+  const struct {
+    uint32_t unit;
+    uint16_t duplex;
+    const char* command;  // null: none
+  } duplex_cases[] = {
+      {0, 2, nullptr}, {1, 0, "\x1B&l0S"}, {1, 1, "\x1B&l1S"}, {1, 2, "\x1B&l2S"}, {1, 7, "\x1B&l0S"},
+  };
+  for (const auto& d : duplex_cases) {
+    JobContext c = Context({});
+    extra::SetU32(c.extra, extra::kDuplexUnit, d.unit);
+    extra::SetU16(c.extra, extra::kDuplex, d.duplex);
+    ASSERT_TRUE(PlanRendering(c, &plan, &error)) << error;
+    const std::string pcl = JobHeader(plan)[5];
+    const std::size_t at = pcl.find("S\x1B&u");
+    EXPECT_EQ(at == std::string::npos, d.command == nullptr) << d.unit << " " << d.duplex;
+    if (d.command) {
+      EXPECT_NE(pcl.find(d.command), std::string::npos) << d.unit << " " << d.duplex;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace pclspool::cli
