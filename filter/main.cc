@@ -99,9 +99,10 @@ void WritePageLine(uint32_t side, uint32_t copies) {
 
 std::string Describe(const JobRequest& r, const SheetPlan& plan) {
   std::string d = "Printing";
-  if (r.copies > 1)
+  if (r.copies > 1) {
     d += " " + std::to_string(r.copies) +
          (PlanCopies(r).collated > 1 ? " collated" : " uncollated") + " copies";
+  }
   if (plan.booklet) {
     d += " as a booklet";
   } else if (plan.pages_per_side > 1) {
