@@ -20,7 +20,6 @@
 #include <vector>
 
 #include "cups_sandbox.h"
-#include "printed_sheets.h"
 #include "processes.h"
 
 namespace pclspool::bench {
@@ -70,6 +69,22 @@ struct Chain {
   std::vector<double> seconds;
   int sheets = -1;  // printed from its last job, -1 not counted
 };
+
+// The sheets gpcl6 prints from a stream (it writes one picture file a
+// sheet); -1 when gpcl6 is not there.
+int CountSheets(const std::string& stream) {
+  const std::string gpcl6 = PCLSPOOL_GPCL6;
+  if (::access(gpcl6.c_str(), X_OK) != 0) return -1;
+  const fs::path dir = stream + ".sheets";
+  fs::create_directories(dir);
+  const cups_test::Ran r =
+      cups_test::RunProgram({gpcl6, "-dNOPAUSE", "-dBATCH", "-dSAFER", "-sDEVICE=pbmraw", "-r10",
+                             "-sOutputFile=" + (dir / "%05d.pbm").string(), stream});
+  if (r.status != 0) return -1;
+  const auto files = std::distance(fs::directory_iterator(dir), fs::directory_iterator());
+  fs::remove_all(dir);
+  return static_cast<int>(files);
+}
 
 // One job through a queue: wall seconds from lp to completion, or a
 // negative number when it failed.
@@ -132,13 +147,7 @@ int Run(const Options& o) {
     }
   }
   // What the last jobs printed, counted on paper.
-  for (Chain* c : {&ours, &baseline}) {
-    const std::string gpcl6 = PCLSPOOL_GPCL6;
-    if (::access(gpcl6.c_str(), X_OK) != 0) break;
-    c->sheets = static_cast<int>(
-        cups_test::RenderSheets(gpcl6, cups.dir() + "/" + c->queue + ".prn", 10, cups.dir())
-            .size());
-  }
+  for (Chain* c : {&ours, &baseline}) c->sheets = CountSheets(cups.dir() + "/" + c->queue + ".prn");
 
   const double best_ours = *std::min_element(ours.seconds.begin(), ours.seconds.end());
   const double best_base = *std::min_element(baseline.seconds.begin(), baseline.seconds.end());
