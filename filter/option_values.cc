@@ -2,9 +2,9 @@
 
 #include <charconv>
 #include <cstdint>
-#include <limits>
 
 #include "job_request.h"
+#include "page_ranges.h"
 
 namespace pclspool::filter {
 
@@ -37,16 +37,6 @@ bool ParseDecimal(std::string_view text, T* value) {
   return ec == std::errc() && ptr == end;
 }
 
-// "'item' why". Built by appending: GCC 12 at -O3 takes "literal" +
-// std::string&& for an overlapping copy (its bug 105329).
-std::string About(std::string_view item, std::string_view why) {
-  std::string s = "'";
-  s.append(item);
-  s += "' ";
-  s.append(why);
-  return s;
-}
-
 bool Refuse(std::string_view option, std::string_view text, std::string_view why,
             std::string* error) {
   *error = std::string(option) + "=" + std::string(text) + ": " + std::string(why);
@@ -77,53 +67,25 @@ bool ParseNumberUp(std::string_view text, int* number_up, std::string* error) {
 }
 
 bool ParsePageRanges(std::string_view text, std::string* page_list, std::string* error) {
-  // The largest IPP integer: lp sends an open range "5-" as 5-2147483647.
-  constexpr uint64_t kEnd = std::numeric_limits<int32_t>::max();
-  std::string list;
-  uint64_t next = 1;  // the lowest page the next range may start at
-  std::size_t count = 0;
+  // lp sends an open range "5-" as 5-2147483647, the largest IPP integer:
+  // the end of the document, which the page list writes "5-".
+  constexpr std::string_view kIppEnd = "-2147483647";
+  std::string ranges;
   std::string_view rest = text;
   while (true) {
     const std::size_t comma = rest.find(',');
-    const std::string_view item = Trim(rest.substr(0, comma));
-    if (++count > kMaxPageRanges) {
-      return Refuse("page-ranges", text, "more than " + std::to_string(kMaxPageRanges) + " ranges",
-                    error);
+    std::string_view item = Trim(rest.substr(0, comma));
+    if (item.size() > kIppEnd.size() && item.ends_with(kIppEnd)) {
+      item.remove_suffix(kIppEnd.size() - 1);
     }
-    uint64_t first = 1;
-    uint64_t last = kEnd;
-    const std::size_t dash = item.find('-');
-    bool ok;
-    if (dash == std::string_view::npos) {
-      ok = ParseDecimal(item, &first);
-      last = first;
-    } else {
-      const std::string_view from = Trim(item.substr(0, dash));
-      const std::string_view to = Trim(item.substr(dash + 1));
-      ok = !(from.empty() && to.empty()) && (from.empty() || ParseDecimal(from, &first)) &&
-           (to.empty() || ParseDecimal(to, &last));
-    }
-    if (!ok || first == 0 || first > kEnd) {
-      return Refuse("page-ranges", text, About(item, "is not a page range"), error);
-    }
-    if (last < first) {
-      return Refuse("page-ranges", text, About(item, "ends before it begins"), error);
-    }
-    if (first < next || next > kEnd) {
-      return Refuse("page-ranges", text, About(item, "is not after the range before it"), error);
-    }
-    if (!list.empty()) list += ',';
-    list += std::to_string(first);
-    if (last >= kEnd) {
-      list += '-';
-    } else if (last != first) {
-      list += '-';
-      list += std::to_string(last);
-    }
-    next = last + 1;
+    ranges.append(item);
     if (comma == std::string_view::npos) break;
+    ranges += ',';
     rest.remove_prefix(comma + 1);
   }
+  std::string list;
+  std::string why;
+  if (!cli::ParsePageRanges(ranges, &list, &why)) return Refuse("page-ranges", text, why, error);
   *page_list = std::move(list);
   return true;
 }

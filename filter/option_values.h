@@ -10,22 +10,17 @@
 
 namespace pclspool::filter {
 
-// More ranges than this in one page-ranges value is refused rather than
-// stored: no document needs them, and each costs a Ghostscript page-list
-// entry.
-inline constexpr std::size_t kMaxPageRanges = 100;
-
 // The copies argument: 1 to kMaxCopies.
 bool ParseCopies(std::string_view text, int* copies, std::string* error);
 
 // number-up: 1, 2 or 4, the layouts the copier's module prints.
 bool ParseNumberUp(std::string_view text, int* number_up, std::string* error);
 
-// page-ranges: "1-3,7,10-12", also "5-" (to the end) and "-4" (from the
-// first), in increasing order without overlaps, as cupsd lets them through
-// and Ghostscript takes them. *page_list gets them as Ghostscript's PageList
-// ("1-3,7,10-12", "5-"); an upper bound of 2147483647 or more, which is how
-// lp sends "5-", is the end of the document.
+// page-ranges: "1-3,7,10-12" and "5-" (to the end), in increasing order
+// without overlaps, as cupsd lets them through and Ghostscript takes them
+// (the runner's page list, cli/page_ranges.h). An upper bound of
+// 2147483647, which is how lp sends "5-", is the end of the document.
+// *page_list gets the list as the runner takes it.
 bool ParsePageRanges(std::string_view text, std::string* page_list, std::string* error);
 
 // orientation-requested: 3 portrait, 4 landscape, 5 reverse landscape,

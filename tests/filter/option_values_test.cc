@@ -10,34 +10,21 @@
 namespace pclspool::filter {
 namespace {
 
+// The page list itself is the runner's (tests/page_ranges_test.cc); here,
+// what CUPS sends.
 TEST(OptionValues, PageRanges) {
   struct Case {
     const char* name;
     const char* text;
     const char* page_list;  // null: refused
   } cases[] = {
-      {"one page", "3", "3"},
-      {"one range", "2-5", "2-5"},
       {"as cupsd writes IPP ranges", "1-1,3-4", "1,3-4"},
-      {"open end", "5-", "5-"},
       {"open end as lp sends it", "5-2147483647", "5-"},
-      {"past the largest IPP integer", "5-99999999999", "5-"},
-      {"open start", "-4", "1-4"},
-      {"blanks around items", " 1 - 2 , 4 ", "1-2,4"},
-      {"touching ranges", "1-2,3-4", "1-2,3-4"},
+      {"open end after others", "1-2,5-2147483647", "1-2,5-"},
+      {"the largest IPP integer as a page", "2147483647", nullptr},
       {"out of order", "7,1-2", nullptr},
-      {"overlapping", "1-5,3-8", nullptr},
-      {"a page twice", "2,2", nullptr},
-      {"after an open end", "5-,9", nullptr},
-      {"page 0", "0-3", nullptr},
       {"backwards", "5-2", nullptr},
-      {"dash alone", "-", nullptr},
       {"empty", "", nullptr},
-      {"empty item", "1,,3", nullptr},
-      {"trailing comma", "1,", nullptr},
-      {"not a number", "1-x", nullptr},
-      {"negative", "1--3", nullptr},
-      {"a page past the largest IPP integer", "4294967296", nullptr},
   };
   for (const Case& c : cases) {
     std::string got = "unchanged";
@@ -47,20 +34,10 @@ TEST(OptionValues, PageRanges) {
       EXPECT_EQ(got, c.page_list) << c.name;
     } else {
       EXPECT_EQ(got, "unchanged") << c.name;
-      EXPECT_NE(error.find("page-ranges="), std::string::npos) << c.name << ": " << error;
+      EXPECT_EQ(error.rfind(std::string("page-ranges=") + c.text + ": ", 0), 0u)
+          << c.name << ": " << error;
     }
   }
-}
-
-TEST(OptionValues, PageRangesAreLimited) {
-  std::string text = "1";
-  for (std::size_t i = 2; i <= kMaxPageRanges; ++i) text += "," + std::to_string(i);
-  std::string got;
-  std::string error;
-  EXPECT_TRUE(ParsePageRanges(text, &got, &error)) << error;
-  EXPECT_EQ(got, text);
-  EXPECT_FALSE(ParsePageRanges(text + ",999", &got, &error));
-  EXPECT_NE(error.find("more than"), std::string::npos) << error;
 }
 
 TEST(OptionValues, Numbers) {

@@ -112,7 +112,7 @@ TEST(RequestReader, Refusals) {
       {"six-up", "1", "number-up=6", PCLSPOOL_PPD, "number-up=6"},
       {"too many copies", "100", "", PCLSPOOL_PPD, "at most 99 copies"},
       {"copies not a number", "two", "", PCLSPOOL_PPD, "copies=two"},
-      {"bad page range", "1", "page-ranges=4-2", PCLSPOOL_PPD, "ends before it begins"},
+      {"bad page range", "1", "page-ranges=4-2", PCLSPOOL_PPD, "runs backwards"},
       {"bad orientation", "1", "orientation-requested=9", PCLSPOOL_PPD, "orientation-requested=9"},
       {"booklet shuffle", "1", "booklet=shuffle-only", PCLSPOOL_PPD, "booklet=shuffle-only"},
       {"no PPD", "1", "", "", "PPD environment variable"},
