@@ -14,7 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "cancel_gate.h"
 #include "discarding_spooler.h"
+#include "job/format.h"
 #include "job/job_context.h"
 #include "job/settings.h"
 #include "job_inputs.h"
@@ -43,8 +45,12 @@ constexpr std::size_t kBlockBytes = PclScanner::kMaxEventBytes;
 // Kept equal to the project version in CMakeLists.txt.
 constexpr char kVersion[] = "0.1.0";
 
+// What diagnostic lines start with: PrintOptions::report_prefix of the job
+// that runs, "pclspool: " before and without one.
+std::string g_report_prefix = "pclspool: ";
+
 void Report(const std::string& message) {
-  const std::string line = "pclspool: " + message + "\n";
+  const std::string line = g_report_prefix + message + "\n";
   posix::WriteAll(STDERR_FILENO, line.data(), line.size());
 }
 
@@ -203,8 +209,8 @@ void ReportLostPages(PageFileGuard& guard, uint32_t page) {
 // the closing segment after the last page.
 class HookPlayer final : public PclEventSink, public PageHooks {
  public:
-  HookPlayer(void* job, HANDLE printer, PageFileGuard& guard)
-      : job_(job), printer_(printer), guard_(guard) {}
+  HookPlayer(void* job, HANDLE printer, PageFileGuard& guard, const PrintOptions& o)
+      : job_(job), printer_(printer), guard_(guard), options_(o) {}
 
   void OnPclEvent(const PclEvent& e) override {
     switch (e.kind) {
@@ -239,9 +245,11 @@ class HookPlayer final : public PclEventSink, public PageHooks {
 
   void EndPage() override {
     if (!in_page_) return;
+    if (options_.printer_copies > 1) WriteCopies(options_.printer_copies);
     DrvSplEndPage(job_);
     in_page_ = false;
     ReportLostPages(guard_, page_);
+    if (options_.on_page_end) options_.on_page_end(page_);
   }
 
   void Write(const uint8_t* data, std::size_t size) override {
@@ -255,9 +263,20 @@ class HookPlayer final : public PclEventSink, public PageHooks {
   bool PrinterFailed() override { return posix::Posix().spooler.WriteFailed(printer_); }
 
  private:
+  // The PCL number of copies, as the page's last command: the printer
+  // takes the count in force when it ejects the sheet, so this one wins
+  // over any the page set at its top (Ghostscript's PCL devices write
+  // "ESC & l 1 X" on every page).
+  void WriteCopies(uint16_t copies) {
+    char command[16];
+    const int n = FormatA(command, sizeof(command), "\x1B&l%dX", {copies});
+    Write(reinterpret_cast<const uint8_t*>(command), static_cast<std::size_t>(n));
+  }
+
   void* job_;
   HANDLE printer_;
   PageFileGuard& guard_;
+  const PrintOptions& options_;
   bool in_page_ = false;
   uint32_t page_ = 0;
 };
@@ -363,6 +382,8 @@ void ConfigurePlatform(const PrintOptions& o, const std::string& spool_dir) {
   posix::PosixPlatform& px = posix::Posix();
   px.files.SetSystemDirectory(spool_dir);
   px.profile.SetFilePath(o.ini);  // "" looks for OrvWater.INI in the working directory
+  // A job run earlier in the same process leaves no settings behind.
+  px.profile.ClearOverrides();
   for (const auto& [key, value] : o.settings) {
     px.profile.SetOverride(u"SETTING", posix::Utf8ToUtf16(key), posix::Utf8ToUtf16(value));
   }
@@ -469,6 +490,7 @@ void CatchStopSignals() {
 }  // namespace
 
 int RunPrintJob(const PrintOptions& o, const std::atomic<bool>* cancel) {
+  g_report_prefix = o.report_prefix;
   posix::PrinterSetup setup = DriverPrinterSetup();
   if (!CheckOptions(o, &setup)) return kExitUsage;
 
@@ -506,10 +528,17 @@ int RunPrintJob(const PrintOptions& o, const std::atomic<bool>* cancel) {
     return kExitWriteFailed;
   }
 
-  // The POSIX services, with the page files watched.
+  // The POSIX services, with the page files watched; a job that can be
+  // cancelled goes through the gate that the cancel closes.
   PageFileGuard guard(px.files);
+  GatedFiles files(guard, cancel);
+  GatedSpooler spooler(px.spooler, cancel);
   platform::Platform services = px.services;
   services.files = &guard;
+  if (cancel) {
+    services.files = &files;
+    services.spooler = &spooler;
+  }
   platform::Install(&services);
 
   int status = kExitOk;
@@ -518,7 +547,7 @@ int RunPrintJob(const PrintOptions& o, const std::atomic<bool>* cancel) {
     Report("the job could not be started: out of memory");
     status = kExitWriteFailed;
   } else {
-    HookPlayer player(job, printer, guard);
+    HookPlayer player(job, printer, guard, o);
     status = rendered ? RenderJob(o, inputs, plan, player, cancel)
                       : PlayInputs(o, inputs, player, printer, cancel);
     DiscardingSpooler discard(px.spooler);
@@ -536,6 +565,9 @@ int RunPrintJob(const PrintOptions& o, const std::atomic<bool>* cancel) {
     }
     DrvSplEndDoc(job);
     DrvSplClose(job);
+    // A cancel after the last page, or during the replay of stored pages,
+    // has cut the job short all the same.
+    if (IsCancelled(cancel)) status = kExitCancelled;
   }
   platform::Install(nullptr);
 

@@ -18,13 +18,15 @@ inline constexpr int kExitWriteFailed = 1;
 // cannot render, or Ghostscript failing in mid-job.
 inline constexpr int kExitUsage = 2;
 // The caller's cancel flag came true: the job stopped at the next page,
-// Ghostscript was stopped, a stored job printed nothing and its page files
-// are gone. The command itself then ends by the signal that stopped it.
+// Ghostscript was stopped, nothing more reached the printer (a stored job
+// printed nothing) and its page files are gone. The command itself then
+// ends by the signal that stopped it.
 inline constexpr int kExitCancelled = 3;
 
 // Runs the job; every failure is reported on standard error in one line.
 // Returns the exit status. `cancel`, when given, may be set from another
-// thread or a signal handler at any time.
+// thread or a signal handler at any time: no more pages are fed, the job is
+// aborted and ended, and nothing more reaches the printer.
 int RunPrintJob(const PrintOptions& options, const std::atomic<bool>* cancel = nullptr);
 
 // The whole command: reads argv and runs what it asks.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -31,6 +32,16 @@ struct PrintOptions {
   // print (Ghostscript's PageList, checked; empty for every page).
   std::string ghostscript = "gs";
   std::string page_ranges;
+
+  // What a spooler in front of the command (the CUPS filter) sets.
+  //
+  // Uncollated copies, made by the printer: above 1, every page ends with
+  // the PCL number of copies, so that each sheet comes out this many times.
+  uint16_t printer_copies = 1;
+  // Called after the hooks have ended each page, with its number (1, 2, ...).
+  std::function<void(uint32_t page)> on_page_end;
+  // What every diagnostic line on standard error starts with.
+  std::string report_prefix = "pclspool: ";
 };
 
 enum class Command { kPrint, kHelp, kVersion };

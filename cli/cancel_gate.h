@@ -1,0 +1,55 @@
+// The gate a cancelled job's output goes through: once the cancel flag is
+// set, nothing more reaches the printer and no page file is read back.
+//
+// A cancel that comes while the module replays collated copies or a
+// booklet (all inside DrvSplEndDoc) cannot stop the replay loop itself; it
+// makes every page file fail to open or read and every printer write fail,
+// so the loop runs out at once. Page files are still created, written and
+// deleted as the module asks, so that DrvSplEndDoc leaves none behind.
+#pragma once
+
+#include <atomic>
+
+#include "platform/platform.h"
+
+namespace pclspool::cli {
+
+inline bool IsCancelled(const std::atomic<bool>* flag) {
+  return flag && flag->load(std::memory_order_relaxed);
+}
+
+class GatedSpooler final : public platform::Spooler {
+ public:
+  GatedSpooler(platform::Spooler& spooler, const std::atomic<bool>* cancel)
+      : spooler_(spooler), cancel_(cancel) {}
+
+  BOOL WritePrinter(HANDLE printer, const void* bytes, DWORD count,
+                    DWORD* written) noexcept override;
+  BOOL GetPrinterW(HANDLE printer, BYTE* buf, DWORD cb, DWORD* needed) override;
+  BOOL GetJobW(HANDLE printer, DWORD job_id, BYTE* buf, DWORD cb, DWORD* needed) override;
+
+ private:
+  platform::Spooler& spooler_;
+  const std::atomic<bool>* cancel_;
+};
+
+class GatedFiles final : public platform::Files {
+ public:
+  GatedFiles(platform::Files& files, const std::atomic<bool>* cancel)
+      : files_(files), cancel_(cancel) {}
+
+  UINT GetSystemDirectoryW(WCHAR* buf, UINT size) override;
+  WCHAR PathSeparator() override;
+  HANDLE CreateNewHidden(const WCHAR* path) override;
+  HANDLE OpenExisting(const WCHAR* path) override;
+  BOOL ReadFile(HANDLE file, void* buf, DWORD count, DWORD* read) override;
+  BOOL WriteFile(HANDLE file, const void* bytes, DWORD count, DWORD* written) noexcept override;
+  BOOL CloseHandle(HANDLE file) override;
+  BOOL DeleteFileW(const WCHAR* path) override;
+
+ private:
+  platform::Files& files_;
+  const std::atomic<bool>* cancel_;
+};
+
+}  // namespace pclspool::cli

@@ -1,0 +1,202 @@
+// The filter program run as CUPS runs it: its arguments, environment and
+// standard input, the printer stream on standard output, CUPS's message
+// lines on standard error, its exit status.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace pclspool::filter {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadAll(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+std::size_t Count(const std::string& text, const std::string& what) {
+  std::size_t n = 0;
+  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+struct Result {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+class FilterCommand : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("pclspool-filter-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_ / "root" / "pclspool");
+    fs::create_directories(dir_ / "tmp");
+    fs::copy_file(fs::path(PCLSPOOL_EXAMPLES) / "OrvWater.INI",
+                  dir_ / "root" / "pclspool" / "OrvWater.INI");
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  // Runs the filter as queue "copier", job 12; `file` empty feeds `input`
+  // on standard input.
+  Result Run(const std::string& copies, const std::string& options, const std::string& file,
+             const std::string& input, const std::vector<std::string>& env) {
+    std::ofstream(dir_ / "stdin", std::ios::binary) << input;
+    std::vector<std::string> args = {"copier", "12", "alice", "report", copies, options};
+    if (!file.empty()) args.push_back(file);
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> envs = env;
+    envs.push_back("TMPDIR=" + (dir_ / "tmp").string());
+    std::vector<char*> envp;
+    for (std::string& e : envs) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      const int in = ::open((dir_ / "stdin").c_str(), O_RDONLY);
+      const int out = ::open((dir_ / "stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      const int err = ::open((dir_ / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      ::dup2(in, 0);
+      ::dup2(out, 1);
+      ::dup2(err, 2);
+      ::execve(PCLSPOOL_FILTER, argv.data(), envp.data());
+      ::_exit(127);
+    }
+    Result r;
+    int status = 0;
+    if (pid < 0 || ::waitpid(pid, &status, 0) != pid) return r;
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    r.out = ReadAll(dir_ / "stdout");
+    r.err = ReadAll(dir_ / "stderr");
+    return r;
+  }
+
+  std::string Ppd() const { return std::string("PPD=") + PCLSPOOL_PPD; }
+  std::string Root() const { return "CUPS_SERVERROOT=" + (dir_ / "root").string(); }
+  std::string Sample() const { return (fs::path(PCLSPOOL_EXAMPLES) / "sample.pcl").string(); }
+
+  fs::path dir_;
+};
+
+TEST_F(FilterCommand, AsCupsRunsIt) {
+  const std::string sample = ReadAll(Sample());
+  const std::string pcl = "CONTENT_TYPE=application/vnd.cups-pcl";
+  struct Case {
+    const char* name;
+    std::string copies;
+    std::string options;
+    bool from_stdin;
+    std::vector<std::string> env;
+    int status;
+    std::vector<std::string> err_has;  // lines standard error holds
+    std::size_t in_stream;             // copies of the sample in the stream
+    std::size_t uels;  // a plain job has the sample's two and the module's closing one;
+                       // a stored copy loses the sample's closing one (it comes after
+                       // the last page, where a stored job keeps nothing)
+  } cases[] = {
+      {"the file argument", "1", "", false, {Ppd(), Root()}, 0,
+       {"PAGE: 1 1\n", "PAGE: 2 1\n", "PAGE: 3 1\n"}, 1, 3},
+      {"standard input by its type", "1", "", true, {Ppd(), Root(), pcl}, 0,
+       {"PAGE: 3 1\n"}, 1, 3},
+      {"collated copies", "3", "Watermark=2", false, {Ppd(), Root()}, 0,
+       {"INFO: Printing 3 collated copies, watermark 2\n", "PAGE: 1 3\n", "PAGE: 3 3\n"}, 3, 6},
+      {"uncollated copies", "2", "collate=false", false, {Ppd(), Root()}, 0,
+       {"PAGE: 1 2\n", "PAGE: 3 2\n"}, 1, 3},
+      {"PCL is not placed again", "1", "number-up=2", false, {Ppd(), Root()}, 0,
+       {"INFO: A PCL job prints as it is", "PAGE: 3 1\n"}, 1, 3},
+      {"standard input of unknown type", "1", "", true, {Ppd(), Root()}, 1,
+       {"ERROR: standard input of unknown type"}, 0, 0},
+      {"a type the filter does not take", "1", "", true,
+       {Ppd(), Root(), "CONTENT_TYPE=image/png"}, 1, {"ERROR: documents of type image/png"}, 0, 0},
+      {"no PPD", "1", "", false, {Root()}, 1, {"ERROR: no PPD file"}, 0, 0},
+      {"a watermark the settings file lacks", "1", "Watermark=3", false, {Ppd(), Root()}, 1,
+       {"ERROR: Watermark 3: ", "OrvWater.INI has no such text\n"}, 0, 0},
+      {"a watermark without a settings file", "1", "Watermark=1", false,
+       {Ppd(), "CUPS_SERVERROOT=/nonexistent"}, 1,
+       {"ERROR: Watermark 1: /nonexistent/pclspool/OrvWater.INI does not exist\n"}, 0, 0},
+      {"no watermark needs no settings file", "1", "", false,
+       {Ppd(), "CUPS_SERVERROOT=/nonexistent"}, 0, {"PAGE: 3 1\n"}, 1, 3},
+      {"six-up", "1", "number-up=6", false, {Ppd(), Root()}, 1, {"ERROR: number-up=6: "}, 0, 0},
+      {"too many copies", "100", "", false, {Ppd(), Root()}, 1, {"ERROR: copies=100: "}, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Result r = Run(c.copies, c.options, c.from_stdin ? "" : Sample(),
+                         c.from_stdin ? sample : "", c.env);
+    EXPECT_EQ(r.status, c.status) << r.err;
+    for (const std::string& line : c.err_has) {
+      EXPECT_NE(r.err.find(line), std::string::npos) << "no '" << line << "' in\n" << r.err;
+    }
+    // A failed job sends nothing; a printed one is the sample's pages.
+    EXPECT_EQ(Count(r.out, "Page 1: plain text."), c.in_stream);
+    EXPECT_EQ(Count(r.out, "\x1B%-12345X"), c.uels);
+    EXPECT_TRUE(fs::is_empty(dir_ / "tmp")) << "left in TMPDIR";
+  }
+}
+
+TEST_F(FilterCommand, SigtermCancelsAtOnce) {
+  // A job that waits on its standard input for ever: the cancel must end
+  // it, with nothing sent and nothing left.
+  int pipe_fds[2];
+  ASSERT_EQ(::pipe(pipe_fds), 0);
+  const std::string pcl = "CONTENT_TYPE=application/vnd.cups-pcl";
+  std::vector<std::string> envs = {Ppd(), Root(), pcl, "TMPDIR=" + (dir_ / "tmp").string()};
+  std::vector<char*> envp;
+  for (std::string& e : envs) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  std::vector<std::string> args = {"copier", "12", "alice", "report", "3", "collate=true"};
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int out = ::open((dir_ / "stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err = ::open((dir_ / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(pipe_fds[0], 0);
+    ::dup2(out, 1);
+    ::dup2(err, 2);
+    ::close(pipe_fds[1]);
+    ::execve(PCLSPOOL_FILTER, argv.data(), envp.data());
+    ::_exit(127);
+  }
+  ::close(pipe_fds[0]);
+  // Two pages of the sample, then nothing more: the filter waits for the
+  // rest of its input.
+  const std::string sample = ReadAll(Sample());
+  const std::size_t third = sample.find("\x1B*p300x400YPage 3");
+  ASSERT_NE(third, std::string::npos);
+  ASSERT_EQ(::write(pipe_fds[1], sample.data(), third), static_cast<ssize_t>(third));
+  // Once the job has its spool directory.
+  for (int i = 0; i < 500 && fs::is_empty(dir_ / "tmp"); ++i) ::usleep(10000);
+  ASSERT_FALSE(fs::is_empty(dir_ / "tmp")) << "the job did not start";
+  ::usleep(100000);
+  ASSERT_EQ(::kill(pid, SIGTERM), 0);
+  int status = 0;
+  pid_t done = 0;
+  for (int i = 0; i < 500 && (done = ::waitpid(pid, &status, WNOHANG)) == 0; ++i) ::usleep(10000);
+  if (done != pid) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+    FAIL() << "the filter did not stop within 5 seconds";
+  }
+  ::close(pipe_fds[1]);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(ReadAll(dir_ / "stdout"), "") << "a cancelled collated job sends nothing";
+  EXPECT_NE(ReadAll(dir_ / "stderr").find("INFO: Job cancelled\n"), std::string::npos);
+  EXPECT_TRUE(fs::is_empty(dir_ / "tmp")) << "left in TMPDIR";
+}
+
+}  // namespace
+}  // namespace pclspool::filter
