@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "printer_setup.h"
+#include "platform_setup.h"
 #include "benchmarks.h"
 #include "pclspool/pclspool.h"
 #include "platform/posix/posix_platform.h"

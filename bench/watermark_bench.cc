@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "printer_setup.h"
+#include "platform_setup.h"
 #include "benchmarks.h"
 #include "glyph_set.h"
 #include "job/job_context.h"

@@ -2,344 +2,37 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <stdlib.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <string>
-#include <vector>
 
 #include "cancel_gate.h"
 #include "discarding_spooler.h"
-#include "job/format.h"
+#include "hook_player.h"
+#include "input_files.h"
 #include "job/job_context.h"
 #include "job/settings.h"
 #include "job_inputs.h"
 #include "page_file_guard.h"
-#include "page_player.h"
-#include "pcl_scanner.h"
 #include "pclspool/pclspool.h"
-#include "platform/posix/aligned_block.h"
 #include "platform/posix/posix_platform.h"
-#include "platform/posix/utf.h"
-#include "printer_setup.h"
+#include "platform_setup.h"
 #include "progress_line.h"
 #include "render_job.h"
 #include "render_plan.h"
+#include "report.h"
+#include "spool_dir.h"
+#include "stop_signals.h"
 
 namespace pclspool::cli {
 
 namespace {
 
-// Inputs are read, and handed to the hooks, in blocks of up to 1 MiB (the
-// scanner's largest event). Large reads into a page-aligned buffer let the
-// kernel copy at full speed: bench/ measured the command at about 0.75 of
-// cat's throughput with 64 KiB reads and above cat's with these.
-constexpr std::size_t kBlockBytes = PclScanner::kMaxEventBytes;
-
 // Kept equal to the project version in CMakeLists.txt.
 constexpr char kVersion[] = "0.1.0";
-
-// What diagnostic lines start with: PrintOptions::report_prefix of the job
-// that runs, "pclspool: " before and without one.
-std::string g_report_prefix = "pclspool: ";
-
-void Report(const std::string& message) {
-  const std::string line = g_report_prefix + message + "\n";
-  posix::WriteAll(STDERR_FILENO, line.data(), line.size());
-}
-
-std::string Reason(int err) { return std::strerror(err); }
-
-std::string InputName(const std::string& input) {
-  return input == "-" ? "standard input" : input;
-}
-
-// Opens a file to read; a directory is refused here rather than at its
-// first read. Returns -1 with *error set.
-int OpenToRead(const std::string& path, std::string* error) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    *error = path + ": " + Reason(errno);
-    return -1;
-  }
-  struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-    ::close(fd);
-    *error = path + ": " + Reason(EISDIR);
-    return -1;
-  }
-  return fd;
-}
-
-bool CheckReadable(const std::string& path, std::string* error) {
-  const int fd = OpenToRead(path, error);
-  if (fd < 0) return false;
-  ::close(fd);
-  return true;
-}
-
-// Whether -o names an existing file that is also read as input (standard
-// input included).
-bool OutputIsAnInput(const PrintOptions& o) {
-  struct stat out {};
-  if (::stat(o.output.c_str(), &out) != 0 || !S_ISREG(out.st_mode)) return false;
-  const auto same = [&](const struct stat& in) {
-    return in.st_dev == out.st_dev && in.st_ino == out.st_ino;
-  };
-  struct stat in {};
-  if (o.inputs.empty() && ::fstat(STDIN_FILENO, &in) == 0 && same(in)) return true;
-  for (const std::string& input : o.inputs) {
-    const bool ok = input == "-" ? ::fstat(STDIN_FILENO, &in) == 0 : ::stat(input.c_str(), &in) == 0;
-    if (ok && same(in)) return true;
-  }
-  return false;
-}
-
-// Reads until the buffer is full or the input ends, so that blocks do not
-// depend on how a pipe delivers its bytes. Returns the count, or -1 (with
-// errno EINTR when *cancel came true while it waited).
-ssize_t ReadBlock(int fd, uint8_t* buf, std::size_t cap,
-                  const std::atomic<bool>* cancel = nullptr) {
-  std::size_t got = 0;
-  while (got < cap) {
-    const ssize_t n = ::read(fd, buf + got, cap - got);
-    if (n < 0) {
-      if (errno == EINTR && !(cancel && cancel->load())) continue;
-      return -1;
-    }
-    if (n == 0) break;
-    got += static_cast<std::size_t>(n);
-  }
-  return static_cast<ssize_t>(got);
-}
-
-bool LoadDevmode(const std::string& path, posix::DevmodeBlock* block, std::string* error) {
-  const int fd = OpenToRead(path, error);
-  if (fd < 0) return false;
-  // One byte more than the block, to tell a longer file.
-  uint8_t buf[kDevmodeBlockSize + 1];
-  const ssize_t n = ReadBlock(fd, buf, sizeof(buf));
-  const int err = errno;
-  ::close(fd);
-  if (n < 0) {
-    *error = path + ": " + Reason(err);
-    return false;
-  }
-  if (static_cast<std::size_t>(n) != kDevmodeBlockSize) {
-    *error = path + ": " + (static_cast<std::size_t>(n) > kDevmodeBlockSize ? "more than" : "only") +
-             " " + std::to_string(std::min<std::size_t>(n, kDevmodeBlockSize)) +
-             " bytes; a device mode block is its DEVMODEW and DriverExtra, exactly " +
-             std::to_string(kDevmodeBlockSize) + " bytes";
-    return false;
-  }
-  std::memcpy(block->data(), buf, kDevmodeBlockSize);
-  return true;
-}
-
-// The spool directory: the one given, or a fresh private one (mode 0700)
-// that is removed with everything in it when the run ends, whatever way.
-class SpoolDir {
- public:
-  ~SpoolDir() {
-    if (!owned_) return;
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-
-  bool Use(const std::string& given, std::string* error) {
-    if (!given.empty()) {
-      struct stat st {};
-      if (::stat(given.c_str(), &st) != 0) {
-        *error = "--spool-dir " + given + ": " + Reason(errno);
-        return false;
-      }
-      if (!S_ISDIR(st.st_mode)) {
-        *error = "--spool-dir " + given + ": " + Reason(ENOTDIR);
-        return false;
-      }
-      // Page files that cannot be created are dropped without a word from
-      // the module: refuse a directory they cannot go into.
-      if (::access(given.c_str(), W_OK | X_OK) != 0) {
-        *error = "--spool-dir " + given + ": " + Reason(errno);
-        return false;
-      }
-      path_ = given;
-      return true;
-    }
-    const char* tmp = ::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/pclspool.XXXXXX";
-    if (!::mkdtemp(pattern.data())) {
-      *error = "cannot create a spool directory in " + std::string(tmp && *tmp ? tmp : "/tmp") +
-               ": " + Reason(errno);
-      return false;
-    }
-    path_ = pattern;
-    owned_ = true;
-    return true;
-  }
-
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-  bool owned_ = false;
-};
-
-// Reports the pages lost since the last call, `page` being the one that
-// just ended. A page whose file could not be created the module has
-// reported on the debugger already; one cut short by a failed write is
-// reported here.
-void ReportLostPages(PageFileGuard& guard, uint32_t page) {
-  for (const PageFileGuard::Loss& loss : guard.TakeLosses()) {
-    if (!loss.created) continue;
-    Report("page " + std::to_string(page) + " left out: cannot store it in " + loss.path + ": " +
-           loss.reason);
-  }
-}
-
-// Plays the scanner's events on the hooks: each page bracketed by
-// DrvSplStartPage and DrvSplEndPage, the header inside the first page (the
-// settings it sets must come after the first page's settings override),
-// the closing segment after the last page.
-class HookPlayer final : public PclEventSink, public PageHooks {
- public:
-  HookPlayer(void* job, HANDLE printer, PageFileGuard& guard, const PrintOptions& o)
-      : job_(job), printer_(printer), guard_(guard), options_(o) {}
-
-  void OnPclEvent(const PclEvent& e) override {
-    switch (e.kind) {
-      case PclEventKind::kHeader:
-      case PclEventKind::kPageData:
-        StartPage();
-        Write(e.data, e.size);
-        break;
-      case PclEventKind::kPageEnd:
-        StartPage();
-        EndPage();
-        break;
-      case PclEventKind::kTrailer:
-        EndPage();
-        Write(e.data, e.size);
-        break;
-    }
-  }
-
-  // A job that ends inside a page (a header and nothing else).
-  void Finish() { EndPage(); }
-
-  // Pages started so far.
-  uint32_t pages() const { return page_; }
-
-  void StartPage() override {
-    if (in_page_) return;
-    ++page_;
-    DrvSplStartPage(job_);
-    in_page_ = true;
-  }
-
-  void EndPage() override {
-    if (!in_page_) return;
-    if (options_.printer_copies > 1) WriteCopies(options_.printer_copies);
-    DrvSplEndPage(job_);
-    in_page_ = false;
-    ReportLostPages(guard_, page_);
-    if (options_.on_page_end) options_.on_page_end(page_);
-  }
-
-  void Write(const uint8_t* data, std::size_t size) override {
-    // The hook takes the buffer as Win32 declares it, not const; it only
-    // reads it.
-    DrvSplWritePrinter(job_, const_cast<uint8_t*>(data), static_cast<PCLSPOOL_DWORD>(size),
-                       nullptr);
-  }
-
-  void PageDone() override { posix::Posix().spooler.Flush(printer_); }
-  bool PrinterFailed() override { return posix::Posix().spooler.WriteFailed(printer_); }
-
- private:
-  // The PCL number of copies, as the page's last command: the printer
-  // takes the count in force when it ejects the sheet, so this one wins
-  // over any the page set at its top (Ghostscript's PCL devices write
-  // "ESC & l 1 X" on every page).
-  void WriteCopies(uint16_t copies) {
-    char command[16];
-    const int n = FormatA(command, sizeof(command), "\x1B&l%dX", {copies});
-    Write(reinterpret_cast<const uint8_t*>(command), static_cast<std::size_t>(n));
-  }
-
-  void* job_;
-  HANDLE printer_;
-  PageFileGuard& guard_;
-  const PrintOptions& options_;
-  bool in_page_ = false;
-  uint32_t page_ = 0;
-};
-
-// Streams every input of a PCL job through the job; returns the exit
-// status so far.
-int PlayInputs(const PrintOptions& o, const JobInputs& job_inputs, HookPlayer& player,
-               HANDLE printer, const std::atomic<bool>* cancel) {
-  const posix::AlignedBlock block(kBlockBytes);
-  if (!block.data()) {
-    Report("out of memory for the read buffer");
-    return kExitWriteFailed;
-  }
-  std::vector<std::string> inputs = o.inputs;
-  if (inputs.empty()) inputs.push_back("-");
-
-  PclScanner scanner(player);
-  // What was read of the standard input to tell the job's kind comes first.
-  std::string stdin_head = o.page_files ? "" : job_inputs.stdin_head;
-  for (const std::string& input : inputs) {
-    std::string error;
-    const int fd = input == "-" ? STDIN_FILENO : OpenToRead(input, &error);
-    if (fd < 0) {
-      Report(error);
-      return kExitUsage;
-    }
-    if (o.page_files) player.StartPage();
-    if (fd == STDIN_FILENO && !stdin_head.empty()) {
-      scanner.Feed(reinterpret_cast<const uint8_t*>(stdin_head.data()), stdin_head.size());
-      stdin_head.clear();
-    }
-    for (;;) {
-      const ssize_t n = ReadBlock(fd, block.data(), block.size(), cancel);
-      if (n < 0) {
-        const int err = errno;
-        if (fd != STDIN_FILENO) ::close(fd);
-        player.EndPage();
-        if (cancel && cancel->load()) return kExitCancelled;
-        Report(InputName(input) + ": " + Reason(err));
-        return kExitUsage;
-      }
-      if (n == 0) break;
-      if (o.page_files) {
-        player.Write(block.data(), static_cast<std::size_t>(n));
-      } else {
-        scanner.Feed(block.data(), static_cast<std::size_t>(n));
-      }
-      // A printer that takes nothing more ends the job early.
-      if (posix::Posix().spooler.WriteFailed(printer)) break;
-      if (cancel && cancel->load()) {
-        if (fd != STDIN_FILENO) ::close(fd);
-        player.EndPage();
-        return kExitCancelled;
-      }
-    }
-    if (fd != STDIN_FILENO) ::close(fd);
-    if (o.page_files) player.EndPage();
-    if (posix::Posix().spooler.WriteFailed(printer)) break;
-  }
-  if (!o.page_files) scanner.Finish();
-  player.Finish();
-  return kExitOk;
-}
 
 // Everything that can be refused is checked before the job starts: the
 // inputs, the files the options name, and the job's device mode.
@@ -376,31 +69,6 @@ bool CheckOptions(const PrintOptions& o, posix::PrinterSetup* setup) {
     setup->job_devmode[at + 1] = static_cast<uint8_t>(*o.watermark >> 8);
   }
   return true;
-}
-
-void ConfigurePlatform(const PrintOptions& o, const std::string& spool_dir) {
-  posix::PosixPlatform& px = posix::Posix();
-  px.files.SetSystemDirectory(spool_dir);
-  px.profile.SetFilePath(o.ini);  // "" looks for OrvWater.INI in the working directory
-  // A job run earlier in the same process leaves no settings behind.
-  px.profile.ClearOverrides();
-  for (const auto& [key, value] : o.settings) {
-    px.profile.SetOverride(u"SETTING", posix::Utf8ToUtf16(key), posix::Utf8ToUtf16(value));
-  }
-  for (const auto& [face, file] : o.fonts) px.text.MapFace(posix::Utf8ToUtf16(face), file);
-  if (o.dpi > 0) px.text.SetLogPixels(o.dpi);
-  px.debug.SetTraceToStderr(o.trace);
-}
-
-// The job's settings as the module will have them at its first page: the
-// job's device mode (as the settings capture copies it) with the [SETTING]
-// section and the --set overrides on top, read by the module's own code
-// from the platform as the job will find it.
-JobContext EffectiveSettings(const posix::PrinterSetup& setup) {
-  JobContext settings{};
-  std::memcpy(&settings.dm, setup.job_devmode.data(), kDevmodeBlockSize);
-  OverrideSettings(settings);
-  return settings;
 }
 
 // What the command knows of the job before it starts: its inputs, and for
@@ -461,36 +129,10 @@ int RenderJob(const PrintOptions& o, const JobInputs& inputs, const RenderPlan& 
   return kExitUsage;
 }
 
-// Set by SIGINT, SIGTERM and SIGHUP in the command: the job stops at the
-// next page (or the next block of a PCL job) and cleans up.
-std::atomic<bool> g_stop{false};
-volatile sig_atomic_t g_stop_signal = 0;
-static_assert(std::atomic<bool>::is_always_lock_free);
-
-extern "C" void OnStopSignal(int signal_number) {
-  g_stop_signal = signal_number;
-  g_stop.store(true);
-}
-
-void CatchStopSignals() {
-  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
-    struct sigaction old {};
-    // A signal the caller has us ignore stays ignored (nohup, a shell's
-    // background job).
-    if (::sigaction(signal_number, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
-    struct sigaction sa {};
-    sa.sa_handler = OnStopSignal;
-    sigemptyset(&sa.sa_mask);
-    // No SA_RESTART: a read waiting for input returns, and the job stops.
-    sa.sa_flags = 0;
-    ::sigaction(signal_number, &sa, nullptr);
-  }
-}
-
 }  // namespace
 
 int RunPrintJob(const PrintOptions& o, const std::atomic<bool>* cancel) {
-  g_report_prefix = o.report_prefix;
+  SetReportPrefix(o.report_prefix);
   posix::PrinterSetup setup = DriverPrinterSetup();
   if (!CheckOptions(o, &setup)) return kExitUsage;
 
@@ -525,7 +167,7 @@ int RunPrintJob(const PrintOptions& o, const std::atomic<bool>* cancel) {
   if (!px.spooler.AddPrinter(printer, setup)) {
     Report("the printer could not be set up: out of memory");
     if (out != STDOUT_FILENO) ::close(out);
-    return kExitWriteFailed;
+    return kExitNoResources;
   }
 
   // The POSIX services, with the page files watched; a job that can be
@@ -545,7 +187,7 @@ int RunPrintJob(const PrintOptions& o, const std::atomic<bool>* cancel) {
   void* job = DrvSplStartDoc(printer, o.job_id);
   if (!job) {
     Report("the job could not be started: out of memory");
-    status = kExitWriteFailed;
+    status = kExitNoResources;
   } else {
     HookPlayer player(job, printer, guard, o);
     status = rendered ? RenderJob(o, inputs, plan, player, cancel)
@@ -615,15 +257,10 @@ int Main(int argc, const char* const* argv) {
   ::signal(SIGPIPE, SIG_IGN);
   ::signal(SIGXFSZ, SIG_IGN);
   CatchStopSignals();
-  const int status = RunPrintJob(line.print, &g_stop);
-  // Stopped by a signal: the job has ended cleanly (Ghostscript stopped,
-  // page files and the private spool directory gone); now the signal does
+  const int status = RunPrintJob(line.print, StopFlag());
+  // Stopped by a signal: the job has ended cleanly; now the signal does
   // what it would have done, so that the caller sees it.
-  const int signal_number = g_stop_signal;
-  if (signal_number != 0) {
-    ::signal(signal_number, SIG_DFL);
-    ::raise(signal_number);
-  }
+  RaiseStopSignal();
   return status;
 }
 

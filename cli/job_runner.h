@@ -5,23 +5,10 @@
 
 #include <atomic>
 
+#include "exit_status.h"
 #include "options.h"
 
 namespace pclspool::cli {
-
-// Exit statuses of the command.
-inline constexpr int kExitOk = 0;
-// The printer output could not be written, or pages were lost because the
-// spool directory could not store them.
-inline constexpr int kExitWriteFailed = 1;
-// Bad usage, unreadable input or settings; also an input that Ghostscript
-// cannot render, or Ghostscript failing in mid-job.
-inline constexpr int kExitUsage = 2;
-// The caller's cancel flag came true: the job stopped at the next page,
-// Ghostscript was stopped, nothing more reached the printer (a stored job
-// printed nothing) and its page files are gone. The command itself then
-// ends by the signal that stopped it.
-inline constexpr int kExitCancelled = 3;
 
 // Runs the job; every failure is reported on standard error in one line.
 // Returns the exit status. `cancel`, when given, may be set from another

@@ -51,9 +51,11 @@ const char kUsage[] =
     "  --help                this text\n"
     "  --version             the version\n"
     "\n"
-    "Exit status: 0 done, 1 the printer output could not be written or stored\n"
-    "pages were lost, 2 bad usage or unreadable input (also a document that\n"
-    "Ghostscript cannot render, or Ghostscript failing in mid-job).\n";
+    "Exit status: 0 done; 1 the printer output could not be written, or stored\n"
+    "pages were lost; 2 bad usage or unreadable input (also a document that\n"
+    "Ghostscript cannot render, or Ghostscript missing or failing in mid-job);\n"
+    "4 out of memory before the job could start. SIGINT, SIGTERM and SIGHUP\n"
+    "stop the job cleanly, and the command then ends by the signal.\n";
 
 namespace {
 

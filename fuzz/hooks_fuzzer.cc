@@ -32,7 +32,7 @@
 #include <string_view>
 #include <vector>
 
-#include "printer_setup.h"
+#include "platform_setup.h"
 #include "fuzz_check.h"
 #include "pclspool/pclspool.h"
 #include "platform/platform.h"

@@ -25,7 +25,7 @@
 #include <thread>
 #include <vector>
 
-#include "printer_setup.h"
+#include "platform_setup.h"
 #include "test_files.h"
 #include "fake_platform.h"
 #include "job/job_context.h"

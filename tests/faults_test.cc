@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "printer_setup.h"
+#include "platform_setup.h"
 #include "test_files.h"
 #include "job/job_context.h"
 #include "pclspool/pclspool.h"

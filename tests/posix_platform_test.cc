@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "printer_setup.h"
+#include "platform_setup.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/read_ahead.h"
 #include "platform/posix/utf.h"
