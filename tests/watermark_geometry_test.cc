@@ -7,6 +7,7 @@
 #include <string>
 
 #include "fake_text.h"
+#include "test_job.h"
 #include "watermark/character_table.h"
 
 namespace pclspool {
@@ -20,16 +21,7 @@ int32_t Bits(FIXED f) {
                               f.fract);
 }
 
-JobContext Job(int32_t x_dim, int32_t y_dim) {
-  JobContext ctx{};
-  ctx.hPrinter = kPrinter;
-  ctx.hPageFile = InvalidHandleValue();
-  ctx.dm.dmYResolution = 600;
-  ctx.dm.dmOrientation = 1;
-  ctx.lXDim = x_dim;
-  ctx.lYDim = y_dim;
-  return ctx;
-}
+JobContext Job(int32_t x_dim, int32_t y_dim) { return testing::Job(kPrinter, x_dim, y_dim); }
 
 TEST(CalcScaleRatio, Branches) {
   struct Case {

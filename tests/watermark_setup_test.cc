@@ -8,6 +8,8 @@
 #include <string>
 
 #include "fake_text.h"
+#include "test_job.h"
+#include "test_files.h"
 #include "watermark/character_table.h"
 #include "watermark/watermark_geometry.h"
 
@@ -16,23 +18,9 @@ namespace {
 
 const HANDLE kPrinter = reinterpret_cast<HANDLE>(uintptr_t{0x77});
 
-std::size_t Count(const std::string& haystack, const std::string& needle) {
-  std::size_t n = 0;
-  for (auto at = haystack.find(needle); at != std::string::npos; at = haystack.find(needle, at + 1))
-    ++n;
-  return n;
-}
+using testing::Count;
 
-JobContext Job(int32_t x_dim, int32_t y_dim) {
-  JobContext ctx{};
-  ctx.hPrinter = kPrinter;
-  ctx.hPageFile = InvalidHandleValue();
-  ctx.dm.dmYResolution = 600;
-  ctx.dm.dmOrientation = 1;
-  ctx.lXDim = x_dim;
-  ctx.lYDim = y_dim;
-  return ctx;
-}
+JobContext Job(int32_t x_dim, int32_t y_dim) { return testing::Job(kPrinter, x_dim, y_dim); }
 
 class WatermarkSetupTest : public ::testing::Test {
  protected:
