@@ -2,13 +2,13 @@
 
 #include <algorithm>
 
-#include "job/settings.h"
 #include "job/clamp.h"
 #include "job/paper.h"
+#include "job/settings.h"
 #include "job/sheet_layout.h"
+#include "job/trace.h"
 #include "watermark/pcl_command.h"
 #include "watermark/soft_font.h"
-#include "job/trace.h"
 #include "watermark/watermark_definition.h"
 #include "watermark/watermark_setup.h"
 #include "watermark/watermark_state.h"
