@@ -7,7 +7,7 @@ static_assert(std::atomic<bool>::is_always_lock_free,
 
 BOOL GatedSpooler::WritePrinter(HANDLE printer, const void* bytes, DWORD count,
                                 DWORD* written) noexcept {
-  if (IsCancelled(cancel_)) {
+  if (gate_.IsShut()) {
     if (written) *written = 0;
     return kFalse;
   }
@@ -31,12 +31,12 @@ WCHAR GatedFiles::PathSeparator() { return files_.PathSeparator(); }
 HANDLE GatedFiles::CreateNewHidden(const WCHAR* path) { return files_.CreateNewHidden(path); }
 
 HANDLE GatedFiles::OpenExisting(const WCHAR* path) {
-  if (IsCancelled(cancel_)) return InvalidHandleValue();
+  if (gate_.IsShut()) return InvalidHandleValue();
   return files_.OpenExisting(path);
 }
 
 BOOL GatedFiles::ReadFile(HANDLE file, void* buf, DWORD count, DWORD* read) {
-  if (IsCancelled(cancel_)) {
+  if (gate_.IsShut()) {
     if (read) *read = 0;
     return kFalse;
   }

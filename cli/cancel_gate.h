@@ -1,5 +1,7 @@
-// The gate a cancelled job's output goes through: once the cancel flag is
-// set, nothing more reaches the printer and no page file is read back.
+// The gate a job's output goes through: once the cancel flag is set, or
+// the runner shuts it (a stored job that failed, a job that failed before
+// its first page), nothing more reaches the printer and no page file is
+// read back.
 //
 // A cancel that comes while the module replays collated copies or a
 // booklet (all inside DrvSplEndDoc) cannot stop the replay loop itself; it
@@ -18,10 +20,21 @@ inline bool IsCancelled(const std::atomic<bool>* flag) {
   return flag && flag->load(std::memory_order_relaxed);
 }
 
+class OutputGate {
+ public:
+  explicit OutputGate(const std::atomic<bool>* cancel) : cancel_(cancel) {}
+  void Shut() { shut_ = true; }
+  bool IsShut() const { return shut_ || IsCancelled(cancel_); }
+
+ private:
+  const std::atomic<bool>* cancel_;
+  bool shut_ = false;  // set on the job's own thread, between hooks
+};
+
 class GatedSpooler final : public platform::Spooler {
  public:
-  GatedSpooler(platform::Spooler& spooler, const std::atomic<bool>* cancel)
-      : spooler_(spooler), cancel_(cancel) {}
+  GatedSpooler(platform::Spooler& spooler, const OutputGate& gate)
+      : spooler_(spooler), gate_(gate) {}
 
   BOOL WritePrinter(HANDLE printer, const void* bytes, DWORD count,
                     DWORD* written) noexcept override;
@@ -30,13 +43,12 @@ class GatedSpooler final : public platform::Spooler {
 
  private:
   platform::Spooler& spooler_;
-  const std::atomic<bool>* cancel_;
+  const OutputGate& gate_;
 };
 
 class GatedFiles final : public platform::Files {
  public:
-  GatedFiles(platform::Files& files, const std::atomic<bool>* cancel)
-      : files_(files), cancel_(cancel) {}
+  GatedFiles(platform::Files& files, const OutputGate& gate) : files_(files), gate_(gate) {}
 
   UINT GetSystemDirectoryW(WCHAR* buf, UINT size) override;
   WCHAR PathSeparator() override;
@@ -49,7 +61,7 @@ class GatedFiles final : public platform::Files {
 
  private:
   platform::Files& files_;
-  const std::atomic<bool>* cancel_;
+  const OutputGate& gate_;
 };
 
 }  // namespace pclspool::cli

@@ -10,7 +10,6 @@
 #include <string>
 
 #include "cancel_gate.h"
-#include "discarding_spooler.h"
 #include "hook_player.h"
 #include "input_files.h"
 #include "job/job_context.h"
@@ -171,17 +170,18 @@ int RunPrintJob(const PrintOptions& o, const std::atomic<bool>* cancel) {
   }
 
   // The POSIX services, with the page files watched; a job that can be
-  // cancelled goes through the gate that the cancel closes.
+  // cancelled goes through the gate that the cancel shuts. (Only such a
+  // job: the gate is one call more on the path of every stream buffer.)
   PageFileGuard guard(px.files);
-  GatedFiles files(guard, cancel);
-  GatedSpooler spooler(px.spooler, cancel);
+  OutputGate gate(cancel);
+  GatedFiles files(guard, gate);
+  GatedSpooler spooler(px.spooler, gate);
   platform::Platform services = px.services;
   services.files = &guard;
-  if (cancel) {
-    services.files = &files;
-    services.spooler = &spooler;
-  }
-  platform::Install(&services);
+  platform::Platform gated = services;
+  gated.files = &files;
+  gated.spooler = &spooler;
+  platform::Install(cancel ? &gated : &services);
 
   int status = kExitOk;
   void* job = DrvSplStartDoc(printer, o.job_id);
@@ -192,8 +192,6 @@ int RunPrintJob(const PrintOptions& o, const std::atomic<bool>* cancel) {
     HookPlayer player(job, printer, guard, o);
     status = rendered ? RenderJob(o, inputs, plan, player, cancel)
                       : PlayInputs(o, inputs, player, printer, cancel);
-    DiscardingSpooler discard(px.spooler);
-    platform::Platform ending = services;
     if (status != kExitOk) {
       DrvSplAbort(job);
       // A stored job that did not complete prints nothing at all: its
@@ -201,8 +199,8 @@ int RunPrintJob(const PrintOptions& o, const std::atomic<bool>* cancel) {
       // does a job that failed before its first page close a job on the
       // printer that it never opened.
       if (stored || player.pages() == 0) {
-        ending.spooler = &discard;
-        platform::Install(&ending);
+        gate.Shut();
+        platform::Install(&gated);
       }
     }
     DrvSplEndDoc(job);
