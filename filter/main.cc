@@ -17,7 +17,7 @@
 #include <string>
 
 #include "cancel_signal.h"
-#include "input_kind.h"
+#include "document_kind.h"
 #include "job_runner.h"
 #include "page_accounting.h"
 #include "platform/posix/posix_platform.h"

@@ -1,5 +1,5 @@
 // The document's kind, as the filter tells it.
-#include "input_kind.h"
+#include "document_kind.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,9 @@ TEST(InputKind, ByContent) {
   } cases[] = {
       {"PDF", "%PDF-1.7\n", InputKind::kPdf},
       {"PDF after blank lines", "\r\n\n%PDF-1.4", InputKind::kPdf},
-      {"PDF after a space is not one", " %PDF-1.4", InputKind::kPcl},
+      // As the runner renders it: a PDF behind blanks is a PDF.
+      {"PDF after a space", " %PDF-1.4", InputKind::kPdf},
+      {"text is passed on, for the runner to refuse", "hello", InputKind::kPcl},
       {"PostScript", "%!PS-Adobe-3.0\n", InputKind::kPostScript},
       {"PostScript behind ^D", "\x04%!PS", InputKind::kPostScript},
       {"PJL and PCL", "\x1B%-12345X@PJL ENTER LANGUAGE=PCL\n", InputKind::kPcl},

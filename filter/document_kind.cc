@@ -1,15 +1,13 @@
-#include "input_kind.h"
+#include "document_kind.h"
 
-#include <cstring>
+#include <algorithm>
 #include <string>
+
+#include "input_kind.h"
 
 namespace pclspool::filter {
 
 namespace {
-
-bool StartsWith(const uint8_t* bytes, std::size_t count, std::string_view prefix) {
-  return count >= prefix.size() && std::memcmp(bytes, prefix.data(), prefix.size()) == 0;
-}
 
 std::string Lower(std::string_view s) {
   std::string out(s);
@@ -22,16 +20,14 @@ std::string Lower(std::string_view s) {
 }  // namespace
 
 InputKind KindOfContent(const uint8_t* bytes, std::size_t count) {
-  if (count > kKindProbeBytes) count = kKindProbeBytes;
-  // As CUPS types a PDF: line ends before "%PDF" are allowed.
-  std::size_t i = 0;
-  while (i < count && (bytes[i] == '\r' || bytes[i] == '\n')) ++i;
-  if (StartsWith(bytes + i, count - i, "%PDF")) return InputKind::kPdf;
-  // PostScript, also behind the ^D that some DOS-era drivers put first.
-  if (StartsWith(bytes, count, "%!") || StartsWith(bytes, count, "\x04%!")) {
-    return InputKind::kPostScript;
+  // The runner's own rule, so that the filter maps the options for the
+  // document the runner will print: anything it would not render is
+  // passed on as PCL (or refused by the runner).
+  switch (cli::SniffInput(bytes, std::min(count, kKindProbeBytes))) {
+    case cli::InputKind::kPdf: return InputKind::kPdf;
+    case cli::InputKind::kPostScript: return InputKind::kPostScript;
+    default: return InputKind::kPcl;
   }
-  return InputKind::kPcl;
 }
 
 std::optional<InputKind> KindOfContentType(std::string_view type) {

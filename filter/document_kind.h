@@ -1,6 +1,7 @@
 // What the job's document is: PDF, PostScript or PCL. The runner
 // recognises PDF and PostScript by their first bytes and takes anything
-// else for PCL; the filter looks the same way at a file, and goes by the
+// else for PCL; the filter looks at a file by the runner's own rule
+// (cli/input_kind.h), and goes by the
 // type CUPS names (CONTENT_TYPE) only for standard input, which it cannot
 // look into without taking bytes from the runner.
 #pragma once
@@ -14,8 +15,7 @@
 
 namespace pclspool::filter {
 
-// A PDF may start with blank lines before "%PDF"; this many bytes are
-// looked at.
+// As many bytes as the runner looks at.
 inline constexpr std::size_t kKindProbeBytes = 1024;
 
 InputKind KindOfContent(const uint8_t* bytes, std::size_t count);
