@@ -12,8 +12,6 @@ namespace {
 // most kMaxRasterResolution, a raster resolution.
 constexpr int32_t kResolutions[] = {100, 150, 200, 300, 600, 1200};
 
-constexpr int16_t kLandscape = 2;
-
 bool Fail(std::string* error, std::string text) {
   *error = std::move(text);
   return false;
@@ -34,29 +32,20 @@ bool PlanRendering(const JobContext& s, RenderPlan* plan, std::string* error) {
   p.rasterResolution = std::min(p.resolution, kMaxRasterResolution);
   p.rasterScale = p.resolution / p.rasterResolution;
 
-  const bool landscape = s.dm.dmOrientation == kLandscape;
-  const Paper* coded = PaperByCode(s.dm.dmPaperSize);
-  int32_t width = s.lXDim;
-  int32_t height = s.lYDim;
-  if (width <= 0 || height <= 0) {
-    // A side not given is the paper's.
-    if (!coded) {
-      return Fail(error, "PAPER CODE " + std::to_string(s.dm.dmPaperSize) +
-                             ": no paper size known for it, and XDIMENSION and YDIMENSION"
-                             " do not give the page size");
-    }
-    int32_t pw = DotsAt(coded->width300, p.resolution);
-    int32_t ph = DotsAt(coded->height300, p.resolution);
-    if (landscape) std::swap(pw, ph);
-    if (width <= 0) width = pw;
-    if (height <= 0) height = ph;
+  // A side the job does not give in dots is its paper's.
+  if ((s.lXDim <= 0 || s.lYDim <= 0) && !PaperByCode(s.dm.dmPaperSize)) {
+    return Fail(error, "PAPER CODE " + std::to_string(s.dm.dmPaperSize) +
+                           ": no paper size known for it, and XDIMENSION and YDIMENSION"
+                           " do not give the page size");
   }
+  p.job = SheetJobOf(s);
+  const int32_t width = p.job.pageWidth;
+  const int32_t height = p.job.pageHeight;
   if (width > kMaxPageDots || height > kMaxPageDots) {
     return Fail(error, "page size " + std::to_string(width) + " x " + std::to_string(height) +
                            " dots: larger than " + std::to_string(kMaxPageDots) + " dots a side");
   }
-  p.paper = PaperBySize(width, height, p.resolution);
-  if (!p.paper) p.paper = coded;
+  p.paper = PaperOf(width, height, s);
   if (!p.paper) {
     return Fail(error, "page size " + std::to_string(width) + " x " + std::to_string(height) +
                            " dots at " + std::to_string(p.resolution) +
@@ -68,7 +57,6 @@ bool PlanRendering(const JobContext& s, RenderPlan* plan, std::string* error) {
     return Fail(error, "TWOupFOUR " + std::to_string(nup) +
                            ": pages are placed one-up (0), two-up (1) or four-up (2)");
   }
-  p.job = SheetJob{width, height, landscape, nup, IsBooklet(s), Styple(s)};
   p.layout = LayoutSheet(p.job);
   p.sheetLandscape = p.layout.sheetWidth > p.layout.sheetHeight;
   p.logicalOffset = LogicalPageOffset(*p.paper, p.sheetLandscape, p.resolution);

@@ -100,5 +100,7 @@ inline uint16_t WaterIdx(const JobContext& c) { return extra::U16(c.extra, extra
 inline uint16_t Nup(const JobContext& c) { return extra::U16(c.extra, extra::kNup); }
 inline uint16_t ZoomIndex(const JobContext& c) { return extra::U16(c.extra, extra::kZoomIndex); }
 inline uint16_t Styple(const JobContext& c) { return extra::U16(c.extra, extra::kStyple); }
+// dmOrientation 2 is landscape; every other value is portrait.
+inline bool IsLandscape(const JobContext& c) { return c.dm.dmOrientation == 2; }
 
 }  // namespace pclspool

@@ -61,6 +61,11 @@ int32_t LogicalPageOffset(const Paper& paper, bool landscape, int32_t resolution
   return DotsAt(landscape ? paper.offsetLandscape300 : paper.offsetPortrait300, resolution);
 }
 
+const Paper* PaperOf(int32_t width, int32_t height, const JobContext& ctx) {
+  const Paper* paper = PaperBySize(width, height, ctx.dm.dmYResolution);
+  return paper ? paper : PaperByCode(ctx.dm.dmPaperSize);
+}
+
 PageDots JobPageSize(const JobContext& ctx) {
   PageDots page{ctx.lXDim, ctx.lYDim};
   if (page.width > 0 && page.height > 0) return page;
@@ -69,8 +74,7 @@ PageDots JobPageSize(const JobContext& ctx) {
   const int32_t resolution = ctx.dm.dmYResolution;
   int32_t w = DotsAt(paper->width300, resolution);
   int32_t h = DotsAt(paper->height300, resolution);
-  constexpr int16_t kLandscape = 2;
-  if (ctx.dm.dmOrientation == kLandscape) std::swap(w, h);
+  if (IsLandscape(ctx)) std::swap(w, h);
   if (page.width <= 0) page.width = w;
   if (page.height <= 0) page.height = h;
   return page;

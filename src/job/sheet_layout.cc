@@ -1,6 +1,8 @@
 #include "job/sheet_layout.h"
 
 #include "job/clamp.h"
+#include "job/paper.h"
+#include "job/settings.h"
 
 namespace pclspool {
 
@@ -42,6 +44,11 @@ SheetLayout LayoutSheet(const SheetJob& job) {
     s.cells = 4;
   }
   return s;
+}
+
+SheetJob SheetJobOf(const JobContext& ctx) {
+  const PageDots page = JobPageSize(ctx);
+  return {page.width, page.height, IsLandscape(ctx), Nup(ctx), IsBooklet(ctx), Styple(ctx)};
 }
 
 int32_t CellOfPage(const SheetJob& job, uint32_t page) {

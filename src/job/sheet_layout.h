@@ -14,6 +14,8 @@
 
 #include <cstdint>
 
+#include "job/job_context.h"
+
 namespace pclspool {
 
 // The smaller of (b / 2) / a and a / b: the ratio by which a page of a by b
@@ -41,6 +43,10 @@ struct SheetJob {
 };
 
 SheetLayout LayoutSheet(const SheetJob& job);
+
+// The job's pages as its settings give them: its page size (JobPageSize),
+// orientation, n-up and booklet.
+SheetJob SheetJobOf(const JobContext& ctx);
 
 // The cell (0-based, reading order) that page `page` (1-based, as the
 // spooler counts them) occupies.

@@ -31,8 +31,6 @@ constexpr int64_t kDecipointsPerInch = 720;
 // Its ID is the soft font's, a number no driver output we know of uses.
 constexpr int kWatermarkMacroId = kSoftFontId;
 
-constexpr int16_t kLandscape = 2;
-
 int64_t ToDecipoints(int64_t dots, int64_t resolution) {
   return (dots * kDecipointsPerInch + resolution / 2) / resolution;
 }
@@ -41,15 +39,9 @@ int64_t ToDecipoints(int64_t dots, int64_t resolution) {
 
 LabelPlacement PlaceLabels(const JobContext& ctx, const WatermarkLayoutRecord& layout) {
   const int32_t resolution = ctx.dm.dmYResolution;
-  const PageDots page = JobPageSize(ctx);
-  const SheetJob job{page.width, page.height, ctx.dm.dmOrientation == kLandscape, Nup(ctx),
-                     IsBooklet(ctx), Styple(ctx)};
+  const SheetJob job = SheetJobOf(ctx);
   const SheetLayout sheet = LayoutSheet(job);
-
-  // The paper the sheet is printed on: the one of the page size, else the
-  // one of the paper code.
-  const Paper* paper = PaperBySize(sheet.sheetWidth, sheet.sheetHeight, resolution);
-  if (!paper) paper = PaperByCode(ctx.dm.dmPaperSize);
+  const Paper* paper = PaperOf(sheet.sheetWidth, sheet.sheetHeight, ctx);
   if (!paper) paper = &DefaultPaper();
   const int32_t offset =
       LogicalPageOffset(*paper, sheet.sheetWidth > sheet.sheetHeight, resolution);

@@ -16,7 +16,6 @@ namespace {
 // cosine is about 4.5e-11 and truncates to 0 like the exact one would.
 constexpr double kPi = 3.1415926535;
 
-constexpr int16_t kLandscape = 2;
 constexpr uint16_t kTwoUp = 1;
 constexpr uint16_t kFourUp = 2;
 
@@ -61,7 +60,7 @@ PageScale ScaleToPage(const JobContext& ctx, int32_t height) {
 
   // The page pair is (short, long) for the usual sizes, from the unscaled
   // dimensions.
-  const bool landscape = ctx.dm.dmOrientation == kLandscape;
+  const bool landscape = IsLandscape(ctx);
   const int32_t a = landscape ? page.height : page.width;
   const int32_t b = landscape ? page.width : page.height;
   if (IsBooklet(ctx)) {
