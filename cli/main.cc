@@ -1,3 +1,3 @@
-#include "job_runner.h"
+#include "cli/command.h"
 
 int main(int argc, char** argv) { return pclspool::cli::Main(argc, argv); }

@@ -1,8 +1,8 @@
-#include "progress_line.h"
+#include "cli/progress_line.h"
 
 #include <unistd.h>
 
-#include "platform/posix/posix_platform.h"
+#include "runner/write_all.h"
 
 namespace pclspool::cli {
 
@@ -13,13 +13,13 @@ void ProgressLine::Show(const std::string& name, uint32_t rendered, uint32_t sen
   const std::string line = "\rpclspool: " + name + ": " + std::to_string(rendered) +
                            (rendered == 1 ? " page" : " pages") + " rendered, " +
                            std::to_string(sent) + " sent\x1B[K";
-  posix::WriteAll(STDERR_FILENO, line.data(), line.size());
+  runner::WriteAll(STDERR_FILENO, line);
   shown_ = true;
 }
 
 void ProgressLine::Close() {
   if (!shown_) return;
-  posix::WriteAll(STDERR_FILENO, "\n", 1);
+  runner::WriteAll(STDERR_FILENO, "\n");
   shown_ = false;
 }
 

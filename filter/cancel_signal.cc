@@ -1,4 +1,4 @@
-#include "cancel_signal.h"
+#include "filter/cancel_signal.h"
 
 #include <fcntl.h>
 #include <signal.h>

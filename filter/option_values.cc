@@ -1,10 +1,9 @@
-#include "option_values.h"
+#include "filter/option_values.h"
 
 #include <charconv>
 #include <cstdint>
 
-#include "job_request.h"
-#include "page_ranges.h"
+#include "runner/page_ranges.h"
 
 namespace pclspool::filter {
 
@@ -49,9 +48,9 @@ bool ParseCopies(std::string_view text, int* copies, std::string* error) {
   int n = 0;
   if (!ParseDecimal(text, &n) || n < 1)
     return Refuse("copies", text, "not a number of copies", error);
-  if (n > kMaxCopies) {
+  if (n > runner::kMaxCopies) {
     return Refuse("copies", text,
-                  "this printer makes at most " + std::to_string(kMaxCopies) + " copies", error);
+                  "this printer makes at most " + std::to_string(runner::kMaxCopies) + " copies", error);
   }
   *copies = n;
   return true;
@@ -85,18 +84,19 @@ bool ParsePageRanges(std::string_view text, std::string* page_list, std::string*
   }
   std::string list;
   std::string why;
-  if (!cli::ParsePageRanges(ranges, &list, &why)) return Refuse("page-ranges", text, why, error);
+  if (!runner::ParsePageRanges(ranges, &list, &why)) return Refuse("page-ranges", text, why, error);
   *page_list = std::move(list);
   return true;
 }
 
-bool ParseOrientation(std::string_view text, bool* landscape, std::string* error) {
+bool ParseOrientation(std::string_view text, runner::Orientation* orientation,
+                      std::string* error) {
   int n = 0;
   if (!ParseDecimal(text, &n) || n < 3 || n > 6) {
     return Refuse("orientation-requested", text,
                   "not 3 (portrait), 4 (landscape), 5 or 6 (reversed)", error);
   }
-  *landscape = n == 4 || n == 5;
+  *orientation = static_cast<runner::Orientation>(n);
   return true;
 }
 

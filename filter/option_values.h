@@ -8,9 +8,11 @@
 #include <string>
 #include <string_view>
 
+#include "runner/job_ticket.h"
+
 namespace pclspool::filter {
 
-// The copies argument: 1 to kMaxCopies.
+// The copies argument: 1 to runner::kMaxCopies.
 bool ParseCopies(std::string_view text, int* copies, std::string* error);
 
 // number-up: 1, 2 or 4, the layouts the copier's module prints.
@@ -18,15 +20,15 @@ bool ParseNumberUp(std::string_view text, int* number_up, std::string* error);
 
 // page-ranges: "1-3,7,10-12" and "5-" (to the end), in increasing order
 // without overlaps, as cupsd lets them through and Ghostscript takes them
-// (the runner's page list, cli/page_ranges.h). An upper bound of
+// (the runner's page list, runner/page_ranges.h). An upper bound of
 // 2147483647, which is how lp sends "5-", is the end of the document.
 // *page_list gets the list as the runner takes it.
 bool ParsePageRanges(std::string_view text, std::string* page_list, std::string* error);
 
 // orientation-requested: 3 portrait, 4 landscape, 5 reverse landscape,
-// 6 reverse portrait. The copier has no reverse orientations: they print
-// as landscape and portrait.
-bool ParseOrientation(std::string_view text, bool* landscape, std::string* error);
+// 6 reverse portrait.
+bool ParseOrientation(std::string_view text, runner::Orientation* orientation,
+                      std::string* error);
 
 // A switch named option: true/yes/on or false/no/off, in any case.
 bool ParseSwitch(std::string_view option, std::string_view text, bool* on, std::string* error);

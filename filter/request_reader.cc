@@ -1,10 +1,10 @@
-#include "request_reader.h"
+#include "filter/request_reader.h"
 
 #include <charconv>
 #include <cstring>
 #include <string_view>
 
-#include "option_values.h"
+#include "filter/option_values.h"
 
 // libcups marks its PPD functions deprecated, yet a PPD driver's filter
 // still reads its queue's PPD with them: CUPS 2.x hands it nothing else.
@@ -23,8 +23,11 @@ struct Choice {
   T value;
 };
 
-constexpr Choice<int16_t> kPageSizes[] = {
-    {"Letter", kPaperLetter}, {"Legal", kPaperLegal}, {"A3", kPaperA3}, {"A4", kPaperA4}};
+using runner::Sides;
+
+// The PPD's page sizes, by the paper names of the module's table.
+constexpr Choice<const char*> kPageSizes[] = {
+    {"Letter", "letter"}, {"Legal", "legal"}, {"A3", "a3"}, {"A4", "a4"}};
 constexpr Choice<Sides> kDuplex[] = {{"None", Sides::kOneSided},
                                      {"DuplexNoTumble", Sides::kLongEdge},
                                      {"DuplexTumble", Sides::kShortEdge}};
@@ -36,9 +39,9 @@ constexpr Choice<uint16_t> kBookletStyles[] = {{"Left", 0}, {"Right", 1}};
 constexpr uint16_t kMaxWatermark = 99;
 
 // The job's options and the marked PPD, released together.
-class Ticket {
+class Options {
  public:
-  ~Ticket() {
+  ~Options() {
     cupsFreeOptions(num_options_, options_);
     if (ppd_) ppdClose(ppd_);
   }
@@ -134,41 +137,44 @@ bool ReadJobRequest(int argc, const char* const* argv, const std::string& ppd_pa
   }
   JobRequest r;
   if (!ParseJobId(argv[1], &r.job_id, error)) return false;
-  if (!ParseCopies(argv[4], &r.copies, error)) return false;
+  runner::JobTicket& t = r.ticket;
+  if (!ParseCopies(argv[4], &t.copies, error)) return false;
   if (argc == 7) r.input = argv[6];
 
-  Ticket ticket;
+  Options ticket;
   if (!ticket.Open(argv[5], ppd_path, error)) return false;
-  if (!ticket.Marked("PageSize", kPageSizes, &r.paper_code, error) ||
-      !ticket.Marked("Duplex", kDuplex, &r.sides, error) ||
-      !ticket.Marked("Collate", kOnOff, &r.collate, error) ||
-      !ticket.Marked("Booklet", kOnOff, &r.booklet, error) ||
-      !ticket.Marked("BindEdge", kBookletStyles, &r.booklet_style, error) ||
-      !ticket.Watermark(&r.watermark, error)) {
+  const char* paper = nullptr;
+  if (!ticket.Marked("PageSize", kPageSizes, &paper, error) ||
+      !ticket.Marked("Duplex", kDuplex, &t.sides, error) ||
+      !ticket.Marked("Collate", kOnOff, &t.collate, error) ||
+      !ticket.Marked("Booklet", kOnOff, &t.booklet, error) ||
+      !ticket.Marked("BindEdge", kBookletStyles, &t.booklet_style, error) ||
+      !ticket.Watermark(&t.watermark, error)) {
     return false;
   }
+  t.paper = paper;
   // The standard options that have no PPD choice. "booklet" has one, but
   // its usual values (on, true, yes) do not all match a choice name.
   if (const char* v = ticket.Option("booklet");
-      v && !ParseSwitch("booklet", v, &r.booklet, error)) {
+      v && !ParseSwitch("booklet", v, &t.booklet, error)) {
     return false;
   }
-  if (const char* v = ticket.Option("number-up"); v && !ParseNumberUp(v, &r.number_up, error)) {
+  if (const char* v = ticket.Option("number-up"); v && !ParseNumberUp(v, &t.number_up, error)) {
     return false;
   }
   if (const char* v = ticket.Option("page-ranges");
-      v && !ParsePageRanges(v, &r.page_ranges, error)) {
+      v && !ParsePageRanges(v, &t.page_ranges, error)) {
     return false;
   }
   if (const char* v = ticket.Option("orientation-requested");
-      v && !ParseOrientation(v, &r.landscape, error)) {
+      v && !ParseOrientation(v, &t.orientation, error)) {
     return false;
   }
   if (const char* v = ticket.Option("landscape")) {
     // "-o landscape", the older way, arrives as landscape=true.
     bool on = false;
     if (!ParseSwitch("landscape", v, &on, error)) return false;
-    if (on) r.landscape = true;
+    if (on) t.orientation = runner::Orientation::kLandscape;
   }
   *out = std::move(r);
   return true;

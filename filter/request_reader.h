@@ -11,11 +11,11 @@
 
 #include <string>
 
-#include "job_request.h"
+#include "filter/job_request.h"
 
 namespace pclspool::filter {
 
-// Fills *out (all but its input kind). False with *error, one line saying
+// Fills *out. False with *error, one line saying
 // what is wrong and where, when an argument, an option or the PPD cannot be
 // used.
 bool ReadJobRequest(int argc, const char* const* argv, const std::string& ppd_path, JobRequest* out,

@@ -32,7 +32,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform_setup.h"
+#include "runner/platform_setup.h"
 #include "fuzz_check.h"
 #include "pclspool/pclspool.h"
 #include "platform/platform.h"
@@ -344,7 +344,7 @@ HANDLE Printer(uint8_t b) { return reinterpret_cast<HANDLE>(kPrinterBase + b % k
 // queries fail or give the wrong version, where the output goes, and the
 // job's paper code, copies, resolution and DriverExtra fields.
 posix::PrinterSetup ReadSetup(InputReader& in, const World& w) {
-  posix::PrinterSetup s = cli::DriverPrinterSetup();
+  posix::PrinterSetup s = runner::DriverPrinterSetup();
   const uint8_t flags = in.U8();
   s.fd = flags & 0x08 ? w.full_fd : w.null_fd;
   s.has_printer_devmode = !(flags & 0x01);

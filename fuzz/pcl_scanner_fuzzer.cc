@@ -9,14 +9,14 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "pcl_scanner.h"
+#include "pcl/pcl_scanner.h"
 
 namespace {
 
-using pclspool::cli::PclEvent;
-using pclspool::cli::PclEventKind;
-using pclspool::cli::PclEventSink;
-using pclspool::cli::PclScanner;
+using pclspool::pcl::PclEvent;
+using pclspool::pcl::PclEventKind;
+using pclspool::pcl::PclEventSink;
+using pclspool::pcl::PclScanner;
 
 struct Event {
   PclEventKind kind;

@@ -13,13 +13,17 @@
 #include "job/device_modes.h"
 #include "test_files.h"
 #include "job/job_context.h"
-#include "pcl_scanner.h"
+#include "pcl/pcl_scanner.h"
 #include "platform/posix/posix_platform.h"
 
 namespace pclspool::cli {
 namespace {
 
 namespace fs = std::filesystem;
+using pcl::PclEvent;
+using pcl::PclEventKind;
+using pcl::PclEventSink;
+using pcl::PclScanner;
 
 using testing::ReadFile;
 using testing::WriteFile;

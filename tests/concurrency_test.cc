@@ -25,7 +25,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform_setup.h"
+#include "runner/platform_setup.h"
 #include "test_files.h"
 #include "fake_platform.h"
 #include "job/job_context.h"
@@ -200,7 +200,7 @@ class ConcurrentJobs : public ::testing::Test {
       const std::string out = (dir_ / ("printer" + std::to_string(i))).string();
       fds_[i] = ::open(out.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
       ASSERT_GE(fds_[i], 0);
-      posix::PrinterSetup setup = cli::DriverPrinterSetup();
+      posix::PrinterSetup setup = runner::DriverPrinterSetup();
       setup.fd = fds_[i];
       const std::size_t at = sizeof(DEVMODEW) + extra::kWaterIdx;
       setup.job_devmode[at] = static_cast<uint8_t>(kJobs[i].watermark);

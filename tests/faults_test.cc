@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "platform_setup.h"
+#include "runner/platform_setup.h"
 #include "test_files.h"
 #include "job/job_context.h"
 #include "pclspool/pclspool.h"
@@ -268,7 +268,7 @@ class BookletSettingsChange : public ::testing::Test {
     px.text.MapFace(u"Arial", std::string(PCLSPOOL_TEST_DATA) + "/LiberationSans-Regular.ttf");
     out_fd_ = ::open((dir_ / "printer").c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     ASSERT_GE(out_fd_, 0);
-    posix::PrinterSetup setup = cli::DriverPrinterSetup();
+    posix::PrinterSetup setup = runner::DriverPrinterSetup();
     setup.fd = out_fd_;
     setup.job_devmode[sizeof(DEVMODEW) + extra::kWaterIdx] = 1;
     px.spooler.AddPrinter(kPrinter, setup);

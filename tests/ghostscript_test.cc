@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "ghostscript.h"
+#include "rendering/ghostscript.h"
 
-namespace pclspool::cli {
+namespace pclspool::rendering {
 namespace {
 
 TEST(Ghostscript, InputNamesAreNeverOptionsOrSpecialFiles) {
@@ -59,4 +59,4 @@ TEST(Ghostscript, TheReasonIsItsFirstErrorLine) {
 }
 
 }  // namespace
-}  // namespace pclspool::cli
+}  // namespace pclspool::rendering

@@ -2,9 +2,9 @@
 #include <gtest/gtest.h>
 #include <string>
 
-#include "input_kind.h"
+#include "runner/input_kind.h"
 
-namespace pclspool::cli {
+namespace pclspool::runner {
 namespace {
 
 InputKind Sniff(const std::string& head) {
@@ -38,4 +38,4 @@ TEST(InputKind, ToldByContent) {
 }
 
 }  // namespace
-}  // namespace pclspool::cli
+}  // namespace pclspool::runner

@@ -1,8 +1,8 @@
-// What a spooler in front of the job runner asks of it (the CUPS filter):
-// printer-made copies, page-end reports, and a cancel that sends nothing
-// more and leaves no page file.
-#include "job_runner.h"
+// What a front end asks of the job runner: printer-made copies, side
+// reports, and a cancel that sends nothing more and leaves no page file.
+#include "runner/job_runner.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -14,7 +14,7 @@
 #include "platform/posix/posix_platform.h"
 #include "test_files.h"
 
-namespace pclspool::cli {
+namespace pclspool::runner {
 namespace {
 
 namespace fs = std::filesystem;
@@ -52,12 +52,11 @@ class JobRunner : public ::testing::Test {
 
   // A job of `pages` pages, one input file each, on the runner's page-file
   // path, with the printer stream in a file.
-  PrintOptions Job(int pages) {
-    PrintOptions o;
+  JobOptions Job(int pages) {
+    JobOptions o;
     o.page_files = true;
     o.ini = "/dev/null";
     o.spool_dir = (dir_ / "spool").string();
-    o.output = (dir_ / "out.prn").string();
     for (int i = 1; i <= pages; ++i) {
       const fs::path page = dir_ / std::to_string(i);
       testing::WriteFile(page, "page " + std::to_string(i));
@@ -65,6 +64,16 @@ class JobRunner : public ::testing::Test {
     }
     return o;
   }
+
+  // Runs the job with its printer stream in out.prn; returns the status.
+  int Run(const JobOptions& o, const JobEvents& events = {},
+          const std::atomic<bool>* cancel = nullptr) {
+    const int fd = ::open(Output().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int status = RunPrintJob(o, {fd, "out.prn", {}}, events, cancel);
+    ::close(fd);
+    return status;
+  }
+  std::string Output() const { return (dir_ / "out.prn").string(); }
 
   fs::path dir_;
 };
@@ -81,49 +90,57 @@ TEST_F(JobRunner, SpoolerRequests) {
                        // starts
     int status;
     std::string expected;
+    std::string sides;  // "side x copies" as reported
   } cases[] = {
-      {"one copy adds nothing", {}, 1, 0, kExitOk, "1F2F3U"},
-      {"uncollated copies end every page", {}, 2, 0, kExitOk, "1CF2CF3CU"},
-      {"collated copies", kCollated, 1, 0, kExitOk, "1F2F3U1F2F3U1F2F3U"},
-      {"cancel before the first page", {}, 1, -1, kExitCancelled, ""},
-      {"cancel in a plain job sends no further page and no UEL", {}, 1, 1, kExitCancelled, "1"},
-      {"cancel in collated copies sends no copy", kCollated, 1, 2, kExitCancelled, ""},
-      {"cancel in a booklet sends no sheet", {{"PAPER CODE", "1033"}}, 1, 3, kExitCancelled, ""},
-      {"cancel after the last page of collated copies", kCollated, 1, 3, kExitCancelled, ""},
+      {"one copy adds nothing", {}, 1, 0, kExitOk, "1F2F3U", "1x1 2x1 3x1 "},
+      {"uncollated copies end every page", {}, 2, 0, kExitOk, "1CF2CF3CU", "1x2 2x2 3x2 "},
+      {"collated copies", kCollated, 1, 0, kExitOk, "1F2F3U1F2F3U1F2F3U", "1x3 2x3 3x3 "},
+      {"two-up", {{"TWOupFOUR", "1"}}, 1, 0, kExitOk, "12F3U", "1x1 2x1 "},
+      {"cancel before the first page", {}, 1, -1, kExitCancelled, "", ""},
+      {"cancel in a plain job sends no further page and no UEL", {}, 1, 1, kExitCancelled, "1",
+       "1x1 "},
+      {"cancel in collated copies sends no copy", kCollated, 1, 2, kExitCancelled, "", ""},
+      {"cancel after the last page of collated copies", kCollated, 1, 3, kExitCancelled, "", ""},
+      {"cancel in a booklet sends no sheet", {{"PAPER CODE", "1033"}}, 1, 3, kExitCancelled, "",
+       ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     std::atomic<bool> cancel{c.cancel_after < 0};
-    std::vector<uint32_t> ended;
-    PrintOptions o = Job(3);
+    std::string sides;
+    JobOptions o = Job(3);
     o.settings = c.settings;
-    o.printer_copies = c.printer_copies;
-    o.on_page_end = [&](uint32_t page) {
+    o.uncollated_copies = c.printer_copies;
+    JobEvents events;
+    std::vector<uint32_t> ended;
+    events.on_page = [&](uint32_t page) {
       ended.push_back(page);
       if (static_cast<int>(page) == c.cancel_after) cancel = true;
     };
-    EXPECT_EQ(RunPrintJob(o, &cancel), c.status);
-    EXPECT_TRUE(testing::ReadFile(o.output) == Expand(c.expected)) << testing::ReadFile(o.output);
+    events.on_side = [&](uint32_t side, uint32_t copies) {
+      sides += std::to_string(side) + "x" + std::to_string(copies) + " ";
+    };
+    EXPECT_EQ(Run(o, events, &cancel), c.status);
+    EXPECT_TRUE(testing::ReadFile(Output()) == Expand(c.expected)) << testing::ReadFile(Output());
     EXPECT_TRUE(fs::is_empty(dir_ / "spool")) << "page files left";
     // Every page ended is reported once, in order: all of them, or those
-    // before the cancel and at most the one it came in.
-    const std::size_t most = c.cancel_after == 0 ? 3 : c.cancel_after < 0 ? 1 : c.cancel_after + 1;
+    // before the cancel. Every printed side is reported once, in order; a
+    // cancelled job reports none after the cancel.
+    const std::size_t most = c.cancel_after == 0 ? 3 : c.cancel_after < 0 ? 0 : c.cancel_after;
     for (std::size_t i = 0; i < ended.size(); ++i) EXPECT_EQ(ended[i], i + 1);
-    EXPECT_LE(ended.size(), most);
-    if (c.cancel_after == 0) {
-      EXPECT_EQ(ended.size(), 3u);
-    }
+    EXPECT_EQ(ended.size(), most);
+    EXPECT_EQ(sides, c.sides);
   }
 }
 
 TEST_F(JobRunner, SettingsDoNotCarryOverToTheNextJob) {
-  PrintOptions collated = Job(2);
+  JobOptions collated = Job(2);
   collated.settings = kCollated;
-  ASSERT_EQ(RunPrintJob(collated), kExitOk);
-  PrintOptions plain = Job(2);
-  ASSERT_EQ(RunPrintJob(plain), kExitOk);
-  EXPECT_TRUE(testing::ReadFile(plain.output) == Expand("1F2U"));
+  ASSERT_EQ(Run(collated), kExitOk);
+  JobOptions plain = Job(2);
+  ASSERT_EQ(Run(plain), kExitOk);
+  EXPECT_TRUE(testing::ReadFile(Output()) == Expand("1F2U"));
 }
 
 }  // namespace
-}  // namespace pclspool::cli
+}  // namespace pclspool::runner

@@ -1,9 +1,9 @@
 // Page selections as --page-ranges reads them.
 #include <gtest/gtest.h>
 
-#include "page_ranges.h"
+#include "runner/page_ranges.h"
 
-namespace pclspool::cli {
+namespace pclspool::runner {
 namespace {
 
 TEST(PageRanges, ReadsAndRefuses) {
@@ -48,4 +48,4 @@ TEST(PageRanges, ReadsAndRefuses) {
 }
 
 }  // namespace
-}  // namespace pclspool::cli
+}  // namespace pclspool::runner

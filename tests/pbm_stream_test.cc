@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "pbm_stream.h"
+#include "rendering/pbm_stream.h"
 
-namespace pclspool::cli {
+namespace pclspool::rendering {
 namespace {
 
 // Records the events as text: "page WxH", one hex digit pair per row byte.
@@ -84,4 +84,4 @@ TEST(PbmStream, RefusesDamagedStreams) {
 }
 
 }  // namespace
-}  // namespace pclspool::cli
+}  // namespace pclspool::rendering

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "pcl_raster.h"
+#include "pcl/pcl_raster.h"
 
-namespace pclspool::cli {
+namespace pclspool::pcl {
 namespace {
 
 std::vector<uint8_t> Unpack(const uint8_t* p, std::size_t n) {
@@ -211,4 +211,4 @@ TEST(PclRasterWriter, PagesReadBackAsPlaced) {
 }
 
 }  // namespace
-}  // namespace pclspool::cli
+}  // namespace pclspool::pcl

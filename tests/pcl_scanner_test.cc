@@ -1,4 +1,4 @@
-#include "pcl_scanner.h"
+#include "pcl/pcl_scanner.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-namespace pclspool::cli {
+namespace pclspool::pcl {
 namespace {
 
 struct Event {
@@ -518,4 +518,4 @@ TEST(PclScanner, GhostscriptRasterJob) {
 }
 
 }  // namespace
-}  // namespace pclspool::cli
+}  // namespace pclspool::pcl

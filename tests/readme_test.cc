@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "exit_status.h"
-#include "options.h"
+#include "runner/exit_status.h"
+#include "cli/command_line.h"
 #include "test_files.h"
 
 namespace pclspool {
@@ -18,8 +18,8 @@ TEST(Readme, ShowsTheCommandsHelpAsItIs) {
   EXPECT_NE(readme.find(block), std::string::npos)
       << "the README's usage block differs from pclspool --help";
   const std::string usage = cli::kUsage;
-  for (const int status : {cli::kExitOk, cli::kExitWriteFailed, cli::kExitUsage,
-                           cli::kExitCancelled, cli::kExitNoResources}) {
+  for (const int status : {runner::kExitOk, runner::kExitWriteFailed, runner::kExitUsage,
+                           runner::kExitCancelled, runner::kExitNoResources}) {
     const std::string n = std::to_string(status);
     const bool described = usage.find("; " + n + " ") != std::string::npos ||
                            usage.find(": " + n + " ") != std::string::npos ||

@@ -5,9 +5,9 @@
 
 #include <string>
 
-#include "render_plan.h"
+#include "rendering/render_plan.h"
 
-namespace pclspool::cli {
+namespace pclspool::rendering {
 namespace {
 
 struct Settings {
@@ -89,4 +89,4 @@ TEST(RenderPlan, TheHeaderSetsUpTheSheet) {
 }
 
 }  // namespace
-}  // namespace pclspool::cli
+}  // namespace pclspool::rendering

@@ -20,7 +20,7 @@ static_assert(sizeof(DriverExtra) == 58);
 
 namespace extra {
 inline constexpr std::size_t kPaperMedia = 4;       // 16-bit, carried
-inline constexpr std::size_t kNup = 18;             // 0 one-up, 1 two-up, 2 four-up
+inline constexpr std::size_t kNup = 18;             // kNupOneUp, kNupTwoUp, kNupFourUp
 inline constexpr std::size_t kWaterIdx = 20;        // 1-based watermark text, 0 none
 inline constexpr std::size_t kOptionCassette = 28;  // 16-bit, carried
 inline constexpr std::size_t kTonerSave = 30;       // 16-bit, carried
@@ -96,11 +96,19 @@ inline constexpr std::size_t kDevmodeBlockSize = sizeof(DEVMODEW) + sizeof(Drive
 static_assert(kDevmodeBlockSize == 278);
 using DevmodeBlock = std::array<uint8_t, kDevmodeBlockSize>;
 
+// What the settings' values mean.
+inline constexpr int16_t kOrientationPortrait = 1;   // dmOrientation
+inline constexpr int16_t kOrientationLandscape = 2;  // every value but 2 is portrait
+inline constexpr int16_t kBookletBit = 0x0400;       // in dmPaperSize: a booklet job
+inline constexpr uint16_t kNupOneUp = 0;             // DriverExtra's n-up
+inline constexpr uint16_t kNupTwoUp = 1;
+inline constexpr uint16_t kNupFourUp = 2;
+inline constexpr int16_t kMaxCopies = 99;            // dmCopies stops there
+
 inline uint16_t WaterIdx(const JobContext& c) { return extra::U16(c.extra, extra::kWaterIdx); }
 inline uint16_t Nup(const JobContext& c) { return extra::U16(c.extra, extra::kNup); }
 inline uint16_t ZoomIndex(const JobContext& c) { return extra::U16(c.extra, extra::kZoomIndex); }
 inline uint16_t Styple(const JobContext& c) { return extra::U16(c.extra, extra::kStyple); }
-// dmOrientation 2 is landscape; every other value is portrait.
-inline bool IsLandscape(const JobContext& c) { return c.dm.dmOrientation == 2; }
+inline bool IsLandscape(const JobContext& c) { return c.dm.dmOrientation == kOrientationLandscape; }
 
 }  // namespace pclspool

@@ -1,6 +1,7 @@
 #include "job/paper.h"
 
 #include <cstdlib>
+#include <string_view>
 #include <utility>
 
 #include "job/clamp.h"
@@ -24,7 +25,6 @@ constexpr Paper kPapers[] = {
     {12, "b4", 46, 3036, 4299, 71, 59},  // JIS
     {13, "b5", 45, 2150, 3035, 71, 59},  // JIS
 };
-constexpr int32_t kBookletBit = 0x0400;
 
 bool Near(int32_t have, int32_t want) {
   // Half a percent: a page size given in dots may be rounded either way.
@@ -47,6 +47,13 @@ const Paper* PaperBySize(int32_t width, int32_t height, int32_t resolution) {
     const int32_t w = DotsAt(p.width300, resolution);
     const int32_t h = DotsAt(p.height300, resolution);
     if ((Near(width, w) && Near(height, h)) || (Near(width, h) && Near(height, w))) return &p;
+  }
+  return nullptr;
+}
+
+const Paper* PaperByName(std::string_view name) {
+  for (const Paper& p : kPapers) {
+    if (name == p.name) return &p;
   }
   return nullptr;
 }

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "job/job_context.h"
 
@@ -32,6 +33,9 @@ const Paper* PaperByCode(int32_t dmPaperSize);
 // The paper whose size at `resolution` is width x height dots in either
 // orientation, within half a percent; null when none is.
 const Paper* PaperBySize(int32_t width, int32_t height, int32_t resolution);
+
+// The paper of a name in the table ("a4", "letter", ...), or null.
+const Paper* PaperByName(std::string_view name);
 
 // A4, the paper of the sample jobs and of most of the world.
 const Paper& DefaultPaper();

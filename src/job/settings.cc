@@ -13,7 +13,6 @@ constexpr WORD kPrinterSpecVersion = 0x0401;
 constexpr WORD kPrinterDriverVersion = 0x0400;
 constexpr WORD kJobDevmodeSize = sizeof(DEVMODEW);
 constexpr WORD kJobDriverExtra = sizeof(DriverExtra);
-constexpr int16_t kMaxCopies = 99;
 
 // Asks a level-2 query for its size, allocates a zero-filled block of that
 // size and fills it. *block receives whatever was allocated, for the caller

@@ -24,8 +24,8 @@ void OverrideSettings(JobContext& ctx);
 // Formats the six settings trace lines.
 void TraceSettings(const JobContext& ctx);
 
-// Bit 0x0400 of the paper code makes a booklet job.
-inline bool IsBooklet(const JobContext& ctx) { return (ctx.dm.dmPaperSize & 0x0400) != 0; }
+// The booklet bit of the paper code makes a booklet job.
+inline bool IsBooklet(const JobContext& ctx) { return (ctx.dm.dmPaperSize & kBookletBit) != 0; }
 
 // Collated copies: a finisher, group sort asked for, and more than one copy.
 inline int IsGroupSort(const JobContext& ctx) {

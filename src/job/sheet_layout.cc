@@ -6,13 +6,6 @@
 
 namespace pclspool {
 
-namespace {
-
-constexpr uint16_t kTwoUp = 1;
-constexpr uint16_t kFourUp = 2;
-
-}  // namespace
-
 double ScaleRatio(int32_t a, int32_t b) {
   if (a <= 0 || b <= 0) return 1.0;
   // 64-bit squares equal the 32-bit ones for every side up to 46340 dots
@@ -25,7 +18,7 @@ double ScaleRatio(int32_t a, int32_t b) {
 
 SheetLayout LayoutSheet(const SheetJob& job) {
   SheetLayout s{job.pageWidth, job.pageHeight, false, 1.0f, job.pageWidth, job.pageHeight, 1};
-  if (job.booklet || job.nup == kTwoUp) {
+  if (job.booklet || job.nup == kNupTwoUp) {
     // The ratio and the truncations are those of the watermark layout, so
     // that a page and its watermark agree to the dot.
     const int32_t a = job.landscape ? job.pageHeight : job.pageWidth;
@@ -37,7 +30,7 @@ SheetLayout LayoutSheet(const SheetJob& job) {
     s.sheetHeight = job.pageWidth;
     s.turned = true;
     s.cells = 2;
-  } else if (job.nup == kFourUp) {
+  } else if (job.nup == kNupFourUp) {
     s.ratio = 0.5f;
     s.cellWidth = job.pageWidth / 2;
     s.cellHeight = job.pageHeight / 2;
@@ -59,8 +52,8 @@ int32_t CellOfPage(const SheetJob& job, uint32_t page) {
     const bool odd = page % 2 == 1;
     return (odd == (job.bookletStyle == 0)) ? 1 : 0;
   }
-  if (job.nup == kTwoUp) return static_cast<int32_t>((page - 1) % 2);
-  if (job.nup == kFourUp) return static_cast<int32_t>((page - 1) % 4);
+  if (job.nup == kNupTwoUp) return static_cast<int32_t>((page - 1) % 2);
+  if (job.nup == kNupFourUp) return static_cast<int32_t>((page - 1) % 4);
   return 0;
 }
 

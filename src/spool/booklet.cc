@@ -42,7 +42,7 @@ void ReorderBooklet(JobContext& ctx) {
   Trace(u"ReorderBooklet Total:%d\n", {ctx.cPages});
   const uint32_t pages = ctx.cPages;
   const int16_t paper = ctx.dm.dmPaperSize;
-  ctx.dm.dmPaperSize = static_cast<int16_t>(paper & ~0x0400);
+  ctx.dm.dmPaperSize = static_cast<int16_t>(paper & ~kBookletBit);
 
   const uint16_t style = Styple(ctx);
   const uint32_t sheets = SheetCount(pages);

@@ -16,9 +16,6 @@ namespace {
 // cosine is about 4.5e-11 and truncates to 0 like the exact one would.
 constexpr double kPi = 3.1415926535;
 
-constexpr uint16_t kTwoUp = 1;
-constexpr uint16_t kFourUp = 2;
-
 double Radians(int32_t angle) { return angle * kPi / 180; }
 
 }  // namespace
@@ -67,12 +64,12 @@ PageScale ScaleToPage(const JobContext& ctx, int32_t height) {
     // Booklet pages are imposed two to a side but centred on the full page.
     r.ratio = static_cast<float>(CalcScaleRatio(a, b));
     r.height = TruncToInt32(static_cast<float>(r.height) * r.ratio);
-  } else if (Nup(ctx) == kTwoUp) {
+  } else if (Nup(ctx) == kNupTwoUp) {
     r.ratio = static_cast<float>(CalcScaleRatio(a, b));
     r.pageWidth = TruncToInt32(static_cast<float>(r.pageWidth) * r.ratio);
     r.pageHeight = TruncToInt32(static_cast<float>(r.pageHeight) * r.ratio);
     r.height = TruncToInt32(static_cast<float>(r.height) * r.ratio);
-  } else if (Nup(ctx) == kFourUp) {
+  } else if (Nup(ctx) == kNupFourUp) {
     r.ratio = 0.5f;
     r.pageWidth /= 2;
     r.pageHeight /= 2;

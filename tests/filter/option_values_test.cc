@@ -1,11 +1,10 @@
 // The values of CUPS's standard options, as the filter parses them.
-#include "option_values.h"
+#include "filter/option_values.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "job_request.h"
 
 namespace pclspool::filter {
 namespace {
@@ -49,7 +48,7 @@ TEST(OptionValues, Numbers) {
     int value;
   } cases[] = {
       {"one copy", ParseCopies, "1", true, 1},
-      {"most copies", ParseCopies, "99", true, kMaxCopies},
+      {"most copies", ParseCopies, "99", true, runner::kMaxCopies},
       {"more copies than the module makes", ParseCopies, "100", false, 0},
       {"no copies", ParseCopies, "0", false, 0},
       {"copies not a number", ParseCopies, "3x", false, 0},
@@ -82,8 +81,8 @@ TEST(OptionValues, OrientationAndSwitches) {
   } cases[] = {
       {"portrait", true, "3", true, false},
       {"landscape", true, "4", true, true},
-      {"reverse landscape prints landscape", true, "5", true, true},
-      {"reverse portrait prints portrait", true, "6", true, false},
+      {"reverse landscape", true, "5", true, true},
+      {"reverse portrait", true, "6", true, false},
       {"no such orientation", true, "7", false, false},
       {"orientation by name", true, "landscape", false, false},
       {"on", false, "on", true, true},
@@ -97,8 +96,12 @@ TEST(OptionValues, OrientationAndSwitches) {
   for (const Case& c : cases) {
     bool got = !c.value;
     std::string error;
-    const bool ok = c.orientation ? ParseOrientation(c.text, &got, &error)
+    runner::Orientation orientation{};
+    const bool ok = c.orientation ? ParseOrientation(c.text, &orientation, &error)
                                   : ParseSwitch("booklet", c.text, &got, &error);
+    // Orientations: the value is whether it turns the page a quarter.
+    if (c.orientation) got = orientation == runner::Orientation::kLandscape ||
+                             orientation == runner::Orientation::kReverseLandscape;
     EXPECT_EQ(ok, c.ok) << c.name;
     if (c.ok) {
       EXPECT_EQ(got, c.value) << c.name;

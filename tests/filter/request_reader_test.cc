@@ -1,6 +1,6 @@
 // The filter's arguments and the job's options, marked on the PPD that
 // ships with it, as CUPS hands them to the filter.
-#include "request_reader.h"
+#include "filter/request_reader.h"
 
 #include <gtest/gtest.h>
 
@@ -30,16 +30,16 @@ TEST(RequestReader, QueueDefaults) {
   const Read r = ReadWith("1", "");
   ASSERT_TRUE(r.ok) << r.error;
   EXPECT_EQ(r.request.job_id, 17u);
-  EXPECT_EQ(r.request.copies, 1);
-  EXPECT_TRUE(r.request.collate);
-  EXPECT_EQ(r.request.paper_code, kPaperA4);
-  EXPECT_EQ(r.request.sides, Sides::kOneSided);
-  EXPECT_EQ(r.request.number_up, 1);
-  EXPECT_FALSE(r.request.booklet);
-  EXPECT_EQ(r.request.booklet_style, 0);
-  EXPECT_FALSE(r.request.landscape);
-  EXPECT_EQ(r.request.watermark, 0);
-  EXPECT_TRUE(r.request.page_ranges.empty());
+  EXPECT_EQ(r.request.ticket.copies, 1);
+  EXPECT_TRUE(r.request.ticket.collate);
+  EXPECT_EQ(r.request.ticket.paper, "a4");
+  EXPECT_EQ(r.request.ticket.sides, runner::Sides::kOneSided);
+  EXPECT_EQ(r.request.ticket.number_up, 1);
+  EXPECT_FALSE(r.request.ticket.booklet);
+  EXPECT_EQ(r.request.ticket.booklet_style, 0);
+  EXPECT_EQ(r.request.ticket.orientation, runner::Orientation::kPortrait);
+  EXPECT_EQ(r.request.ticket.watermark, 0);
+  EXPECT_TRUE(r.request.ticket.page_ranges.empty());
   EXPECT_TRUE(r.request.input.empty());
 }
 
@@ -50,47 +50,47 @@ TEST(RequestReader, StandardAndPpdOptions) {
     void (*check)(const JobRequest&);
   } cases[] = {
       {"media by name", "media=Letter",
-       [](const JobRequest& r) { EXPECT_EQ(r.paper_code, kPaperLetter); }},
+       [](const JobRequest& r) { EXPECT_EQ(r.ticket.paper, "letter"); }},
       {"media by its PWG name", "media=iso_a3_297x420mm",
-       [](const JobRequest& r) { EXPECT_EQ(r.paper_code, kPaperA3); }},
+       [](const JobRequest& r) { EXPECT_EQ(r.ticket.paper, "a3"); }},
       {"media by PWG name, Legal", "media=na_legal_8.5x14in",
-       [](const JobRequest& r) { EXPECT_EQ(r.paper_code, kPaperLegal); }},
-      {"PageSize", "PageSize=A3", [](const JobRequest& r) { EXPECT_EQ(r.paper_code, kPaperA3); }},
+       [](const JobRequest& r) { EXPECT_EQ(r.ticket.paper, "legal"); }},
+      {"PageSize", "PageSize=A3", [](const JobRequest& r) { EXPECT_EQ(r.ticket.paper, "a3"); }},
       {"sides, long edge", "sides=two-sided-long-edge",
-       [](const JobRequest& r) { EXPECT_EQ(r.sides, Sides::kLongEdge); }},
+       [](const JobRequest& r) { EXPECT_EQ(r.ticket.sides, runner::Sides::kLongEdge); }},
       {"sides, short edge", "sides=two-sided-short-edge",
-       [](const JobRequest& r) { EXPECT_EQ(r.sides, Sides::kShortEdge); }},
-      {"collate=false", "collate=false", [](const JobRequest& r) { EXPECT_FALSE(r.collate); }},
+       [](const JobRequest& r) { EXPECT_EQ(r.ticket.sides, runner::Sides::kShortEdge); }},
+      {"collate=false", "collate=false", [](const JobRequest& r) { EXPECT_FALSE(r.ticket.collate); }},
       {"nocollate, as cupsd writes a false boolean", "nocollate",
-       [](const JobRequest& r) { EXPECT_FALSE(r.collate); }},
+       [](const JobRequest& r) { EXPECT_FALSE(r.ticket.collate); }},
       {"uncollated document handling",
        "multiple-document-handling=separate-documents-uncollated-copies",
-       [](const JobRequest& r) { EXPECT_FALSE(r.collate); }},
+       [](const JobRequest& r) { EXPECT_FALSE(r.ticket.collate); }},
       {"collated document handling",
        "multiple-document-handling=separate-documents-collated-copies",
-       [](const JobRequest& r) { EXPECT_TRUE(r.collate); }},
-      {"watermark", "Watermark=2", [](const JobRequest& r) { EXPECT_EQ(r.watermark, 2); }},
+       [](const JobRequest& r) { EXPECT_TRUE(r.ticket.collate); }},
+      {"watermark", "Watermark=2", [](const JobRequest& r) { EXPECT_EQ(r.ticket.watermark, 2); }},
       {"watermark not among the choices keeps the default", "Watermark=12",
-       [](const JobRequest& r) { EXPECT_EQ(r.watermark, 0); }},
-      {"booklet=on", "booklet=on", [](const JobRequest& r) { EXPECT_TRUE(r.booklet); }},
-      {"booklet=true", "booklet=true", [](const JobRequest& r) { EXPECT_TRUE(r.booklet); }},
+       [](const JobRequest& r) { EXPECT_EQ(r.ticket.watermark, 0); }},
+      {"booklet=on", "booklet=on", [](const JobRequest& r) { EXPECT_TRUE(r.ticket.booklet); }},
+      {"booklet=true", "booklet=true", [](const JobRequest& r) { EXPECT_TRUE(r.ticket.booklet); }},
       {"Booklet=On, the PPD's choice", "Booklet=On",
-       [](const JobRequest& r) { EXPECT_TRUE(r.booklet); }},
+       [](const JobRequest& r) { EXPECT_TRUE(r.ticket.booklet); }},
       {"bound on the right", "booklet BindEdge=Right",
-       [](const JobRequest& r) { EXPECT_EQ(r.booklet_style, 1); }},
-      {"number-up", "number-up=4", [](const JobRequest& r) { EXPECT_EQ(r.number_up, 4); }},
+       [](const JobRequest& r) { EXPECT_EQ(r.ticket.booklet_style, 1); }},
+      {"number-up", "number-up=4", [](const JobRequest& r) { EXPECT_EQ(r.ticket.number_up, 4); }},
       {"page-ranges", "page-ranges=2-3,5-5",
-       [](const JobRequest& r) { EXPECT_EQ(r.page_ranges, "2-3,5"); }},
+       [](const JobRequest& r) { EXPECT_EQ(r.ticket.page_ranges, "2-3,5"); }},
       {"landscape", "orientation-requested=4",
-       [](const JobRequest& r) { EXPECT_TRUE(r.landscape); }},
+       [](const JobRequest& r) { EXPECT_EQ(r.ticket.orientation, runner::Orientation::kLandscape); }},
       {"the older landscape switch", "landscape",
-       [](const JobRequest& r) { EXPECT_TRUE(r.landscape); }},
+       [](const JobRequest& r) { EXPECT_EQ(r.ticket.orientation, runner::Orientation::kLandscape); }},
       {"all at once", "number-up=2 collate=true Watermark=1 media=A4 sides=one-sided",
        [](const JobRequest& r) {
-         EXPECT_EQ(r.number_up, 2);
-         EXPECT_TRUE(r.collate);
-         EXPECT_EQ(r.watermark, 1);
-         EXPECT_EQ(r.paper_code, kPaperA4);
+         EXPECT_EQ(r.ticket.number_up, 2);
+         EXPECT_TRUE(r.ticket.collate);
+         EXPECT_EQ(r.ticket.watermark, 1);
+         EXPECT_EQ(r.ticket.paper, "a4");
        }},
   };
   for (const Case& c : cases) {
@@ -138,7 +138,7 @@ TEST(RequestReader, TheFileArgument) {
   const Read r = ReadWith("3", "", PCLSPOOL_PPD, "/var/spool/cups/d00017-001");
   ASSERT_TRUE(r.ok) << r.error;
   EXPECT_EQ(r.request.input, "/var/spool/cups/d00017-001");
-  EXPECT_EQ(r.request.copies, 3);
+  EXPECT_EQ(r.request.ticket.copies, 3);
 }
 
 }  // namespace

@@ -1,0 +1,327 @@
+#include "rendering/ghostscript.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include "rendering/cancel_flag.h"
+
+extern char** environ;
+
+namespace pclspool::rendering {
+
+namespace {
+
+// How often a wait for Ghostscript looks at the cancel flag.
+constexpr int kPollMilliseconds = 100;
+// The pipe of the page stream, larger than the default 64 KiB: fewer
+// switches between Ghostscript and us on every page.
+constexpr int kPipeBytes = 1 << 20;
+// A read waits this long for the page stream to gather this much.
+constexpr std::size_t kBatchBytes = 256 * 1024;
+constexpr long kBatchWaitNanoseconds = 1000 * 1000;
+// Ghostscript writes its page stream through C stdio, 4 KiB a call on a
+// pipe. Run under coreutils' stdbuf with a buffer this large, it makes
+// 256 times fewer calls: on the machine of bench/ the system calls alone
+// cost half as much time as the rendering.
+constexpr char kStdbuf[] = "stdbuf";
+constexpr char kStdoutBuffer[] = "-o1048576";
+// The longest reason reported.
+constexpr std::size_t kMaxReasonBytes = 200;
+
+std::string Reason(int err) { return std::strerror(err); }
+
+void CloseFd(int* fd) {
+  if (*fd >= 0) ::close(*fd);
+  *fd = -1;
+}
+
+// Ghostscript's messages may quote the document: nothing from them reaches
+// a terminal as a control character.
+std::string Printable(std::string_view s) {
+  std::string out;
+  for (char c : s.substr(0, kMaxReasonBytes)) {
+    const auto u = static_cast<unsigned char>(c);
+    out += u < 0x20 || u == 0x7F ? '?' : c;
+  }
+  return out;
+}
+
+std::string_view TrimLine(std::string_view line) {
+  while (!line.empty() && (line.front() == ' ' || line.front() == '\t' || line.front() == '*'))
+    line.remove_prefix(1);
+  while (!line.empty() && (line.back() == ' ' || line.back() == '\r' || line.back() == '\t'))
+    line.remove_suffix(1);
+  return line;
+}
+
+// The program as exec would find it: a name with a '/' as it is, any
+// other on PATH. Empty, with *err set, when there is none to run.
+std::string FindProgram(const std::string& name, int* err) {
+  if (name.find('/') != std::string::npos) {
+    if (::access(name.c_str(), X_OK) == 0) return name;
+    *err = errno;
+    return "";
+  }
+  const char* path = ::getenv("PATH");
+  const std::string dirs = path && *path ? path : "/usr/local/bin:/usr/bin:/bin";
+  *err = ENOENT;
+  for (std::size_t from = 0; from <= dirs.size();) {
+    const std::size_t colon = std::min(dirs.find(':', from), dirs.size());
+    const std::string dir = colon > from ? dirs.substr(from, colon - from) : ".";
+    const std::string candidate = dir + "/" + name;
+    if (::access(candidate.c_str(), X_OK) == 0) return candidate;
+    if (errno == EACCES) *err = EACCES;
+    from = colon + 1;
+  }
+  return "";
+}
+
+}  // namespace
+
+std::vector<std::string> GhostscriptArguments(const GhostscriptCommand& c) {
+  std::vector<std::string> args = {
+      c.program,
+      "-q",
+      "-dSAFER",
+      "-dBATCH",
+      "-dNOPAUSE",
+      "-sDEVICE=pbmraw",
+      "-r" + std::to_string(c.resolution),
+      "-g" + std::to_string(c.width) + "x" + std::to_string(c.height),
+      // The page size stays the cell's, and every page is scaled to fit
+      // it (turned a quarter if that fits it better), centred.
+      "-dFIXEDMEDIA",
+      "-dPDFFitPage",
+      "-dPSFitPage",
+      "-dEPSFitPage",
+      // What a PostScript program prints goes to the messages, never into
+      // the page stream.
+      "-sstdout=%stderr",
+      "-sOutputFile=-",
+  };
+  if (!c.page_list.empty()) args.push_back("-sPageList=" + c.page_list);
+  if (c.input == "-" || (!c.input.empty() && c.input[0] == '/')) {
+    args.push_back(c.input);
+  } else {
+    args.push_back("./" + c.input);
+  }
+  return args;
+}
+
+std::string GhostscriptReason(const std::string& messages) {
+  std::string_view first;
+  std::size_t start = 0;
+  while (start < messages.size()) {
+    std::size_t end = messages.find('\n', start);
+    if (end == std::string::npos) end = messages.size();
+    const std::string_view line = TrimLine(std::string_view(messages).substr(start, end - start));
+    if (line.find("Error") != std::string_view::npos || line.find("error") != std::string_view::npos)
+      return Printable(line);
+    if (first.empty()) first = line;
+    start = end + 1;
+  }
+  return Printable(first);
+}
+
+GhostscriptProcess::~GhostscriptProcess() { Kill(); }
+
+bool GhostscriptProcess::Start(const GhostscriptCommand& command, int stdin_fd,
+                               std::string* error) {
+  int lookup = 0;
+  const std::string program = FindProgram(command.program, &lookup);
+  if (program.empty()) {
+    *error = "cannot run " + command.program + ": " + Reason(lookup);
+    return false;
+  }
+  const std::string stdbuf = FindProgram(kStdbuf, &lookup);
+  const char* tmp = ::getenv("TMPDIR");
+  const std::string tmp_dir = tmp && *tmp ? tmp : "/tmp";
+  std::string pattern = tmp_dir + "/pclspool-gs.XXXXXX";
+  if (!::mkdtemp(pattern.data())) {
+    *error = "cannot create a directory for Ghostscript in " + tmp_dir + ": " + Reason(errno);
+    return false;
+  }
+  scratch_ = pattern;
+
+  int out[2] = {-1, -1};
+  int err[2] = {-1, -1};
+  if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) {
+    *error = "cannot run " + command.program + ": " + Reason(errno);
+    CloseFd(&out[0]), CloseFd(&out[1]), CloseFd(&err[0]), CloseFd(&err[1]);
+    RemoveScratch();
+    return false;
+  }
+#ifdef F_SETPIPE_SZ
+  ::fcntl(out[0], F_SETPIPE_SZ, kPipeBytes);  // a smaller pipe only costs time
+#endif
+
+  std::vector<std::string> args = GhostscriptArguments(command);
+  args[0] = program;
+  // Without stdbuf, Ghostscript runs as it is, only slower.
+  if (!stdbuf.empty()) args.insert(args.begin(), {stdbuf, kStdoutBuffer});
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  // Our environment, with TMPDIR the scratch directory: whatever
+  // Ghostscript keeps there (a PDF read from a pipe, band lists of large
+  // pages) goes with the directory, even when it is killed.
+  std::vector<std::string> env_strings;
+  for (char** e = environ; *e; ++e) {
+    if (std::strncmp(*e, "TMPDIR=", 7) != 0) env_strings.emplace_back(*e);
+  }
+  env_strings.push_back("TMPDIR=" + scratch_);
+  std::vector<char*> envp;
+  for (std::string& e : env_strings) envp.push_back(e.data());
+  envp.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (stdin_fd >= 0) {
+    if (stdin_fd != STDIN_FILENO) posix_spawn_file_actions_adddup2(&actions, stdin_fd, STDIN_FILENO);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  }
+  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+  // The command ignores SIGPIPE and SIGXFSZ, which exec keeps ignored:
+  // Ghostscript gets them back, to die of a page stream nobody reads.
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGPIPE);
+  sigaddset(&defaults, SIGXFSZ);
+  posix_spawnattr_setsigdefault(&attr, &defaults);
+  sigset_t none;
+  sigemptyset(&none);
+  posix_spawnattr_setsigmask(&attr, &none);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+
+  const int rc = ::posix_spawn(&pid_, argv[0], &actions, &attr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attr);
+  CloseFd(&out[1]);
+  CloseFd(&err[1]);
+  if (rc != 0) {
+    pid_ = -1;
+    CloseFd(&out[0]);
+    CloseFd(&err[0]);
+    RemoveScratch();
+    *error = "cannot run " + command.program + ": " + Reason(rc);
+    return false;
+  }
+  out_ = out[0];
+  err_ = err[0];
+  ::fcntl(out_, F_SETFL, ::fcntl(out_, F_GETFL) | O_NONBLOCK);
+  ::fcntl(err_, F_SETFL, ::fcntl(err_, F_GETFL) | O_NONBLOCK);
+  return true;
+}
+
+ssize_t GhostscriptProcess::Read(uint8_t* buf, std::size_t size, const std::atomic<bool>* cancel) {
+  for (;;) {
+    if (IsCancelled(cancel)) return kCancelled;
+    // Wait for pages or messages, whichever comes, a while at most.
+    pollfd fds[2] = {{out_, POLLIN, 0}, {err_, POLLIN, 0}};
+    const int r = ::poll(fds, err_ >= 0 ? 2 : 1, kPollMilliseconds);
+    if (r < 0 && errno != EINTR) return kReadFailed;
+    if (r > 0 && err_ >= 0 && fds[1].revents != 0) DrainMessages(false);
+    if (r <= 0 || fds[0].revents == 0) continue;
+    int available = 0;
+    if ((fds[0].revents & POLLHUP) == 0 && ::ioctl(out_, FIONREAD, &available) == 0 &&
+        available < static_cast<int>(std::min<std::size_t>(size, kBatchBytes))) {
+      // Ghostscript writes its pages 4 KiB at a time. Taken as they come,
+      // every write would wake us and switch processes; a moment's wait
+      // lets the pipe fill, and the page stream costs a third of the time.
+      const timespec pause = {0, kBatchWaitNanoseconds};
+      ::nanosleep(&pause, nullptr);
+    }
+    const ssize_t n = ::read(out_, buf, size);
+    if (n >= 0) return n;
+    if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) return kReadFailed;
+  }
+}
+
+void GhostscriptProcess::DrainMessages(bool block) {
+  char buf[4096];
+  while (err_ >= 0) {
+    const ssize_t n = ::read(err_, buf, sizeof(buf));
+    if (n > 0) {
+      const std::size_t room = kMaxMessageBytes - std::min(kMaxMessageBytes, messages_.size());
+      messages_.append(buf, std::min<std::size_t>(room, static_cast<std::size_t>(n)));
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      if (!block) return;
+      pollfd fd = {err_, POLLIN, 0};
+      ::poll(&fd, 1, kPollMilliseconds);
+      continue;
+    }
+    CloseFd(&err_);  // its end, or an error: nothing more to read
+  }
+}
+
+bool GhostscriptProcess::ReportedError() const {
+  return messages_.find("rror") != std::string::npos;
+}
+
+void GhostscriptProcess::Kill() {
+  if (pid_ > 0) ::kill(pid_, SIGKILL);
+  CloseFd(&out_);
+  CloseFd(&err_);
+  int status = 0;
+  Reap(&status);
+  RemoveScratch();
+}
+
+bool GhostscriptProcess::Wait(std::string* reason) {
+  // The page stream is read to its end, or given up: a Ghostscript still
+  // writing pages learns that nobody reads them.
+  CloseFd(&out_);
+  DrainMessages(true);
+  int status = 0;
+  const bool reaped = pid_ > 0;
+  Reap(&status);
+  RemoveScratch();
+  if (!reaped) {
+    *reason = "Ghostscript is not running";
+    return false;
+  }
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
+  *reason = GhostscriptReason(messages_);
+  if (reason->empty()) {
+    *reason = WIFEXITED(status) ? "Ghostscript ended with status " +
+                                      std::to_string(WEXITSTATUS(status))
+                                : "Ghostscript was killed by signal " +
+                                      std::to_string(WTERMSIG(status));
+  }
+  return false;
+}
+
+void GhostscriptProcess::Reap(int* status) {
+  if (pid_ <= 0) return;
+  while (::waitpid(pid_, status, 0) < 0 && errno == EINTR) {
+  }
+  pid_ = -1;
+}
+
+void GhostscriptProcess::RemoveScratch() {
+  if (scratch_.empty()) return;
+  std::error_code ec;
+  std::filesystem::remove_all(scratch_, ec);
+  scratch_.clear();
+}
+
+}  // namespace pclspool::rendering

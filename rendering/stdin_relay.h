@@ -1,0 +1,39 @@
+// Hands the command's standard input on to a child through a pipe, after
+// the bytes of it already read to tell what the input is. A thread of its
+// own copies it, so that the child reads it at its own pace.
+#pragma once
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+namespace pclspool::rendering {
+
+class StdinRelay {
+ public:
+  StdinRelay() = default;
+  StdinRelay(const StdinRelay&) = delete;
+  StdinRelay& operator=(const StdinRelay&) = delete;
+  ~StdinRelay() { Stop(); }
+
+  // Starts copying `head`, then standard input up to its end, into a new
+  // pipe. Returns the pipe's read end for the child (the caller closes it
+  // once the child has it), or -1 with *error set.
+  int Start(std::string head, std::string* error);
+  // Stops copying (at once when standard input has nothing to give) and
+  // waits for the thread.
+  void Stop();
+
+ private:
+  void Copy(int to);
+
+  std::string head_;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+// The standard input, rewound by `head_size` bytes already read from it,
+// when it is a file that can be rewound: a child may then read it itself.
+bool RewindStdin(std::size_t head_size);
+
+}  // namespace pclspool::rendering

@@ -1,0 +1,316 @@
+#include "runner/job_runner.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <string>
+
+#include "job/job_context.h"
+#include "job/settings.h"
+#include "pclspool/pclspool.h"
+#include "platform/posix/posix_platform.h"
+#include "platform/posix/utf.h"
+#include "rendering/render_job.h"
+#include "rendering/render_plan.h"
+#include "runner/hook_player.h"
+#include "runner/input_files.h"
+#include "runner/job_inputs.h"
+#include "runner/output_gate.h"
+#include "runner/page_file_guard.h"
+#include "runner/platform_setup.h"
+#include "runner/report.h"
+#include "runner/side_count.h"
+#include "runner/spool_dir.h"
+#include "runner/ticket_settings.h"
+#include "watermark/watermark_definition.h"
+
+namespace pclspool::runner {
+
+namespace {
+
+using rendering::RenderPlan;
+
+// Replayed copies come in blocks of 8192 bytes; gathered, they reach the
+// output in writes of 256 KiB.
+constexpr std::size_t kOutputBufferBytes = 256 * 1024;
+
+// The job as it is known before its first hook: its options with the
+// ticket applied, its inputs, its settings as the module will have them,
+// and for PDF and PostScript where their pages go.
+struct PreparedJob {
+  JobOptions options;
+  posix::PrinterSetup setup;
+  JobInputs inputs;
+  JobContext settings{};
+  bool rendered = false;
+  RenderPlan plan;
+};
+
+// Everything that can be refused without reading the job is checked before
+// it starts: the inputs, the files the options name, the job's device mode.
+bool CheckOptions(const JobOptions& o, const JobEvents& events, posix::PrinterSetup* setup) {
+  std::string error;
+  for (const std::string& input : o.inputs) {
+    if (input != "-" && !CheckReadable(input, &error)) {
+      events.Error(error);
+      return false;
+    }
+  }
+  if (!o.ini.empty() && !CheckReadable(o.ini, &error)) {
+    events.Error("--ini " + error);
+    return false;
+  }
+  for (const auto& [face, file] : o.fonts) {
+    if (!CheckReadable(file, &error)) {
+      events.Error("--font " + error);
+      return false;
+    }
+  }
+  if (!o.devmode.empty() && !LoadDevmode(o.devmode, &setup->job_devmode, &error)) {
+    events.Error("--devmode " + error);
+    return false;
+  }
+  return true;
+}
+
+// Reads the inputs' kinds and applies the ticket for them.
+bool ClassifyJob(const JobEvents& events, PreparedJob* job) {
+  JobOptions& o = job->options;
+  std::string error;
+  if (!o.page_files && !ClassifyInputs(o.inputs, &job->inputs, &error)) {
+    events.Error(error);
+    return false;
+  }
+  job->rendered = !o.page_files && IsRendered(job->inputs.kind);
+  if (o.ticket) {
+    std::string left_out;
+    ApplyTicket(*o.ticket, job->inputs.kind, &o, &left_out);
+    if (!left_out.empty()) events.Info(left_out);
+    events.Info(DescribeTicket(*o.ticket, job->inputs.kind));
+  }
+  if (o.watermark) {
+    const std::size_t at = sizeof(DEVMODEW) + extra::kWaterIdx;
+    job->setup.job_devmode[at] = static_cast<uint8_t>(*o.watermark);
+    job->setup.job_devmode[at + 1] = static_cast<uint8_t>(*o.watermark >> 8);
+  }
+  return true;
+}
+
+// With the platform configured: the settings the module will have, the
+// page choice and, for PDF and PostScript, where their pages go.
+bool PlanJob(const JobEvents& events, PreparedJob* job) {
+  const JobOptions& o = job->options;
+  job->settings = EffectiveSettings(job->setup);
+  if (!o.page_ranges.empty() && !job->rendered) {
+    events.Error("--page-ranges: only PDF and PostScript pages can be chosen");
+    return false;
+  }
+  if (!o.page_ranges.empty() && job->inputs.paths.size() > 1) {
+    events.Error("--page-ranges: chooses the pages of a single input, not of " +
+                 std::to_string(job->inputs.paths.size()));
+    return false;
+  }
+  std::string error;
+  if (job->rendered && !rendering::PlanRendering(job->settings, &job->plan, &error)) {
+    events.Error(error);
+    return false;
+  }
+  return true;
+}
+
+// The sides the job prints, for the front end's accounting.
+SidePlan PlanSides(const JobContext& settings, uint16_t uncollated_copies) {
+  SidePlan plan;
+  plan.booklet = IsBooklet(settings);
+  const uint16_t nup = Nup(settings);
+  plan.pages_per_side = plan.booklet ? 2 : nup == kNupFourUp ? 4 : nup == kNupTwoUp ? 2 : 1;
+  plan.stored = StoresPages(settings);
+  const uint32_t module_copies = IsGroupSort(settings) ? settings.dm.dmCopies : 1;
+  plan.copies = module_copies * (uncollated_copies > 1 ? uncollated_copies : 1);
+  return plan;
+}
+
+// Renders the PDF and PostScript inputs on the hooks; returns the exit
+// status so far.
+int RenderJob(const PreparedJob& job, const JobEvents& events, HookPlayer& player,
+              const std::atomic<bool>* cancel) {
+  rendering::RenderRequest request;
+  request.ghostscript = job.options.ghostscript;
+  request.page_list = job.options.page_ranges;
+  request.cancel = cancel;
+  if (events.on_progress) {
+    request.progress = [&events](const std::string& name, uint32_t rendered, uint32_t sent) {
+      events.on_progress(JobProgress{name, rendered, sent});
+    };
+  }
+  bool stdin_given = false;
+  const JobInputs& inputs = job.inputs;
+  for (std::size_t i = 0; i < inputs.paths.size(); ++i) {
+    if (inputs.kinds[i] == InputKind::kEmpty) continue;
+    const bool is_stdin = inputs.paths[i] == "-";
+    request.inputs.push_back({inputs.paths[i], is_stdin && !stdin_given ? inputs.stdin_head : ""});
+    stdin_given = stdin_given || is_stdin;
+  }
+  const rendering::RenderOutcome outcome = rendering::RenderInputs(request, job.plan, player);
+  player.Finish();
+  switch (outcome.kind) {
+    case rendering::RenderOutcome::Kind::kDone:
+    case rendering::RenderOutcome::Kind::kPrinterFailed:  // reported when the output is flushed
+      return kExitOk;
+    case rendering::RenderOutcome::Kind::kCancelled:
+      return kExitCancelled;
+    case rendering::RenderOutcome::Kind::kFailed:
+      break;
+  }
+  events.Error(outcome.message);
+  return kExitUsage;
+}
+
+// The platform services the hooks run on: the POSIX ones with the page
+// files watched, and, for a job that can be cancelled, behind the gate
+// that the cancel shuts. (Only such a job: the gate is one call more on the
+// path of every stream buffer.)
+class JobServices {
+ public:
+  explicit JobServices(const std::atomic<bool>* cancel)
+      : guard_(posix::Posix().files),
+        gate_(cancel),
+        files_(guard_, gate_),
+        spooler_(posix::Posix().spooler, gate_),
+        cancellable_(cancel != nullptr) {
+    services_ = posix::Posix().services;
+    services_.files = &guard_;
+    gated_ = services_;
+    gated_.files = &files_;
+    gated_.spooler = &spooler_;
+    platform::Install(cancellable_ ? &gated_ : &services_);
+  }
+  ~JobServices() { platform::Install(nullptr); }
+
+  // From now on nothing reaches the printer and no page file is read.
+  void Shut() {
+    gate_.Shut();
+    platform::Install(&gated_);
+  }
+  PageFileGuard& guard() { return guard_; }
+
+ private:
+  PageFileGuard guard_;
+  OutputGate gate_;
+  GatedFiles files_;
+  GatedSpooler spooler_;
+  bool cancellable_;
+  platform::Platform services_{};
+  platform::Platform gated_{};
+};
+
+// Plays the job on the hooks, from DrvSplStartDoc to DrvSplClose. The
+// pages that end are counted in *sides; *pages_ended is the last of them.
+int PlayJob(const PreparedJob& job, HANDLE printer, const JobEvents& events,
+            const std::atomic<bool>* cancel, JobServices& services, SideCounter& sides,
+            uint32_t* pages_ended) {
+  void* handle = DrvSplStartDoc(printer, job.options.job_id);
+  if (!handle) {
+    events.Error("the job could not be started: out of memory");
+    return kExitNoResources;
+  }
+  HookPlayer player(handle, printer, services.guard(), events, job.options.uncollated_copies,
+                    [&](uint32_t page) {
+                      // A page the cancel cut short is not printed.
+                      if (IsCancelled(cancel)) return;
+                      *pages_ended = page;
+                      if (events.on_page) events.on_page(page);
+                      sides.PageEnded(page);
+                    });
+  int status = job.rendered ? RenderJob(job, events, player, cancel)
+                            : PlayInputs(job.options, job.inputs, player, printer, events, cancel);
+  if (status != kExitOk) {
+    DrvSplAbort(handle);
+    // A stored job that did not complete prints nothing at all: its
+    // replay goes nowhere, and its page files are still deleted. Nor
+    // does a job that failed before its first page close a job on the
+    // printer that it never opened.
+    if (StoresPages(job.settings) || player.pages() == 0) services.Shut();
+  }
+  DrvSplEndDoc(handle);
+  DrvSplClose(handle);
+  // A cancel after the last page, or during the replay of stored pages,
+  // has cut the job short all the same.
+  if (IsCancelled(cancel)) status = kExitCancelled;
+  return status;
+}
+
+}  // namespace
+
+int RunPrintJob(const JobOptions& options, const JobOutput& output, const JobEvents& events,
+                const std::atomic<bool>* cancel) {
+  // A refused job returns before the output is opened.
+  PreparedJob job;
+  job.options = options;
+  job.setup = DriverPrinterSetup();
+  if (!CheckOptions(options, events, &job.setup)) return kExitUsage;
+  if (!ClassifyJob(events, &job)) return kExitUsage;
+
+  std::string error;
+  SpoolDir spool;
+  if (!spool.Use(job.options.spool_dir, &error)) {
+    events.Error(error);
+    return kExitUsage;
+  }
+  ConfigurePlatform(job.options, spool.path());
+  if (!PlanJob(events, &job)) return kExitUsage;
+
+  job.setup.fd = output.fd;
+  if (job.setup.fd < 0 && output.open) {
+    job.setup.fd = output.open(&error);
+    if (job.setup.fd < 0) {
+      events.Error(error);
+      return kExitUsage;
+    }
+  }
+  const HANDLE printer = reinterpret_cast<HANDLE>(job.options.printer_handle);
+  job.setup.buffer_bytes = kOutputBufferBytes;
+  posix::PosixPlatform& px = posix::Posix();
+  if (!px.spooler.AddPrinter(printer, job.setup)) {
+    events.Error("the printer could not be set up: out of memory");
+    return kExitNoResources;
+  }
+  SideCounter sides(PlanSides(job.settings, job.options.uncollated_copies), events.on_side);
+  uint32_t pages_ended = 0;
+  int status = kExitOk;
+  int lost = 0;
+  {
+    JobServices services(cancel);
+    status = PlayJob(job, printer, events, cancel, services, sides, &pages_ended);
+    lost = services.guard().lost();
+  }
+
+  if (!px.spooler.Flush(printer) && status == kExitOk) {
+    events.Error("cannot write the printer output to " + output.name);
+    status = kExitWriteFailed;
+  }
+  if (lost > 0) {
+    // The rest of the job has been printed; the output is incomplete.
+    events.Error(std::to_string(lost) + (lost == 1 ? " page" : " pages") +
+                 " lost: the spool directory could not store " + (lost == 1 ? "it" : "them"));
+    if (status == kExitOk) status = kExitWriteFailed;
+  }
+  px.spooler.RemovePrinter(printer);
+  if (status == kExitOk) sides.JobEnded(pages_ended);
+  return status;
+}
+
+std::vector<std::string> WatermarkTexts(const std::string& ini) {
+  posix::Posix().profile.SetFilePath(ini);
+  std::vector<std::string> texts;
+  for (uint16_t n = 1; n != 0; ++n) {
+    const char16_t* text = SelectWatermarkText(n);
+    if (!text) break;
+    texts.push_back(posix::Utf16ToUtf8(text));
+  }
+  return texts;
+}
+
+const char* Version() { return PCLSPOOL_VERSION; }
+
+}  // namespace pclspool::runner

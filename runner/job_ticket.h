@@ -1,0 +1,40 @@
+// What a print dialog asks of the copier, in the terms of IPP's job
+// attributes: copies and collation, pages a side, booklet, paper, sides,
+// orientation, the watermark text and the pages to print. The CUPS filter
+// reads it from CUPS's options and the queue's PPD, a printer application
+// from a job's IPP attributes; the runner turns it into the module's
+// [SETTING] keys once the documents' kind is known (ApplyTicket), so that
+// every option is applied once, the same way for every front end.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace pclspool::runner {
+
+// The module makes at most this many copies (its COPIES setting stops
+// there), and no more are asked of the printer either.
+inline constexpr int kMaxCopies = 99;
+
+enum class Sides { kOneSided, kLongEdge, kShortEdge };
+
+// IPP's orientation-requested values.
+enum class Orientation { kPortrait = 3, kLandscape = 4, kReverseLandscape = 5, kReversePortrait = 6 };
+
+struct JobTicket {
+  int copies = 1;  // 1 to kMaxCopies
+  bool collate = true;
+  int number_up = 1;  // 1, 2 or 4
+  bool booklet = false;
+  uint16_t booklet_style = 0;  // 0 bound on the left (odd pages on the right), 1 on the right
+  std::string paper = "a4";    // a paper name of the module's table: a4, a3, letter, legal, ...
+  Orientation orientation = Orientation::kPortrait;
+  Sides sides = Sides::kOneSided;
+  uint16_t watermark = 0;   // 0 none, else the n-th text of the settings file
+  std::string page_ranges;  // as ParsePageRanges leaves it; empty: every page
+};
+
+// Whether the paper is one the module knows by that name.
+bool IsKnownPaper(const std::string& paper);
+
+}  // namespace pclspool::runner

@@ -1,0 +1,105 @@
+#include "runner/ticket_settings.h"
+
+#include <string>
+
+#include "job/job_context.h"
+#include "job/paper.h"
+
+namespace pclspool::runner {
+
+namespace {
+
+// The resolution the settings give page sizes in, and the one the rendering
+// side renders at.
+constexpr int kResolution = 600;
+
+int NupSetting(int number_up) {
+  switch (number_up) {
+    case 2:
+      return kNupTwoUp;
+    case 4:
+      return kNupFourUp;
+    default:
+      return kNupOneUp;
+  }
+}
+
+int DuplexSetting(Sides sides) {
+  switch (sides) {
+    case Sides::kLongEdge:
+      return 1;
+    case Sides::kShortEdge:
+      return 2;
+    case Sides::kOneSided:
+      break;
+  }
+  return 0;
+}
+
+bool Landscape(Orientation o) {
+  return o == Orientation::kLandscape || o == Orientation::kReverseLandscape;
+}
+
+}  // namespace
+
+bool IsKnownPaper(const std::string& paper) { return PaperByName(paper) != nullptr; }
+
+CopyPlan PlanCopies(const JobTicket& t, InputKind kind) {
+  if (t.copies <= 1) return {1, 1};
+  if (t.collate || (t.booklet && PlacesPages(kind))) return {t.copies, 1};
+  return {1, t.copies};
+}
+
+void ApplyTicket(const JobTicket& t, InputKind kind, JobOptions* o, std::string* left_out) {
+  const bool placed = PlacesPages(kind);
+  const bool booklet = placed && t.booklet;
+  left_out->clear();
+  if (!placed && (t.number_up != 1 || t.booklet || !t.page_ranges.empty())) {
+    *left_out = "A PCL job prints as it is: one page to a side, all its pages, in its order";
+  }
+  o->watermark = t.watermark;
+  o->page_ranges = placed ? t.page_ranges : "";
+
+  const Paper* paper = PaperByName(t.paper);
+  if (!paper) paper = &DefaultPaper();
+  // A booklet's sheets are folded along the middle: the back of each side
+  // is printed turned over the short edge.
+  const Sides sides = booklet ? Sides::kShortEdge : t.sides;
+
+  const CopyPlan copies = PlanCopies(t, kind);
+  const bool module_copies = copies.collated > 1;
+  o->uncollated_copies = static_cast<uint16_t>(copies.uncollated);
+
+  auto set = [o](const char* key, int value) {
+    o->settings.emplace_back(key, std::to_string(value));
+  };
+  set("YRESOLUTION", kResolution);
+  set("ORIENTATION", Landscape(t.orientation) ? kOrientationLandscape : kOrientationPortrait);
+  set("PAPER CODE", paper->dmPaper | (booklet ? kBookletBit : 0));
+  set("XDIMENSION", DotsAt(paper->width300, kResolution));
+  set("YDIMENSION", DotsAt(paper->height300, kResolution));
+  set("TWOupFOUR", placed ? NupSetting(t.number_up) : kNupOneUp);
+  set("BOOKLET_STYLE", t.booklet_style);
+  set("COPIES", copies.collated);
+  set("FINISHER UNIT", module_copies ? 1 : 0);
+  set("GROUPSORT", module_copies ? 1 : 0);
+  set("DUPLEX UNIT", 1);
+  set("DUPLEX", DuplexSetting(sides));
+}
+
+std::string DescribeTicket(const JobTicket& t, InputKind kind) {
+  std::string d = "Printing";
+  if (t.copies > 1) {
+    d += " " + std::to_string(t.copies) +
+         (PlanCopies(t, kind).collated > 1 ? " collated" : " uncollated") + " copies";
+  }
+  if (PlacesPages(kind) && t.booklet) {
+    d += " as a booklet";
+  } else if (PlacesPages(kind) && t.number_up > 1) {
+    d += ", " + std::to_string(t.number_up) + " pages a side";
+  }
+  if (t.watermark) d += ", watermark " + std::to_string(t.watermark);
+  return d;
+}
+
+}  // namespace pclspool::runner
