@@ -48,9 +48,9 @@ bool ParseCopies(std::string_view text, int* copies, std::string* error) {
   int n = 0;
   if (!ParseDecimal(text, &n) || n < 1)
     return Refuse("copies", text, "not a number of copies", error);
-  if (n > runner::kMaxCopies) {
+  if (n > runner::MaxCopies()) {
     return Refuse("copies", text,
-                  "this printer makes at most " + std::to_string(runner::kMaxCopies) + " copies", error);
+                  "this printer makes at most " + std::to_string(runner::MaxCopies()) + " copies", error);
   }
   *copies = n;
   return true;

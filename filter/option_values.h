@@ -12,7 +12,7 @@
 
 namespace pclspool::filter {
 
-// The copies argument: 1 to runner::kMaxCopies.
+// The copies argument: 1 to runner::MaxCopies().
 bool ParseCopies(std::string_view text, int* copies, std::string* error);
 
 // number-up: 1, 2 or 4, the layouts the copier's module prints.

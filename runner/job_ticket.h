@@ -12,9 +12,9 @@
 
 namespace pclspool::runner {
 
-// The module makes at most this many copies (its COPIES setting stops
-// there), and no more are asked of the printer either.
-inline constexpr int kMaxCopies = 99;
+// The most copies the module makes (its COPIES setting stops there); no
+// more are asked of the printer either.
+int MaxCopies();
 
 enum class Sides { kOneSided, kLongEdge, kShortEdge };
 
@@ -22,7 +22,7 @@ enum class Sides { kOneSided, kLongEdge, kShortEdge };
 enum class Orientation { kPortrait = 3, kLandscape = 4, kReverseLandscape = 5, kReversePortrait = 6 };
 
 struct JobTicket {
-  int copies = 1;  // 1 to kMaxCopies
+  int copies = 1;  // 1 to MaxCopies()
   bool collate = true;
   int number_up = 1;  // 1, 2 or 4
   bool booklet = false;

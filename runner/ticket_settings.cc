@@ -42,6 +42,8 @@ bool Landscape(Orientation o) {
 
 }  // namespace
 
+int MaxCopies() { return kMaxCopies; }
+
 bool IsKnownPaper(const std::string& paper) { return PaperByName(paper) != nullptr; }
 
 CopyPlan PlanCopies(const JobTicket& t, InputKind kind) {

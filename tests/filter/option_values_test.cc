@@ -48,7 +48,7 @@ TEST(OptionValues, Numbers) {
     int value;
   } cases[] = {
       {"one copy", ParseCopies, "1", true, 1},
-      {"most copies", ParseCopies, "99", true, runner::kMaxCopies},
+      {"most copies", ParseCopies, "99", true, 99},
       {"more copies than the module makes", ParseCopies, "100", false, 0},
       {"no copies", ParseCopies, "0", false, 0},
       {"copies not a number", ParseCopies, "3x", false, 0},
