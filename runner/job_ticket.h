@@ -21,6 +21,18 @@ enum class Sides { kOneSided, kLongEdge, kShortEdge };
 // IPP's orientation-requested values.
 enum class Orientation { kPortrait = 3, kLandscape = 4, kReverseLandscape = 5, kReversePortrait = 6 };
 
+// page-set: every page, or only the odd or the even ones (duplex by hand).
+enum class PageSet { kAll, kOdd, kEven };
+
+// number-up-layout: the order of the pages on a sheet, as CUPS names it
+// (lrtb: left to right, then top to bottom).
+enum class NupLayout { kLrtb, kLrbt, kRltb, kRlbt, kTblr, kTbrl, kBtlr, kBtrl };
+
+// multiple-document-handling, for a job of several documents with copies:
+// each copy the documents one after another (A B A B), or each document's
+// copies together, each a whole copy (A A B B).
+enum class DocumentCopies { kCollated, kUncollated };
+
 struct JobTicket {
   int copies = 1;  // 1 to MaxCopies()
   bool collate = true;
@@ -32,6 +44,11 @@ struct JobTicket {
   Sides sides = Sides::kOneSided;
   uint16_t watermark = 0;   // 0 none, else the n-th text of the settings file
   std::string page_ranges;  // as ParsePageRanges leaves it; empty: every page
+  PageSet page_set = PageSet::kAll;
+  bool reverse_order = false;  // outputorder=reverse: the last sheet first
+  NupLayout number_up_layout = NupLayout::kLrtb;
+  bool page_border = false;  // a thin frame around every page of an n-up sheet
+  DocumentCopies documents = DocumentCopies::kCollated;
 };
 
 // Whether the paper is one the module knows by that name.
