@@ -158,6 +158,61 @@ class TableReader {
   std::vector<FT_Byte> bytes_;
 };
 
+// The VDMX group for the screen's aspect ratio, 1:1 (a ratio record that
+// covers it, or the one for any ratio): its offset in the table. False
+// when there is none or the table is cut short.
+bool FindVdmxGroup(const TableReader& t, std::size_t* group_at) {
+  uint16_t num_ratios = 0;
+  if (!t.Word(4, &num_ratios)) return false;
+  for (std::size_t i = 0; i < num_ratios; ++i) {
+    BYTE charset = 0, x_ratio = 0, y_start = 0, y_end = 0;
+    const std::size_t at = 6 + i * 4;
+    if (!t.Byte(at, &charset) || !t.Byte(at + 1, &x_ratio) || !t.Byte(at + 2, &y_start) ||
+        !t.Byte(at + 3, &y_end)) {
+      return false;
+    }
+    if (!charset) continue;
+    if ((x_ratio == 0 && y_start == 0 && y_end == 0) ||
+        (x_ratio == 1 && y_start <= 1 && y_end >= 1)) {
+      uint16_t offset = 0;
+      if (!t.Word(6 + std::size_t{num_ratios} * 4 + i * 2, &offset)) return false;
+      *group_at = offset;
+      return true;
+    }
+  }
+  return false;
+}
+
+// A VDMX record: yPelHeight, yMax, yMin.
+struct VdmxRecord {
+  uint16_t ppem;
+  int16_t y_max;
+  int16_t y_min;
+};
+
+struct VdmxGroup {
+  BYTE start_size = 0;
+  BYTE end_size = 0;
+  std::vector<VdmxRecord> records;  // in ascending yPelHeight
+};
+
+// The group at group_at, whole; false when the table is cut short.
+bool ReadVdmxGroup(const TableReader& t, std::size_t group_at, VdmxGroup* group) {
+  uint16_t recs = 0;
+  if (!t.Word(group_at, &recs) || !t.Byte(group_at + 2, &group->start_size) ||
+      !t.Byte(group_at + 3, &group->end_size)) {
+    return false;
+  }
+  group->records.resize(recs);
+  for (std::size_t i = 0; i < recs; ++i) {
+    uint16_t p = 0, y_max = 0, y_min = 0;
+    const std::size_t at = group_at + 4 + i * 6;
+    if (!t.Word(at, &p) || !t.Word(at + 2, &y_max) || !t.Word(at + 4, &y_min)) return false;
+    group->records[i] = VdmxRecord{p, static_cast<int16_t>(y_max), static_cast<int16_t>(y_min)};
+  }
+  return true;
+}
+
 // The weight reported for an outline font: a simulated bold's, else the
 // OS/2 weight class where it agrees with the face's bold flag (above medium
 // for a bold face, up to medium for another), else normal.
@@ -274,49 +329,11 @@ long FreeTypeFont::LoadVdmx(long height) {
   std::vector<FT_Byte> bytes(len);
   if (FT_Load_Sfnt_Table(face_, TTAG_VDMX, 0, bytes.data(), &len) != 0) return 0;
   const TableReader t(std::move(bytes));
-
-  uint16_t num_ratios = 0;
-  if (!t.Word(4, &num_ratios)) return 0;
-  // The screen's aspect ratio is 1:1.
   std::size_t group_at = 0;
-  bool found = false;
-  for (std::size_t i = 0; i < num_ratios && !found; ++i) {
-    BYTE charset = 0, x_ratio = 0, y_start = 0, y_end = 0;
-    const std::size_t at = 6 + i * 4;
-    if (!t.Byte(at, &charset) || !t.Byte(at + 1, &x_ratio) || !t.Byte(at + 2, &y_start) ||
-        !t.Byte(at + 3, &y_end)) {
-      return 0;
-    }
-    if (!charset) continue;
-    if ((x_ratio == 0 && y_start == 0 && y_end == 0) ||
-        (x_ratio == 1 && y_start <= 1 && y_end >= 1)) {
-      uint16_t offset = 0;
-      if (!t.Word(6 + std::size_t{num_ratios} * 4 + i * 2, &offset)) return 0;
-      group_at = offset;
-      found = true;
-    }
-  }
-  if (!found) return 0;
-
-  uint16_t recs = 0;
-  BYTE start_size = 0, end_size = 0;
-  if (!t.Word(group_at, &recs) || !t.Byte(group_at + 2, &start_size) ||
-      !t.Byte(group_at + 3, &end_size)) {
-    return 0;
-  }
-  // Records of yPelHeight, yMax, yMin, in ascending yPelHeight.
-  struct Record {
-    uint16_t ppem;
-    int16_t y_max;
-    int16_t y_min;
-  };
-  std::vector<Record> table(recs);
-  for (std::size_t i = 0; i < recs; ++i) {
-    uint16_t p = 0, y_max = 0, y_min = 0;
-    const std::size_t at = group_at + 4 + i * 6;
-    if (!t.Word(at, &p) || !t.Word(at + 2, &y_max) || !t.Word(at + 4, &y_min)) return 0;
-    table[i] = Record{p, static_cast<int16_t>(y_max), static_cast<int16_t>(y_min)};
-  }
+  if (!FindVdmxGroup(t, &group_at)) return 0;
+  VdmxGroup group;
+  if (!ReadVdmxGroup(t, group_at, &group)) return 0;
+  const std::vector<VdmxRecord>& table = group.records;
 
   if (height > 0) {
     // The largest size whose cell fits the height.
@@ -338,8 +355,8 @@ long FreeTypeFont::LoadVdmx(long height) {
   }
   if (height < -kMaxPpem) return 0;
   const long ppem = -height;
-  if (ppem < start_size || ppem > end_size) return 0;
-  for (const Record& r : table) {
+  if (ppem < group.start_size || ppem > group.end_size) return 0;
+  for (const VdmxRecord& r : table) {
     if (r.ppem > ppem) return 0;
     if (r.ppem == ppem) {
       vdmx_y_max_ = r.y_max;
