@@ -87,6 +87,25 @@ bool TakesValue(std::string_view name) {
   return false;
 }
 
+// An option's name, and its value when the argument holds one too
+// ("--name=value", "-oFILE"): true then.
+bool SplitOption(std::string_view arg, std::string_view* name, std::string_view* value) {
+  *name = arg;
+  if (arg.size() > 2 && arg[1] == '-') {
+    const std::size_t eq = arg.find('=');
+    if (eq == std::string_view::npos) return false;
+    *name = arg.substr(0, eq);
+    *value = arg.substr(eq + 1);
+    return true;
+  }
+  if (arg.size() > 2 && arg[1] == 'o') {
+    *name = arg.substr(0, 2);
+    *value = arg.substr(2);
+    return true;
+  }
+  return false;
+}
+
 // Applies one option with its value; false with *error set when the value
 // is not acceptable.
 bool Apply(std::string_view name, std::string_view value, CommandLine* line, std::string* error) {
@@ -197,21 +216,9 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine* out, std::
       continue;
     }
     // "--name value", "--name=value", "-o value" and "-oFILE".
-    std::string_view name = arg;
+    std::string_view name;
     std::string_view value;
-    bool has_value = false;
-    if (arg.size() > 2 && arg[1] == '-') {
-      const std::size_t eq = arg.find('=');
-      if (eq != std::string_view::npos) {
-        name = arg.substr(0, eq);
-        value = arg.substr(eq + 1);
-        has_value = true;
-      }
-    } else if (arg.size() > 2 && arg[1] == 'o') {
-      name = arg.substr(0, 2);
-      value = arg.substr(2);
-      has_value = true;
-    }
+    const bool has_value = SplitOption(arg, &name, &value);
     if (!TakesValue(name)) {
       *error = "unknown option '" + std::string(arg) + "'";
       return false;

@@ -310,116 +310,144 @@ void PclScanner::EndPjlLine(const uint8_t* at) {
 
 // --- escape sequences ---
 
+// One byte of an escape sequence, read by the state the sequence is in.
 const uint8_t* PclScanner::StepEscape(const uint8_t* p) {
-  const uint8_t b = *p;
   switch (esc_) {
-    case Esc::kStart:
-      if (b >= 0x21 && b <= 0x2F) {
-        class_ = b;
-        group_ = 0;
-        effect_ = Effect::kNone;
-        ResetValue();
-        esc_ = Esc::kClass;
-        // ESC % may be a UEL, which leaves the header open; any other
-        // sequence ends it. Whether it draws, its command tells.
-        if (b != '%') MarkQuiet();
-        return p + 1;
-      }
-      esc_ = Esc::kNone;
-      if (b >= 0x30 && b <= 0x7E) {
-        if (b == 'Y' || b == 'z') {
-          // Display functions print every byte; ESC z prints a self-test.
-          MarkContent(p);
-          if (b == 'Y') mode_ = Mode::kDisplay;
-        } else {
-          MarkQuiet();
-          // A macro definition keeps its reset for later.
-          if (b == 'E' && !defining_macro_) EndPageBefore(p + 1);
-        }
-        return p + 1;
-      }
-      // An ESC before a byte that begins no command stands alone; the byte
-      // is read afresh (it may be a form feed or another ESC).
-      MarkQuiet();
-      return p;
-
-    case Esc::kClass:
-      esc_ = Esc::kParam;
-      if (b >= 0x60 && b <= 0x7E) {
-        group_ = b;
-        return p + 1;
-      }
-      return p;  // no group character: ESC ( 8 U, ESC % 1 B ...
-
-    case Esc::kParam:
-      if (IsDigit(b)) {
-        if (!fraction_) value_ = std::min(value_ * 10 + (b - '0'), kValueLimit);
-        return p + 1;
-      }
-      if (b == '-') negative_ = true;
-      if (b == '.') fraction_ = true;
-      // Signs, the decimal point and stray bytes of that range inside a
-      // value are read over, as printers do.
-      if (b >= 0x20 && b <= 0x3F) return p + 1;
-      if ((b >= 0x40 && b <= 0x5E) || (b >= 0x60 && b <= 0x7E)) return Parameter(p);
-      // Anything else cuts the sequence short and is read afresh.
-      EndSequence(p);
-      return p;
-
-    case Esc::kAltStart:
-      esc_ = Esc::kNone;
-      if (b == '%') {
-        ResetValue();
-        esc_ = Esc::kAltValue;
-        return p + 1;
-      }
-      if (mode_ == Mode::kHpgl) {
-        // HP-GL/2 reads a reset (back to PCL); any other escape sequence
-        // is nothing to it, and the byte is read afresh.
-        if (b != 'E') return p;
-        mode_ = Mode::kPcl;
-        MarkQuiet();
-        if (!defining_macro_) EndPageBefore(p + 1);
-        return p + 1;
-      }
-      MarkContent(p);
-      if (b == 'Z' && mode_ == Mode::kDisplay) {
-        mode_ = Mode::kPcl;
-        return p + 1;
-      }
-      return p;
-
-    case Esc::kAltValue:
-      if (IsDigit(b)) {
-        if (!fraction_) value_ = std::min(value_ * 10 + (b - '0'), kValueLimit);
-        return p + 1;
-      }
-      if (b == '-' || b == '+' || b == '.') {
-        if (b == '-') negative_ = true;
-        if (b == '.') fraction_ = true;
-        return p + 1;
-      }
-      esc_ = Esc::kNone;
-      if (b == 'X' && negative_ && value_ == 12345) {
-        EndPageBefore(p + 1);
-        EnterPjl(p + 1);
-        return p + 1;
-      }
-      if (mode_ != Mode::kHpgl) {
-        MarkContent(p);
-        return p;
-      }
-      if (b == 'A') {
-        mode_ = Mode::kPcl;
-        return p + 1;
-      }
-      return p;
-
+    case Esc::kStart: return AfterEsc(p);
+    case Esc::kClass: return AfterClass(p);
+    case Esc::kParam: return InValue(p);
+    case Esc::kAltStart: return AfterAltEsc(p);
+    case Esc::kAltValue: return InAltValue(p);
     case Esc::kNone:
-    case Esc::kData:
-      break;
+    case Esc::kData: break;
   }
   return p + 1;  // not reached: Feed dispatches those two elsewhere
+}
+
+// After ESC in PCL: whether the byte opens a parameterized sequence, is a
+// two-character command, or leaves the ESC standing alone.
+const uint8_t* PclScanner::AfterEsc(const uint8_t* p) {
+  const uint8_t b = *p;
+  if (b >= 0x21 && b <= 0x2F) {
+    class_ = b;
+    group_ = 0;
+    effect_ = Effect::kNone;
+    ResetValue();
+    esc_ = Esc::kClass;
+    // ESC % may be a UEL, which leaves the header open; any other
+    // sequence ends it. Whether it draws, its command tells.
+    if (b != '%') MarkQuiet();
+    return p + 1;
+  }
+  esc_ = Esc::kNone;
+  if (b >= 0x30 && b <= 0x7E) {
+    if (b == 'Y' || b == 'z') {
+      // Display functions print every byte; ESC z prints a self-test.
+      MarkContent(p);
+      if (b == 'Y') mode_ = Mode::kDisplay;
+    } else {
+      MarkQuiet();
+      // A macro definition keeps its reset for later.
+      if (b == 'E' && !defining_macro_) EndPageBefore(p + 1);
+    }
+    return p + 1;
+  }
+  // An ESC before a byte that begins no command stands alone; the byte
+  // is read afresh (it may be a form feed or another ESC).
+  MarkQuiet();
+  return p;
+}
+
+// After the class character: whether a group character follows it.
+const uint8_t* PclScanner::AfterClass(const uint8_t* p) {
+  const uint8_t b = *p;
+  esc_ = Esc::kParam;
+  if (b >= 0x60 && b <= 0x7E) {
+    group_ = b;
+    return p + 1;
+  }
+  return p;  // no group character: ESC ( 8 U, ESC % 1 B ...
+}
+
+// In the value fields of a PCL sequence: whether the byte adds to the value,
+// is read over, ends a command, or cuts the sequence short.
+const uint8_t* PclScanner::InValue(const uint8_t* p) {
+  const uint8_t b = *p;
+  if (IsDigit(b)) {
+    AddDigit(b);
+    return p + 1;
+  }
+  if (b == '-') negative_ = true;
+  if (b == '.') fraction_ = true;
+  // Signs, the decimal point and stray bytes of that range inside a
+  // value are read over, as printers do.
+  if (b >= 0x20 && b <= 0x3F) return p + 1;
+  if ((b >= 0x40 && b <= 0x5E) || (b >= 0x60 && b <= 0x7E)) return Parameter(p);
+  // Anything else cuts the sequence short and is read afresh.
+  EndSequence(p);
+  return p;
+}
+
+// After ESC in HP-GL/2, display functions or another language: whether it
+// opens ESC %, is a reset back to PCL, ends display functions, or prints.
+const uint8_t* PclScanner::AfterAltEsc(const uint8_t* p) {
+  const uint8_t b = *p;
+  esc_ = Esc::kNone;
+  if (b == '%') {
+    ResetValue();
+    esc_ = Esc::kAltValue;
+    return p + 1;
+  }
+  if (mode_ == Mode::kHpgl) {
+    // HP-GL/2 reads a reset (back to PCL); any other escape sequence
+    // is nothing to it, and the byte is read afresh.
+    if (b != 'E') return p;
+    mode_ = Mode::kPcl;
+    MarkQuiet();
+    if (!defining_macro_) EndPageBefore(p + 1);
+    return p + 1;
+  }
+  MarkContent(p);
+  if (b == 'Z' && mode_ == Mode::kDisplay) {
+    mode_ = Mode::kPcl;
+    return p + 1;
+  }
+  return p;
+}
+
+// After ESC % outside PCL text: whether the sequence is a UEL, the way back
+// from HP-GL/2 to PCL (ESC % # A), or bytes that print.
+const uint8_t* PclScanner::InAltValue(const uint8_t* p) {
+  const uint8_t b = *p;
+  if (IsDigit(b)) {
+    AddDigit(b);
+    return p + 1;
+  }
+  if (b == '-' || b == '+' || b == '.') {
+    if (b == '-') negative_ = true;
+    if (b == '.') fraction_ = true;
+    return p + 1;
+  }
+  esc_ = Esc::kNone;
+  if (b == 'X' && negative_ && value_ == 12345) {
+    EndPageBefore(p + 1);
+    EnterPjl(p + 1);
+    return p + 1;
+  }
+  if (mode_ != Mode::kHpgl) {
+    MarkContent(p);
+    return p;
+  }
+  if (b == 'A') {
+    mode_ = Mode::kPcl;
+    return p + 1;
+  }
+  return p;
+}
+
+// A digit of a value field: counts in its integer part only, up to the limit.
+void PclScanner::AddDigit(uint8_t digit) {
+  if (!fraction_) value_ = std::min(value_ * 10 + (digit - '0'), kValueLimit);
 }
 
 // A whole sequence of the commonest form, ESC class group digits Command

@@ -131,6 +131,12 @@ class PclScanner {
   const uint8_t* ScanHpgl(const uint8_t* p, const uint8_t* end);
   bool HpglDraws(uint8_t first, uint8_t second);
   const uint8_t* StepEscape(const uint8_t* p);
+  const uint8_t* AfterEsc(const uint8_t* p);
+  const uint8_t* AfterClass(const uint8_t* p);
+  const uint8_t* InValue(const uint8_t* p);
+  const uint8_t* AfterAltEsc(const uint8_t* p);
+  const uint8_t* InAltValue(const uint8_t* p);
+  void AddDigit(uint8_t digit);
   const uint8_t* Parameter(const uint8_t* p);
   const uint8_t* SkipData(const uint8_t* p, const uint8_t* end);
   void EndSequence(const uint8_t* at);

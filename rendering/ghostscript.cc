@@ -88,6 +88,91 @@ std::string FindProgram(const std::string& name, int* err) {
   return "";
 }
 
+// Where Ghostscript keeps its temporary files: a new directory under
+// TMPDIR, else /tmp. Empty, with *error set, when none can be made.
+std::string MakeScratchDirectory(std::string* error) {
+  const char* tmp = ::getenv("TMPDIR");
+  const std::string tmp_dir = tmp && *tmp ? tmp : "/tmp";
+  std::string pattern = tmp_dir + "/pclspool-gs.XXXXXX";
+  if (!::mkdtemp(pattern.data())) {
+    *error = "cannot create a directory for Ghostscript in " + tmp_dir + ": " + Reason(errno);
+    return "";
+  }
+  return pattern;
+}
+
+// The command run: Ghostscript as found, under stdbuf when there is one
+// (without it, Ghostscript runs as it is, only slower).
+std::vector<std::string> SpawnArguments(const GhostscriptCommand& command,
+                                        const std::string& program, const std::string& stdbuf) {
+  std::vector<std::string> args = GhostscriptArguments(command);
+  args[0] = program;
+  if (!stdbuf.empty()) args.insert(args.begin(), {stdbuf, kStdoutBuffer});
+  return args;
+}
+
+// Our environment, with TMPDIR the scratch directory: whatever
+// Ghostscript keeps there (a PDF read from a pipe, band lists of large
+// pages) goes with the directory, even when it is killed.
+std::vector<std::string> EnvironmentWithTmpdir(const std::string& scratch) {
+  std::vector<std::string> env_strings;
+  for (char** e = environ; *e; ++e) {
+    if (std::strncmp(*e, "TMPDIR=", 7) != 0) env_strings.emplace_back(*e);
+  }
+  env_strings.push_back("TMPDIR=" + scratch);
+  return env_strings;
+}
+
+// The strings as exec takes them: pointers, then a null.
+std::vector<char*> ExecArray(std::vector<std::string>& strings) {
+  std::vector<char*> array;
+  for (std::string& s : strings) array.push_back(s.data());
+  array.push_back(nullptr);
+  return array;
+}
+
+// The child's standard streams: stdin_fd (-1: /dev/null), then the write
+// ends of the page and message pipes.
+void SetChildStreams(posix_spawn_file_actions_t* actions, int stdin_fd, int out_fd, int err_fd) {
+  if (stdin_fd >= 0) {
+    if (stdin_fd != STDIN_FILENO) posix_spawn_file_actions_adddup2(actions, stdin_fd, STDIN_FILENO);
+  } else {
+    posix_spawn_file_actions_addopen(actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  }
+  posix_spawn_file_actions_adddup2(actions, out_fd, STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(actions, err_fd, STDERR_FILENO);
+}
+
+// The child's signals: the command ignores SIGPIPE and SIGXFSZ, which exec
+// keeps ignored, so Ghostscript gets them back, to die of a page stream
+// nobody reads; and it blocks none.
+void SetChildSignals(posix_spawnattr_t* attr) {
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGPIPE);
+  sigaddset(&defaults, SIGXFSZ);
+  posix_spawnattr_setsigdefault(attr, &defaults);
+  sigset_t none;
+  sigemptyset(&none);
+  posix_spawnattr_setsigmask(attr, &none);
+  posix_spawnattr_setflags(attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+}
+
+// Starts argv[0] with those streams and signals; posix_spawn's result.
+int Spawn(pid_t* pid, const std::vector<char*>& argv, const std::vector<char*>& envp, int stdin_fd,
+          int out_fd, int err_fd) {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  SetChildStreams(&actions, stdin_fd, out_fd, err_fd);
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  SetChildSignals(&attr);
+  const int rc = ::posix_spawn(pid, argv[0], &actions, &attr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attr);
+  return rc;
+}
+
 }  // namespace
 
 std::vector<std::string> GhostscriptArguments(const GhostscriptCommand& c) {
@@ -146,14 +231,9 @@ bool GhostscriptProcess::Start(const GhostscriptCommand& command, int stdin_fd,
     return false;
   }
   const std::string stdbuf = FindProgram(kStdbuf, &lookup);
-  const char* tmp = ::getenv("TMPDIR");
-  const std::string tmp_dir = tmp && *tmp ? tmp : "/tmp";
-  std::string pattern = tmp_dir + "/pclspool-gs.XXXXXX";
-  if (!::mkdtemp(pattern.data())) {
-    *error = "cannot create a directory for Ghostscript in " + tmp_dir + ": " + Reason(errno);
-    return false;
-  }
-  scratch_ = pattern;
+  const std::string scratch = MakeScratchDirectory(error);
+  if (scratch.empty()) return false;
+  scratch_ = scratch;
 
   int out[2] = {-1, -1};
   int err[2] = {-1, -1};
@@ -167,51 +247,9 @@ bool GhostscriptProcess::Start(const GhostscriptCommand& command, int stdin_fd,
   ::fcntl(out[0], F_SETPIPE_SZ, kPipeBytes);  // a smaller pipe only costs time
 #endif
 
-  std::vector<std::string> args = GhostscriptArguments(command);
-  args[0] = program;
-  // Without stdbuf, Ghostscript runs as it is, only slower.
-  if (!stdbuf.empty()) args.insert(args.begin(), {stdbuf, kStdoutBuffer});
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  // Our environment, with TMPDIR the scratch directory: whatever
-  // Ghostscript keeps there (a PDF read from a pipe, band lists of large
-  // pages) goes with the directory, even when it is killed.
-  std::vector<std::string> env_strings;
-  for (char** e = environ; *e; ++e) {
-    if (std::strncmp(*e, "TMPDIR=", 7) != 0) env_strings.emplace_back(*e);
-  }
-  env_strings.push_back("TMPDIR=" + scratch_);
-  std::vector<char*> envp;
-  for (std::string& e : env_strings) envp.push_back(e.data());
-  envp.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  if (stdin_fd >= 0) {
-    if (stdin_fd != STDIN_FILENO) posix_spawn_file_actions_adddup2(&actions, stdin_fd, STDIN_FILENO);
-  } else {
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  }
-  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
-  // The command ignores SIGPIPE and SIGXFSZ, which exec keeps ignored:
-  // Ghostscript gets them back, to die of a page stream nobody reads.
-  posix_spawnattr_t attr;
-  posix_spawnattr_init(&attr);
-  sigset_t defaults;
-  sigemptyset(&defaults);
-  sigaddset(&defaults, SIGPIPE);
-  sigaddset(&defaults, SIGXFSZ);
-  posix_spawnattr_setsigdefault(&attr, &defaults);
-  sigset_t none;
-  sigemptyset(&none);
-  posix_spawnattr_setsigmask(&attr, &none);
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-
-  const int rc = ::posix_spawn(&pid_, argv[0], &actions, &attr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attr);
+  std::vector<std::string> args = SpawnArguments(command, program, stdbuf);
+  std::vector<std::string> env = EnvironmentWithTmpdir(scratch_);
+  const int rc = Spawn(&pid_, ExecArray(args), ExecArray(env), stdin_fd, out[1], err[1]);
   CloseFd(&out[1]);
   CloseFd(&err[1]);
   if (rc != 0) {

@@ -104,6 +104,37 @@ void PutNumber(Writer<Char>& w, const Spec& spec, char conv, int64_t raw) {
   if (spec.left) w.Repeat(U' ', pad);
 }
 
+// %c: the argument as one code unit of the output, padded to the width.
+template <typename Char>
+void PutChar(Writer<Char>& w, const Spec& spec, int64_t v) {
+  const char32_t c = sizeof(Char) == 1 ? static_cast<unsigned char>(v) : static_cast<char16_t>(v);
+  if (!spec.left) w.Repeat(U' ', spec.width - 1);
+  w.Put(c);
+  if (spec.left) w.Repeat(U' ', spec.width - 1);
+}
+
+// The flags, width and precision after a '%' (p is past it), read into
+// *spec; where the conversion letter is, or the end of the format.
+template <typename Char>
+const Char* ReadSpec(const Char* p, Spec* spec) {
+  for (;; ++p) {
+    if (*p == '-') spec->left = true;
+    else if (*p == '0') spec->zero = true;
+    else if (*p == '#') spec->alt = true;
+    else break;
+  }
+  while (*p >= '0' && *p <= '9') spec->width = spec->width * 10 + (*p++ - '0');
+  if (*p == '.') {
+    ++p;
+    spec->precision = 0;
+    while (*p >= '0' && *p <= '9') spec->precision = spec->precision * 10 + (*p++ - '0');
+  }
+  // Size prefixes (l, w, h) are read over: numbers are 32-bit either way,
+  // and a string argument carries its own width.
+  if (*p == 'l' || *p == 'w' || *p == 'h') ++p;
+  return p;
+}
+
 template <typename Char>
 int Format(Char* buf, std::size_t capacity, const Char* format,
            std::initializer_list<FormatArg> args) {
@@ -121,21 +152,7 @@ int Format(Char* buf, std::size_t capacity, const Char* format,
       continue;
     }
     Spec spec;
-    for (;; ++p) {
-      if (*p == '-') spec.left = true;
-      else if (*p == '0') spec.zero = true;
-      else if (*p == '#') spec.alt = true;
-      else break;
-    }
-    while (*p >= '0' && *p <= '9') spec.width = spec.width * 10 + (*p++ - '0');
-    if (*p == '.') {
-      ++p;
-      spec.precision = 0;
-      while (*p >= '0' && *p <= '9') spec.precision = spec.precision * 10 + (*p++ - '0');
-    }
-    // Size prefixes (l, w, h) are read over: numbers are 32-bit either way,
-    // and a string argument carries its own width.
-    if (*p == 'l' || *p == 'w' || *p == 'h') ++p;
+    p = ReadSpec(p, &spec);
     if (!*p) break;
     const char conv = static_cast<char>(*p);
     switch (conv) {
@@ -151,12 +168,7 @@ int Format(Char* buf, std::size_t capacity, const Char* format,
       case 'c':
       case 'C': {
         const FormatArg* a = next();
-        const int64_t v = a && a->kind == FormatArg::Kind::kInt ? a->value : 0;
-        const char32_t c = sizeof(Char) == 1 ? static_cast<unsigned char>(v)
-                                             : static_cast<char16_t>(v);
-        if (!spec.left) w.Repeat(U' ', spec.width - 1);
-        w.Put(c);
-        if (spec.left) w.Repeat(U' ', spec.width - 1);
+        PutChar(w, spec, a && a->kind == FormatArg::Kind::kInt ? a->value : 0);
         break;
       }
       case 's':

@@ -158,6 +158,125 @@ class TableReader {
   std::vector<FT_Byte> bytes_;
 };
 
+// The VDMX group for the screen's aspect ratio, 1:1 (a ratio record that
+// covers it, or the one for any ratio): its offset in the table. False
+// when there is none or the table is cut short.
+bool FindVdmxGroup(const TableReader& t, std::size_t* group_at) {
+  uint16_t num_ratios = 0;
+  if (!t.Word(4, &num_ratios)) return false;
+  for (std::size_t i = 0; i < num_ratios; ++i) {
+    BYTE charset = 0, x_ratio = 0, y_start = 0, y_end = 0;
+    const std::size_t at = 6 + i * 4;
+    if (!t.Byte(at, &charset) || !t.Byte(at + 1, &x_ratio) || !t.Byte(at + 2, &y_start) ||
+        !t.Byte(at + 3, &y_end)) {
+      return false;
+    }
+    if (!charset) continue;
+    if ((x_ratio == 0 && y_start == 0 && y_end == 0) ||
+        (x_ratio == 1 && y_start <= 1 && y_end >= 1)) {
+      uint16_t offset = 0;
+      if (!t.Word(6 + std::size_t{num_ratios} * 4 + i * 2, &offset)) return false;
+      *group_at = offset;
+      return true;
+    }
+  }
+  return false;
+}
+
+// A VDMX record: yPelHeight, yMax, yMin.
+struct VdmxRecord {
+  uint16_t ppem;
+  int16_t y_max;
+  int16_t y_min;
+};
+
+struct VdmxGroup {
+  BYTE start_size = 0;
+  BYTE end_size = 0;
+  std::vector<VdmxRecord> records;  // in ascending yPelHeight
+};
+
+// The group at group_at, whole; false when the table is cut short.
+bool ReadVdmxGroup(const TableReader& t, std::size_t group_at, VdmxGroup* group) {
+  uint16_t recs = 0;
+  if (!t.Word(group_at, &recs) || !t.Byte(group_at + 2, &group->start_size) ||
+      !t.Byte(group_at + 3, &group->end_size)) {
+    return false;
+  }
+  group->records.resize(recs);
+  for (std::size_t i = 0; i < recs; ++i) {
+    uint16_t p = 0, y_max = 0, y_min = 0;
+    const std::size_t at = group_at + 4 + i * 6;
+    if (!t.Word(at, &p) || !t.Word(at + 2, &y_max) || !t.Word(at + 4, &y_min)) return false;
+    group->records[i] = VdmxRecord{p, static_cast<int16_t>(y_max), static_cast<int16_t>(y_min)};
+  }
+  return true;
+}
+
+// The weight reported for an outline font: a simulated bold's, else the
+// OS/2 weight class where it agrees with the face's bold flag (above medium
+// for a bold face, up to medium for another), else normal.
+LONG OutlineWeight(FT_Face face, const TT_OS2& os2, bool fake_bold) {
+  if (fake_bold) return kFwBold;
+  if (face->style_flags & FT_STYLE_FLAG_BOLD) {
+    return os2.usWeightClass > kFwMedium ? os2.usWeightClass : kFwNormal;
+  }
+  return os2.usWeightClass <= kFwMedium ? os2.usWeightClass : kFwNormal;
+}
+
+// The first, last, break and default characters: a symbol font's private
+// use range, else the OS/2 table's range.
+void SetCharacterRange(FT_Face face, const TT_OS2& os2, TEXTMETRICW* tm) {
+  if (HasSymbolCharmap(face) || (os2.usFirstCharIndex >= 0xf000 && os2.usFirstCharIndex < 0xf100)) {
+    tm->tmFirstChar = 0;
+    tm->tmLastChar = 0xf0ff;
+    tm->tmBreakChar = 0x20;
+    tm->tmDefaultChar = 0x1f;
+    return;
+  }
+  tm->tmFirstChar = os2.usFirstCharIndex;
+  tm->tmLastChar = os2.usLastCharIndex;
+  if (os2.usFirstCharIndex <= 1) {
+    tm->tmBreakChar = static_cast<WCHAR>(os2.usFirstCharIndex + 2);
+  } else if (os2.usFirstCharIndex > 0xff) {
+    tm->tmBreakChar = 0x20;
+  } else {
+    tm->tmBreakChar = os2.usFirstCharIndex;
+  }
+  tm->tmDefaultChar = static_cast<WCHAR>(tm->tmBreakChar - 1);
+}
+
+// tmPitchAndFamily of an outline font: the pitch from the face and the
+// PANOSE proportion, the family from the PANOSE family and serif style,
+// and whether its outlines are TrueType or PostScript.
+BYTE OutlinePitchAndFamily(FT_Face face, const TT_OS2& os2) {
+  const BYTE* panose = os2.panose;
+  const bool monospaced = panose[kPanProportion] == kPanPropMonospaced;
+  BYTE pitch =
+      !FT_IS_FIXED_WIDTH(face) && (os2.version == 0xFFFFU || !monospaced) ? kTmpfFixedPitch : 0;
+  if (panose[kPanFamilyType] == kPanFamilyScript) {
+    pitch |= kFfScript;
+  } else if (panose[kPanFamilyType] == kPanFamilyDecorative) {
+    pitch |= kFfDecorative;
+  } else if (pitch == 0 || monospaced) {
+    pitch = kFfModern;
+  } else {
+    const BYTE serif = panose[kPanSerifStyle];
+    if (serif >= 2 && serif <= 10) {
+      pitch |= kFfRoman;  // cove, square, thin, bone, exaggerated, triangle
+    } else if (serif >= 11 && serif <= 15) {
+      pitch |= kFfSwiss;  // sans, flared, rounded
+    }
+  }
+  pitch |= kTmpfVector;
+  if (FT_IS_SFNT(face)) {
+    FT_ULong cff_len = 0;
+    const bool postscript = FT_Load_Sfnt_Table(face, TTAG_CFF, 0, nullptr, &cff_len) == 0;
+    pitch |= postscript ? kTmpfDevice : kTmpfTrueType;
+  }
+  return pitch;
+}
+
 }  // namespace
 
 FreeTypeFont::FreeTypeFont(FT_Library library, FT_Face face, const LOGFONTW& lf)
@@ -210,49 +329,11 @@ long FreeTypeFont::LoadVdmx(long height) {
   std::vector<FT_Byte> bytes(len);
   if (FT_Load_Sfnt_Table(face_, TTAG_VDMX, 0, bytes.data(), &len) != 0) return 0;
   const TableReader t(std::move(bytes));
-
-  uint16_t num_ratios = 0;
-  if (!t.Word(4, &num_ratios)) return 0;
-  // The screen's aspect ratio is 1:1.
   std::size_t group_at = 0;
-  bool found = false;
-  for (std::size_t i = 0; i < num_ratios && !found; ++i) {
-    BYTE charset = 0, x_ratio = 0, y_start = 0, y_end = 0;
-    const std::size_t at = 6 + i * 4;
-    if (!t.Byte(at, &charset) || !t.Byte(at + 1, &x_ratio) || !t.Byte(at + 2, &y_start) ||
-        !t.Byte(at + 3, &y_end)) {
-      return 0;
-    }
-    if (!charset) continue;
-    if ((x_ratio == 0 && y_start == 0 && y_end == 0) ||
-        (x_ratio == 1 && y_start <= 1 && y_end >= 1)) {
-      uint16_t offset = 0;
-      if (!t.Word(6 + std::size_t{num_ratios} * 4 + i * 2, &offset)) return 0;
-      group_at = offset;
-      found = true;
-    }
-  }
-  if (!found) return 0;
-
-  uint16_t recs = 0;
-  BYTE start_size = 0, end_size = 0;
-  if (!t.Word(group_at, &recs) || !t.Byte(group_at + 2, &start_size) ||
-      !t.Byte(group_at + 3, &end_size)) {
-    return 0;
-  }
-  // Records of yPelHeight, yMax, yMin, in ascending yPelHeight.
-  struct Record {
-    uint16_t ppem;
-    int16_t y_max;
-    int16_t y_min;
-  };
-  std::vector<Record> table(recs);
-  for (std::size_t i = 0; i < recs; ++i) {
-    uint16_t p = 0, y_max = 0, y_min = 0;
-    const std::size_t at = group_at + 4 + i * 6;
-    if (!t.Word(at, &p) || !t.Word(at + 2, &y_max) || !t.Word(at + 4, &y_min)) return 0;
-    table[i] = Record{p, static_cast<int16_t>(y_max), static_cast<int16_t>(y_min)};
-  }
+  if (!FindVdmxGroup(t, &group_at)) return 0;
+  VdmxGroup group;
+  if (!ReadVdmxGroup(t, group_at, &group)) return 0;
+  const std::vector<VdmxRecord>& table = group.records;
 
   if (height > 0) {
     // The largest size whose cell fits the height.
@@ -274,8 +355,8 @@ long FreeTypeFont::LoadVdmx(long height) {
   }
   if (height < -kMaxPpem) return 0;
   const long ppem = -height;
-  if (ppem < start_size || ppem > end_size) return 0;
-  for (const Record& r : table) {
+  if (ppem < group.start_size || ppem > group.end_size) return 0;
+  for (const VdmxRecord& r : table) {
     if (r.ppem > ppem) return 0;
     if (r.ppem == ppem) {
       vdmx_y_max_ = r.y_max;
@@ -361,66 +442,15 @@ bool FreeTypeFont::SetOutlineTextMetrics() {
   if (tm.tmAveCharWidth == 0) tm.tmAveCharWidth = 1;
   tm.tmMaxCharWidth = scale(face_->bbox.xMax - face_->bbox.xMin);
 
-  tm.tmWeight = kFwNormal;
-  if (fake_bold_) {
-    tm.tmWeight = kFwBold;
-  } else if (face_->style_flags & FT_STYLE_FLAG_BOLD) {
-    if (os2->usWeightClass > kFwMedium) tm.tmWeight = os2->usWeightClass;
-  } else if (os2->usWeightClass <= kFwMedium) {
-    tm.tmWeight = os2->usWeightClass;
-  }
+  tm.tmWeight = OutlineWeight(face_, *os2, fake_bold_);
   tm.tmOverhang = 0;
   tm.tmDigitizedAspectX = 96;
   tm.tmDigitizedAspectY = 96;
-
-  if (HasSymbolCharmap(face_) ||
-      (os2->usFirstCharIndex >= 0xf000 && os2->usFirstCharIndex < 0xf100)) {
-    tm.tmFirstChar = 0;
-    tm.tmLastChar = 0xf0ff;
-    tm.tmBreakChar = 0x20;
-    tm.tmDefaultChar = 0x1f;
-  } else {
-    tm.tmFirstChar = os2->usFirstCharIndex;
-    tm.tmLastChar = os2->usLastCharIndex;
-    if (os2->usFirstCharIndex <= 1) {
-      tm.tmBreakChar = static_cast<WCHAR>(os2->usFirstCharIndex + 2);
-    } else if (os2->usFirstCharIndex > 0xff) {
-      tm.tmBreakChar = 0x20;
-    } else {
-      tm.tmBreakChar = os2->usFirstCharIndex;
-    }
-    tm.tmDefaultChar = static_cast<WCHAR>(tm.tmBreakChar - 1);
-  }
+  SetCharacterRange(face_, *os2, &tm);
   tm.tmItalic = fake_italic_ || (face_->style_flags & FT_STYLE_FLAG_ITALIC) ? 255 : 0;
   tm.tmUnderlined = lf_.lfUnderline ? 255 : 0;
   tm.tmStruckOut = lf_.lfStrikeOut ? 255 : 0;
-
-  // Pitch and family from the PANOSE digits.
-  const BYTE* panose = os2->panose;
-  const bool monospaced = panose[kPanProportion] == kPanPropMonospaced;
-  BYTE pitch =
-      !FT_IS_FIXED_WIDTH(face_) && (os2->version == 0xFFFFU || !monospaced) ? kTmpfFixedPitch : 0;
-  if (panose[kPanFamilyType] == kPanFamilyScript) {
-    pitch |= kFfScript;
-  } else if (panose[kPanFamilyType] == kPanFamilyDecorative) {
-    pitch |= kFfDecorative;
-  } else if (pitch == 0 || monospaced) {
-    pitch = kFfModern;
-  } else {
-    const BYTE serif = panose[kPanSerifStyle];
-    if (serif >= 2 && serif <= 10) {
-      pitch |= kFfRoman;  // cove, square, thin, bone, exaggerated, triangle
-    } else if (serif >= 11 && serif <= 15) {
-      pitch |= kFfSwiss;  // sans, flared, rounded
-    }
-  }
-  pitch |= kTmpfVector;
-  if (FT_IS_SFNT(face_)) {
-    FT_ULong cff_len = 0;
-    const bool postscript = FT_Load_Sfnt_Table(face_, TTAG_CFF, 0, nullptr, &cff_len) == 0;
-    pitch |= postscript ? kTmpfDevice : kTmpfTrueType;
-  }
-  tm.tmPitchAndFamily = pitch;
+  tm.tmPitchAndFamily = OutlinePitchAndFamily(face_, *os2);
   tm.tmCharSet = charset_;
   outline_metrics_ = true;
   return true;
@@ -531,6 +561,71 @@ bool EmboldenOutline(FT_GlyphSlot glyph, long ppem, FT_Glyph_Metrics* metrics) {
   return true;
 }
 
+// A glyph reaching beyond the font's ascent or descent is clipped to them.
+void ClipToCell(const TEXTMETRICW& tm, FT_Glyph_Metrics* metrics) {
+  const FT_Pos top = std::min<FT_Pos>(metrics->horiBearingY, FT_Pos{tm.tmAscent} * 64);
+  const FT_Pos bottom =
+      std::max<FT_Pos>(metrics->horiBearingY - metrics->height, -FT_Pos{tm.tmDescent} * 64);
+  metrics->horiBearingY = top;
+  metrics->height = top - bottom;
+}
+
+// GDI's record of a glyph whose pixel box is bbox and whose pen advance is
+// adv (both 26.6); an empty box counts as one pixel each way. GDI's fields
+// are 32 and 16 bits wide and wrap like GDI's.
+GLYPHMETRICS GlyphMetricsOf(const FT_BBox& bbox, const FT_Vector& adv) {
+  GLYPHMETRICS out{};
+  const int64_t width = (bbox.xMax - bbox.xMin) >> 6;
+  const int64_t height = (bbox.yMax - bbox.yMin) >> 6;
+  out.gmBlackBoxX = static_cast<UINT>(width ? width : 1);
+  out.gmBlackBoxY = static_cast<UINT>(height ? height : 1);
+  out.gmptGlyphOrigin.x = static_cast<LONG>(bbox.xMin >> 6);
+  out.gmptGlyphOrigin.y = static_cast<LONG>(bbox.yMax >> 6);
+  out.gmCellIncX = static_cast<int16_t>(adv.x >> 6);
+  out.gmCellIncY = static_cast<int16_t>(adv.y >> 6);
+  return out;
+}
+
+// Scan-converts the loaded outline, transformed by matrix (null: none) and
+// moved so that bbox's corner is the bitmap's, into the zeroed bitmap at
+// dst. False when FreeType cannot.
+bool DrawOutline(FT_Library library, FT_GlyphSlot glyph, const FT_Matrix* matrix,
+                 const FT_BBox& bbox, int64_t width, int64_t height, int64_t pitch, BYTE* dst) {
+  FT_Bitmap bitmap;
+  FT_Bitmap_Init(&bitmap);
+  bitmap.width = static_cast<unsigned>(width);
+  bitmap.rows = static_cast<unsigned>(height);
+  bitmap.pitch = static_cast<int>(pitch);
+  bitmap.pixel_mode = FT_PIXEL_MODE_MONO;
+  bitmap.num_grays = 2;
+  bitmap.buffer = dst;
+  if (matrix) FT_Outline_Transform(&glyph->outline, matrix);
+  FT_Outline_Translate(&glyph->outline, -bbox.xMin, -bbox.yMin);
+  return FT_Outline_Get_Bitmap(library, &glyph->outline, &bitmap) == 0;
+}
+
+// An embedded monochrome bitmap into the zeroed bitmap at dst, row by row
+// from its top row whichever way its rows run, cut to height rows and pitch
+// bytes; a simulated bold smears every row one pixel right.
+void CopyEmbeddedBitmap(const FT_Bitmap& src, bool bold, int64_t height, int64_t pitch, BYTE* dst) {
+  const BYTE* row = src.buffer;
+  if (src.pitch < 0 && src.rows > 0) {
+    row -= static_cast<ptrdiff_t>(src.pitch) * (src.rows - 1);
+  }
+  const int64_t w = std::min<int64_t>(pitch, (src.width + 7) >> 3);
+  const int64_t h = std::min<int64_t>(height, src.rows);
+  for (int64_t y = 0; y < h; ++y, row += src.pitch, dst += pitch) {
+    if (!bold) {
+      std::memcpy(dst, row, static_cast<std::size_t>(w));
+      continue;
+    }
+    for (int64_t x = 0; x < w; ++x) {
+      dst[x] = static_cast<BYTE>((dst[x] & 0x80) | (row[x] >> 1) | row[x]);
+      if (x + 1 < pitch) dst[x + 1] = static_cast<BYTE>((row[x] & 0x01) << 7);
+    }
+  }
+}
+
 }  // namespace
 
 // The pen advance of a glyph whose hinted advance is base (26.6), transformed
@@ -605,26 +700,12 @@ DWORD FreeTypeFont::GlyphBitmap(UINT ch, const MAT2& matrix, GLYPHMETRICS* gm, D
   if (fake_bold_ && !EmboldenOutline(glyph, ppem_, &metrics) && metrics.width) {
     metrics.width += 1 << 6;
   }
-  // A glyph reaching beyond the font's ascent or descent is clipped to them.
-  const FT_Pos top = std::min<FT_Pos>(metrics.horiBearingY, FT_Pos{tm_.tmAscent} * 64);
-  const FT_Pos bottom =
-      std::max<FT_Pos>(metrics.horiBearingY - metrics.height, -FT_Pos{tm_.tmDescent} * 64);
-  metrics.horiBearingY = top;
-  metrics.height = top - bottom;
+  ClipToCell(tm_, &metrics);
 
   const FT_BBox bbox = TransformedBbox(metrics, mp);
-  const FT_Vector adv = PenAdvance(metrics.horiAdvance, mp);
-
-  GLYPHMETRICS out{};
   const int64_t width = (bbox.xMax - bbox.xMin) >> 6;
   const int64_t height = (bbox.yMax - bbox.yMin) >> 6;
-  // GDI's fields are 32 and 16 bits wide and wrap like GDI's.
-  out.gmBlackBoxX = static_cast<UINT>(width ? width : 1);
-  out.gmBlackBoxY = static_cast<UINT>(height ? height : 1);
-  out.gmptGlyphOrigin.x = static_cast<LONG>(bbox.xMin >> 6);
-  out.gmptGlyphOrigin.y = static_cast<LONG>(bbox.yMax >> 6);
-  out.gmCellIncX = static_cast<int16_t>(adv.x >> 6);
-  out.gmCellIncY = static_cast<int16_t>(adv.y >> 6);
+  const GLYPHMETRICS out = GlyphMetricsOf(bbox, PenAdvance(metrics.horiAdvance, mp));
 
   // Rows padded to 32 bits; the bounds are checked before multiplying.
   if (width > kMaxGlyphSide || height > kMaxGlyphSide) return GDI_ERROR;
@@ -641,38 +722,10 @@ DWORD FreeTypeFont::GlyphBitmap(UINT ch, const MAT2& matrix, GLYPHMETRICS* gm, D
   auto* dst = static_cast<BYTE*>(buf);
   std::memset(dst, 0, needed);
   if (glyph->format == FT_GLYPH_FORMAT_OUTLINE) {
-    FT_Bitmap bitmap;
-    FT_Bitmap_Init(&bitmap);
-    bitmap.width = static_cast<unsigned>(width);
-    bitmap.rows = static_cast<unsigned>(height);
-    bitmap.pitch = static_cast<int>(pitch);
-    bitmap.pixel_mode = FT_PIXEL_MODE_MONO;
-    bitmap.num_grays = 2;
-    bitmap.buffer = dst;
-    if (mp) FT_Outline_Transform(&glyph->outline, mp);
-    FT_Outline_Translate(&glyph->outline, -bbox.xMin, -bbox.yMin);
-    if (FT_Outline_Get_Bitmap(library_, &glyph->outline, &bitmap) != 0) return GDI_ERROR;
+    if (!DrawOutline(library_, glyph, mp, bbox, width, height, pitch, dst)) return GDI_ERROR;
   } else if (glyph->format == FT_GLYPH_FORMAT_BITMAP &&
              glyph->bitmap.pixel_mode == FT_PIXEL_MODE_MONO) {
-    // An embedded bitmap, copied row by row from its top row whichever way
-    // its rows run; a simulated bold smears every row one pixel right.
-    const FT_Bitmap& src = glyph->bitmap;
-    const BYTE* row = src.buffer;
-    if (src.pitch < 0 && src.rows > 0) {
-      row -= static_cast<ptrdiff_t>(src.pitch) * (src.rows - 1);
-    }
-    const int64_t w = std::min<int64_t>(pitch, (src.width + 7) >> 3);
-    const int64_t h = std::min<int64_t>(height, src.rows);
-    for (int64_t y = 0; y < h; ++y, row += src.pitch, dst += pitch) {
-      if (!fake_bold_) {
-        std::memcpy(dst, row, static_cast<std::size_t>(w));
-        continue;
-      }
-      for (int64_t x = 0; x < w; ++x) {
-        dst[x] = static_cast<BYTE>((dst[x] & 0x80) | (row[x] >> 1) | row[x]);
-        if (x + 1 < pitch) dst[x + 1] = static_cast<BYTE>((row[x] & 0x01) << 7);
-      }
-    }
+    CopyEmbeddedBitmap(glyph->bitmap, fake_bold_, height, pitch, dst);
   } else {
     return GDI_ERROR;
   }
