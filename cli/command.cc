@@ -37,7 +37,8 @@ bool OutputIsAnInput(const CommandLine& line) {
   const auto& inputs = line.job.inputs;
   if (inputs.empty() && ::fstat(STDIN_FILENO, &in) == 0 && same(in)) return true;
   for (const std::string& input : inputs) {
-    const bool ok = input == "-" ? ::fstat(STDIN_FILENO, &in) == 0 : ::stat(input.c_str(), &in) == 0;
+    const bool ok =
+        input == "-" ? ::fstat(STDIN_FILENO, &in) == 0 : ::stat(input.c_str(), &in) == 0;
     if (ok && same(in)) return true;
   }
   return false;
@@ -89,14 +90,12 @@ int Main(int argc, const char* const* argv) {
     return runner::kExitUsage;
   }
   switch (line.command) {
-    case Command::kHelp:
-      return WriteStdout(kUsage) ? runner::kExitOk : runner::kExitWriteFailed;
+    case Command::kHelp: return WriteStdout(kUsage) ? runner::kExitOk : runner::kExitWriteFailed;
     case Command::kVersion:
       return WriteStdout(std::string("pclspool ") + runner::Version() + "\n")
                  ? runner::kExitOk
                  : runner::kExitWriteFailed;
-    case Command::kPrint:
-      break;
+    case Command::kPrint: break;
   }
   // A reader that goes away, or a file that reaches the size limit, is a
   // write error like any other, not a signal that ends the run before the

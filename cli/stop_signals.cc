@@ -32,7 +32,6 @@ void CatchStopSignals() {
   }
 }
 
-
 const std::atomic<bool>* StopFlag() { return &g_stop; }
 
 void RaiseStopSignal() {

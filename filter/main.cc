@@ -31,9 +31,7 @@ constexpr char kSettingsFile[] = "/pclspool/OrvWater.INI";
 // An empty profile: what the job runs with when there is no settings file.
 constexpr char kNoSettings[] = "/dev/null";
 
-void Message(const std::string& line) {
-  runner::WriteAll(STDERR_FILENO, line + "\n");
-}
+void Message(const std::string& line) { runner::WriteAll(STDERR_FILENO, line + "\n"); }
 
 int Fail(const std::string& reason) {
   Message("ERROR: " + reason);

@@ -9,9 +9,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "pcl/pcl_raster.h"
 #include "rendering/cancel_flag.h"
 #include "rendering/pbm_stream.h"
-#include "pcl/pcl_raster.h"
 #include "rendering/render_plan.h"
 
 namespace pclspool::rendering {
@@ -19,9 +19,9 @@ namespace pclspool::rendering {
 // The hooks of the job, as the command drives them.
 class PageHooks {
  public:
-  virtual void StartPage() = 0;  // DrvSplStartPage
+  virtual void StartPage() = 0;                                   // DrvSplStartPage
   virtual void Write(const uint8_t* data, std::size_t size) = 0;  // DrvSplWritePrinter
-  virtual void EndPage() = 0;    // DrvSplEndPage
+  virtual void EndPage() = 0;                                     // DrvSplEndPage
   // After a page: hands what the printer has gathered on, so that a plain
   // job's pages reach the printer as they are made.
   virtual void PageDone() = 0;

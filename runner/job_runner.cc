@@ -157,10 +157,8 @@ int RenderJob(const PreparedJob& job, const JobEvents& events, HookPlayer& playe
     case rendering::RenderOutcome::Kind::kDone:
     case rendering::RenderOutcome::Kind::kPrinterFailed:  // reported when the output is flushed
       return kExitOk;
-    case rendering::RenderOutcome::Kind::kCancelled:
-      return kExitCancelled;
-    case rendering::RenderOutcome::Kind::kFailed:
-      break;
+    case rendering::RenderOutcome::Kind::kCancelled: return kExitCancelled;
+    case rendering::RenderOutcome::Kind::kFailed: break;
   }
   events.Error(outcome.message);
   return kExitUsage;

@@ -19,7 +19,12 @@ int MaxCopies();
 enum class Sides { kOneSided, kLongEdge, kShortEdge };
 
 // IPP's orientation-requested values.
-enum class Orientation { kPortrait = 3, kLandscape = 4, kReverseLandscape = 5, kReversePortrait = 6 };
+enum class Orientation {
+  kPortrait = 3,
+  kLandscape = 4,
+  kReverseLandscape = 5,
+  kReversePortrait = 6
+};
 
 // page-set: every page, or only the odd or the even ones (duplex by hand).
 enum class PageSet { kAll, kOdd, kEven };

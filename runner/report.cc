@@ -6,8 +6,6 @@ namespace pclspool::runner {
 
 std::string Reason(int err) { return std::strerror(err); }
 
-std::string InputName(const std::string& input) {
-  return input == "-" ? "standard input" : input;
-}
+std::string InputName(const std::string& input) { return input == "-" ? "standard input" : input; }
 
 }  // namespace pclspool::runner

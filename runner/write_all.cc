@@ -4,6 +4,8 @@
 
 namespace pclspool::runner {
 
-bool WriteAll(int fd, std::string_view text) { return posix::WriteAll(fd, text.data(), text.size()); }
+bool WriteAll(int fd, std::string_view text) {
+  return posix::WriteAll(fd, text.data(), text.size());
+}
 
 }  // namespace pclspool::runner
