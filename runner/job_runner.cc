@@ -115,7 +115,32 @@ bool PlanJob(const JobEvents& events, PreparedJob* job) {
     events.Error(error);
     return false;
   }
+  job->plan.upsideDown = o.upside_down;
+  job->plan.pageBorders = o.page_border;
   return true;
+}
+
+// The order of the sides and of the pages on them, as the rendering side
+// takes it.
+rendering::PageOrder OrderOf(const JobOptions& o) {
+  rendering::PageOrder order;
+  order.sides = o.page_set == PageSet::kOdd    ? rendering::SideSet::kOdd
+                : o.page_set == PageSet::kEven ? rendering::SideSet::kEven
+                                               : rendering::SideSet::kAll;
+  order.last_sheet_first = o.reverse_order;
+  switch (o.number_up_layout) {
+    case NupLayout::kLrtb: break;
+    case NupLayout::kLrbt: order.bottom_to_top = true; break;
+    case NupLayout::kRltb: order.right_to_left = true; break;
+    case NupLayout::kRlbt: order.right_to_left = order.bottom_to_top = true; break;
+    case NupLayout::kTblr: order.columns_first = true; break;
+    case NupLayout::kTbrl: order.columns_first = order.right_to_left = true; break;
+    case NupLayout::kBtlr: order.columns_first = order.bottom_to_top = true; break;
+    case NupLayout::kBtrl:
+      order.columns_first = order.bottom_to_top = order.right_to_left = true;
+      break;
+  }
+  return order;
 }
 
 // The sides the job prints, for the front end's accounting.
@@ -132,12 +157,14 @@ SidePlan PlanSides(const JobContext& settings, uint16_t uncollated_copies) {
 
 // Renders the PDF and PostScript inputs on the hooks; returns the exit
 // status so far.
-int RenderJob(const PreparedJob& job, const JobEvents& events, HookPlayer& player,
-              const std::atomic<bool>* cancel) {
+int RenderJob(const PreparedJob& job, const std::string& scratch, const JobEvents& events,
+              HookPlayer& player, const std::atomic<bool>* cancel) {
   rendering::RenderRequest request;
   request.ghostscript = job.options.ghostscript;
   request.page_list = job.options.page_ranges;
   request.cancel = cancel;
+  request.order = OrderOf(job.options);
+  request.scratch = scratch;
   if (events.on_progress) {
     request.progress = [&events](const std::string& name, uint32_t rendered, uint32_t sent) {
       events.on_progress(JobProgress{name, rendered, sent});
@@ -148,7 +175,10 @@ int RenderJob(const PreparedJob& job, const JobEvents& events, HookPlayer& playe
   for (std::size_t i = 0; i < inputs.paths.size(); ++i) {
     if (inputs.kinds[i] == InputKind::kEmpty) continue;
     const bool is_stdin = inputs.paths[i] == "-";
-    request.inputs.push_back({inputs.paths[i], is_stdin && !stdin_given ? inputs.stdin_head : ""});
+    // The title names a job of one document; of several, each by its file.
+    const std::string name = inputs.paths.size() == 1 ? job.options.title : "";
+    request.inputs.push_back(
+        {inputs.paths[i], is_stdin && !stdin_given ? inputs.stdin_head : "", name});
     stdin_given = stdin_given || is_stdin;
   }
   const rendering::RenderOutcome outcome = rendering::RenderInputs(request, job.plan, player);
@@ -206,9 +236,9 @@ class JobServices {
 
 // Plays the job on the hooks, from DrvSplStartDoc to DrvSplClose. The
 // pages that end are counted in *sides; *pages_ended is the last of them.
-int PlayJob(const PreparedJob& job, HANDLE printer, const JobEvents& events,
-            const std::atomic<bool>* cancel, JobServices& services, SideCounter& sides,
-            uint32_t* pages_ended) {
+int PlayJob(const PreparedJob& job, const std::string& scratch, HANDLE printer,
+            const JobEvents& events, const std::atomic<bool>* cancel, JobServices& services,
+            SideCounter& sides, uint32_t* pages_ended) {
   void* handle = DrvSplStartDoc(printer, job.options.job_id);
   if (!handle) {
     events.Error("the job could not be started: out of memory");
@@ -222,7 +252,7 @@ int PlayJob(const PreparedJob& job, HANDLE printer, const JobEvents& events,
                       if (events.on_page) events.on_page(page);
                       sides.PageEnded(page);
                     });
-  int status = job.rendered ? RenderJob(job, events, player, cancel)
+  int status = job.rendered ? RenderJob(job, scratch, events, player, cancel)
                             : PlayInputs(job.options, job.inputs, player, printer, events, cancel);
   if (status != kExitOk) {
     DrvSplAbort(handle);
@@ -281,7 +311,7 @@ int RunPrintJob(const JobOptions& options, const JobOutput& output, const JobEve
   int lost = 0;
   {
     JobServices services(cancel);
-    status = PlayJob(job, printer, events, cancel, services, sides, &pages_ended);
+    status = PlayJob(job, spool.path(), printer, events, cancel, services, sides, &pages_ended);
     lost = services.guard().lost();
   }
 
