@@ -104,7 +104,8 @@ TEST_F(RenderingFaults, RefusedBeforeAnythingIsSent) {
       {"neither PCL, PDF nor PostScript", {"text.txt"}, "text.txt: neither PCL, PDF nor PostScript"},
       {"a damaged PDF", {"damaged.pdf"}, "damaged.pdf: the PDF is damaged or cut short ("},
       {"Ghostscript missing", {"--gs", "/nonexistent/gs", "doc.ps"},
-       "doc.ps: cannot run /nonexistent/gs: No such file"},
+       "doc.ps: Ghostscript is not installed, or not where it is looked for (cannot run "
+       "/nonexistent/gs: No such file"},
       {"PCL after PostScript", {"doc.ps", "job.pcl"}, "job.pcl: PCL cannot be printed in one job"},
       {"PostScript after PCL", {"job.pcl", "doc.ps"}, "doc.ps: PostScript cannot follow the PCL job"},
       {"pages chosen of a PCL job", {"--page-ranges", "1", "job.pcl"}, "--page-ranges: only PDF"},
