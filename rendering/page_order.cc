@@ -40,6 +40,14 @@ bool Unpack(const uint8_t* in, std::size_t length, uint8_t* out, std::size_t siz
 
 }  // namespace
 
+PageOrder TurnedForReader(const PageOrder& reader) {
+  PageOrder sheet = reader;
+  sheet.columns_first = !reader.columns_first;
+  sheet.bottom_to_top = !reader.right_to_left;
+  sheet.right_to_left = reader.bottom_to_top;
+  return sheet;
+}
+
 int32_t CellAt(const PageOrder& order, int32_t cells, bool stacked, int32_t position) {
   if (cells == 2) {
     const bool reversed = stacked ? order.bottom_to_top : order.right_to_left;

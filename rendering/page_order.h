@@ -33,6 +33,13 @@ struct PageOrder {
   bool columns_first = false;
 };
 
+// The order in the sheet's own terms for a reader who turns the sheet a
+// quarter clockwise to read its pages: what Ghostscript turns to fit (a
+// portrait page in a landscape cell) stands with its top at the sheet's
+// left, so the reader's left to right runs bottom to top on the sheet, and
+// top to bottom runs left to right.
+PageOrder TurnedForReader(const PageOrder& reader);
+
 // The cell (the module's order: left to right, then top to bottom) of the
 // page at reading position `position` of a side with `cells` cells; a
 // two-cell side is one row (`stacked` false) or one column.

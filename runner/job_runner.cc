@@ -10,6 +10,7 @@
 #include "pclspool/pclspool.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/utf.h"
+#include "rendering/page_shapes.h"
 #include "rendering/render_job.h"
 #include "rendering/render_plan.h"
 #include "runner/hook_player.h"
@@ -44,6 +45,7 @@ struct PreparedJob {
   JobContext settings{};
   bool rendered = false;
   RenderPlan plan;
+  bool pages_turned = false;  // every page turned a quarter to fit its cell
 };
 
 // Everything that can be refused without reading the job is checked before
@@ -96,6 +98,31 @@ bool ClassifyJob(const JobEvents& events, PreparedJob* job) {
   return true;
 }
 
+// Whether Ghostscript turns every page of the job a quarter to fit its
+// cell (portrait pages printed landscape, landscape pages portrait). Told
+// for PDF files, whose pages' sizes Ghostscript gives without rendering
+// them; a job with other inputs is taken as it comes.
+bool PagesAllTurned(const PreparedJob& job) {
+  const RenderPlan& plan = job.plan;
+  if (plan.job.booklet) return false;
+  const bool cell_landscape = plan.layout.cellWidth > plan.layout.cellHeight;
+  const rendering::PageShape other =
+      cell_landscape ? rendering::PageShape::kPortrait : rendering::PageShape::kLandscape;
+  for (std::size_t i = 0; i < job.inputs.paths.size(); ++i) {
+    if (job.inputs.kinds[i] == InputKind::kEmpty) continue;
+    if (job.inputs.kinds[i] != InputKind::kPdf || job.inputs.paths[i] == "-") return false;
+    std::vector<rendering::PageShape> shapes;
+    std::string error;
+    if (!rendering::PdfPageShapes(job.options.ghostscript, job.inputs.paths[i], &shapes, &error)) {
+      return false;  // the rendering says what is wrong with it
+    }
+    for (rendering::PageShape shape : shapes) {
+      if (shape != other) return false;
+    }
+  }
+  return true;
+}
+
 // With the platform configured: the settings the module will have, the
 // page choice and, for PDF and PostScript, where their pages go.
 bool PlanJob(const JobEvents& events, PreparedJob* job) {
@@ -117,6 +144,13 @@ bool PlanJob(const JobEvents& events, PreparedJob* job) {
   }
   job->plan.upsideDown = o.upside_down;
   job->plan.pageBorders = o.page_border;
+  job->pages_turned = job->rendered && PagesAllTurned(*job);
+  // A portrait document printed landscape, one page to a sheet: its pages,
+  // turned a quarter to fill the landscape page, are turned back upright
+  // on the sheet (the landscape page is laid reversed), never upside down.
+  if (job->pages_turned && job->plan.layout.cells == 1 && job->plan.sheetLandscape) {
+    job->plan.upsideDown = true;
+  }
   return true;
 }
 
@@ -164,6 +198,11 @@ int RenderJob(const PreparedJob& job, const std::string& scratch, const JobEvent
   request.page_list = job.options.page_ranges;
   request.cancel = cancel;
   request.order = OrderOf(job.options);
+  // Pages turned to fit are read with the sheet turned: its cells in that
+  // reader's order.
+  if (job.pages_turned && job.plan.layout.cells > 1) {
+    request.order = rendering::TurnedForReader(request.order);
+  }
   request.scratch = scratch;
   if (events.on_progress) {
     request.progress = [&events](const std::string& name, uint32_t rendered, uint32_t sent) {

@@ -587,7 +587,11 @@ TEST_F(CupsEndToEnd, EverydayJobs) {
       {"banner", {""}, {"job-sheets=standard"}, {"*", "1@0", "2@0", "3@0", "4@0", "5@0"}, false, nullptr},
       {"png-copies", {"photo.png"}, {"-n2"}, {"1@0", "1@0"}, false, nullptr},
       {"jpg", {"photo.jpg"}, {}, {"1@0"}, false, nullptr},
-      {"landscape", {""}, {"orientation-requested=4"}, {"1@2", "2@2", "3@2", "4@2", "5@2"}, true, nullptr},
+      // Portrait pages printed landscape stand upright (CUPS's chain prints
+      // them upside down), and two to a sheet read 1, 2 with the sheet turned
+      // so that they stand (CUPS's: 2, 1).
+      {"landscape", {""}, {"orientation-requested=4"}, {"1@0", "2@0", "3@0", "4@0", "5@0"}, false, nullptr},
+      {"landscape-two-up", {""}, {"orientation-requested=4", "number-up=2"}, {"2@1 1@1", "4@1 3@1", "5@1"}, false, nullptr},
       {"reverse-landscape", {""}, {"orientation-requested=5"}, {"1@0", "2@0", "3@0", "4@0", "5@0"}, true, nullptr},
       {"reverse-portrait", {""}, {"orientation-requested=6"}, {"1@2", "2@2", "3@2", "4@2", "5@2"}, true, nullptr},
       {"wide-landscape", {"wide.pdf"}, {"orientation-requested=4"}, {"1@0", "2@0"}, true, nullptr},

@@ -30,7 +30,9 @@ TEST(RenderedPageOrder, SidesPrintChosenOrderedAndTurned) {
     std::vector<std::string> options;
     std::vector<std::string> sheets;  // LayoutOfSheet of each
   } cases[] = {
-      {"landscape", {"--orientation", "landscape"}, {"1@2", "2@2", "3@2", "4@2", "5@2"}},
+      // Portrait pages printed landscape: upright alone, read turned two-up.
+      {"landscape", {"--orientation", "landscape"}, {"1@0", "2@0", "3@0", "4@0", "5@0"}},
+      {"landscape, two-up", with(two_up, {"--orientation", "landscape"}), {"2@1 1@1", "4@1 3@1", "5@1"}},
       {"reverse landscape", {"--orientation", "reverse-landscape"}, {"1@0", "2@0", "3@0", "4@0", "5@0"}},
       {"reverse portrait, four-up", with(four_up, {"--orientation", "reverse-portrait"}),
        {"4@2 3@2 2@2 1@2", "5@2"}},
