@@ -311,8 +311,18 @@ int PlayJob(const PreparedJob& job, const std::string& scratch, HANDLE printer,
 
 }  // namespace
 
-int RunPrintJob(const JobOptions& options, const JobOutput& output, const JobEvents& events,
+int RunPrintJob(const JobOptions& options, const JobOutput& output, const JobEvents& given,
                 const std::atomic<bool>* cancel) {
+  // A job of one document with a title: every message names the document
+  // by it rather than by its file (a spool file's name means nothing to
+  // whoever printed it).
+  JobEvents events = given;
+  if (!options.title.empty() && options.inputs.size() == 1 && options.inputs[0] != "-") {
+    const std::string file = options.inputs[0] + ":";
+    events.on_error = [&given, file, title = options.title](const std::string& line) {
+      given.Error(line.rfind(file, 0) == 0 ? title + ":" + line.substr(file.size()) : line);
+    };
+  }
   // A refused job returns before the output is opened.
   PreparedJob job;
   job.options = options;
