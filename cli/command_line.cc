@@ -55,6 +55,8 @@ const char kUsage[] =
     "  --number-up-layout L  the order of the pages on a sheet of two or four: lrtb\n"
     "                        (the default), lrbt, rltb, rlbt, tblr, tbrl, btlr, btrl\n"
     "  --page-border         a thin frame around every page of a sheet of two or four\n"
+    "  --documents uncollated  several PDF and PostScript inputs with collated copies:\n"
+    "                        each input's copies together (A A B B), not A B A B\n"
     "  --title TEXT          what messages call the document (default: its file name)\n"
     "  --help                this text\n"
     "  --version             the version\n"
@@ -87,7 +89,8 @@ constexpr std::string_view kValued[] = {"-o",       "--ini",         "--set",   
                                         "--devmode", "--spool-dir",  "--printer-handle",
                                         "--job-id", "--font",        "--dpi",
                                         "--gs",     "--page-ranges", "--orientation",
-                                        "--page-set", "--number-up-layout", "--title"};
+                                        "--page-set", "--number-up-layout", "--title",
+                                        "--documents"};
 
 bool TakesValue(std::string_view name) {
   for (std::string_view v : kValued) {
@@ -170,6 +173,14 @@ bool Apply(std::string_view name, std::string_view value, CommandLine* line, std
   } else if (name == "--number-up-layout") {
     if (!runner::ParseNupLayout(value, &o->number_up_layout)) {
       return bad("one of lrtb, lrbt, rltb, rlbt, tblr, tbrl, btlr, btrl");
+    }
+  } else if (name == "--documents") {
+    if (value == "collated") {
+      o->documents = runner::DocumentCopies::kCollated;
+    } else if (value == "uncollated") {
+      o->documents = runner::DocumentCopies::kUncollated;
+    } else {
+      return bad("collated or uncollated");
     }
   } else if (name == "--title") {
     o->title = value;

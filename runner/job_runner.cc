@@ -235,6 +235,28 @@ int RenderJob(const PreparedJob& job, const std::string& scratch, const JobEvent
   return kExitUsage;
 }
 
+// A job of several PDF and PostScript documents whose copies are each
+// document's own (A A B B, IPP's separate-documents-uncollated-copies):
+// one job for each document; none when the documents print as one job (a
+// single copy, or collated copies A B A B).
+std::vector<PreparedJob> SeparateDocuments(const PreparedJob& job) {
+  std::vector<PreparedJob> documents;
+  const JobInputs& inputs = job.inputs;
+  const bool copies = IsGroupSort(job.settings) && job.settings.dm.dmCopies > 1;
+  if (!job.rendered || !copies || job.options.documents != DocumentCopies::kUncollated) {
+    return documents;
+  }
+  for (std::size_t i = 0; i < inputs.paths.size(); ++i) {
+    if (inputs.kinds[i] == InputKind::kEmpty) continue;
+    PreparedJob one = job;
+    one.inputs.paths = {inputs.paths[i]};
+    one.inputs.kinds = {inputs.kinds[i]};
+    documents.push_back(std::move(one));
+  }
+  if (documents.size() < 2) documents.clear();
+  return documents;
+}
+
 // The platform services the hooks run on: the POSIX ones with the page
 // files watched, and, for a job that can be cancelled, behind the gate
 // that the cancel shuts. (Only such a job: the gate is one call more on the
@@ -354,13 +376,35 @@ int RunPrintJob(const JobOptions& options, const JobOutput& output, const JobEve
     events.Error("the printer could not be set up: out of memory");
     return kExitNoResources;
   }
-  SideCounter sides(PlanSides(job.settings, job.options.uncollated_copies), events.on_side);
+  const SidePlan side_plan = PlanSides(job.settings, job.options.uncollated_copies);
+  SideCounter sides(side_plan, events.on_side);
   uint32_t pages_ended = 0;
   int status = kExitOk;
   int lost = 0;
   {
     JobServices services(cancel);
-    status = PlayJob(job, spool.path(), printer, events, cancel, services, sides, &pages_ended);
+    const std::vector<PreparedJob> documents = SeparateDocuments(job);
+    if (documents.empty()) {
+      status = PlayJob(job, spool.path(), printer, events, cancel, services, sides, &pages_ended);
+    } else {
+      // Each document a job of its own on the printer, its copies made
+      // before the next document's: its sides counted on from the last.
+      uint32_t sides_before = 0;
+      uint32_t last_side = 0;
+      for (const PreparedJob& document : documents) {
+        SideCounter document_sides(side_plan, [&](uint32_t side, uint32_t copies) {
+          last_side = sides_before + side;
+          if (events.on_side) events.on_side(last_side, copies);
+        });
+        uint32_t ended = 0;
+        status = PlayJob(document, spool.path(), printer, events, cancel, services, document_sides,
+                         &ended);
+        if (status != kExitOk) break;
+        document_sides.JobEnded(ended);
+        sides_before = last_side;
+      }
+      pages_ended = 0;  // every side is counted
+    }
     lost = services.guard().lost();
   }
 
@@ -375,7 +419,7 @@ int RunPrintJob(const JobOptions& options, const JobOutput& output, const JobEve
     if (status == kExitOk) status = kExitWriteFailed;
   }
   px.spooler.RemovePrinter(printer);
-  if (status == kExitOk) sides.JobEnded(pages_ended);
+  if (status == kExitOk && pages_ended > 0) sides.JobEnded(pages_ended);
   return status;
 }
 

@@ -9,6 +9,7 @@
 #include "render/page_compare.h"
 #include "render/print_job.h"
 #include "render/real_jobs.h"
+#include "render/run_program.h"
 #include "render/renderer.h"
 #include "render/scratch_dir.h"
 
@@ -53,6 +54,28 @@ TEST(RenderedPageOrder, SidesPrintChosenOrderedAndTurned) {
     for (std::size_t i = 0; i < r.pages.size(); ++i) {
       EXPECT_EQ(LayoutOfSheet(r.pages[i]), c.sheets[i]) << "sheet " << i + 1;
     }
+  }
+  // Two documents with two collated copies: each copy both documents, or
+  // each document's copies together.
+  const JobFile a = GhostscriptJob("pdfwrite", 3);
+  const std::string b = (dir / "b.pdf").string();
+  ASSERT_EQ(RunProgram({"gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=pdfwrite",
+                        "-sPageList=1-2", "-sOutputFile=" + b, a.path.string()},
+                       dir / "gs.log")
+                .status,
+            0);
+  const std::vector<std::string> copies = {"--set", "FINISHER UNIT=1", "--set", "GROUPSORT=1",
+                                           "--set", "COPIES=2", a.path.string()};
+  for (const auto& [documents, pages] :
+       {std::pair<const char*, std::vector<int>>{"collated", {1, 2, 3, 1, 2, 1, 2, 3, 1, 2}},
+        {"uncollated", {1, 2, 3, 1, 2, 3, 1, 2, 1, 2}}}) {
+    const PageImages r = PrintAndRender(with(copies, {"--documents", documents}), b, dir / "docs.prn", 20);
+    ASSERT_EQ(r.error, "");
+    std::vector<int> got;
+    for (const PageImage& sheet : r.pages) {
+      for (int page : PagesOnSheet(sheet)) got.push_back(page);
+    }
+    EXPECT_EQ(got, pages) << documents;
   }
   // Borders: a frame around each cell, outside its page's own.
   const PageImages plain = PrintAndRender(four_up, pdf.path, dir / "plain.prn", 40);
