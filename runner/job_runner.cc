@@ -104,7 +104,9 @@ bool ClassifyJob(const JobEvents& events, PreparedJob* job) {
 // them; a job with other inputs is taken as it comes.
 bool PagesAllTurned(const PreparedJob& job) {
   const RenderPlan& plan = job.plan;
-  if (plan.job.booklet) return false;
+  // Only a sheet of several, or a landscape page alone, is printed
+  // otherwise for turned pages.
+  if (plan.job.booklet || (plan.layout.cells < 2 && !plan.sheetLandscape)) return false;
   const bool cell_landscape = plan.layout.cellWidth > plan.layout.cellHeight;
   const rendering::PageShape other =
       cell_landscape ? rendering::PageShape::kPortrait : rendering::PageShape::kLandscape;
