@@ -48,6 +48,16 @@ const char kUsage[] =
     "  --gs PROGRAM          the Ghostscript program (default: gs on PATH)\n"
     "  --page-ranges LIST    PDF and PostScript: print only these pages, e.g.\n"
     "                        1-3,7,10- (increasing, from 1)\n"
+    "  --orientation NAME    PDF and PostScript: portrait, landscape (ORIENTATION=2),\n"
+    "                        reverse-landscape or reverse-portrait (turned half a turn)\n"
+    "  --page-set odd|even   PDF and PostScript: only the odd or the even sides\n"
+    "  --reverse-order       PDF and PostScript: the last sheet first\n"
+    "  --number-up-layout L  the order of the pages on a sheet of two or four: lrtb\n"
+    "                        (the default), lrbt, rltb, rlbt, tblr, tbrl, btlr, btrl\n"
+    "  --page-border         a thin frame around every page of a sheet of two or four\n"
+    "  --documents uncollated  several PDF and PostScript inputs with collated copies:\n"
+    "                        each input's copies together (A A B B), not A B A B\n"
+    "  --title TEXT          what messages call the document (default: its file name)\n"
     "  --help                this text\n"
     "  --version             the version\n"
     "\n"
@@ -78,7 +88,9 @@ bool SplitPair(std::string_view text, std::pair<std::string, std::string>* out) 
 constexpr std::string_view kValued[] = {"-o",       "--ini",         "--set",        "--watermark",
                                         "--devmode", "--spool-dir",  "--printer-handle",
                                         "--job-id", "--font",        "--dpi",
-                                        "--gs",     "--page-ranges"};
+                                        "--gs",     "--page-ranges", "--orientation",
+                                        "--page-set", "--number-up-layout", "--title",
+                                        "--documents"};
 
 bool TakesValue(std::string_view name) {
   for (std::string_view v : kValued) {
@@ -155,6 +167,42 @@ bool Apply(std::string_view name, std::string_view value, CommandLine* line, std
   } else if (name == "--gs") {
     if (value.empty()) return bad("a program");
     o->ghostscript = value;
+  } else if (name == "--orientation") {
+    bool landscape = false;
+    if (value == "portrait") {
+      o->upside_down = false;
+    } else if (value == "landscape") {
+      landscape = true, o->upside_down = false;
+    } else if (value == "reverse-landscape") {
+      landscape = true, o->upside_down = true;
+    } else if (value == "reverse-portrait") {
+      o->upside_down = true;
+    } else {
+      return bad("portrait, landscape, reverse-landscape or reverse-portrait");
+    }
+    o->settings.emplace_back("ORIENTATION", landscape ? "2" : "1");
+  } else if (name == "--page-set") {
+    if (value == "odd") {
+      o->page_set = runner::PageSet::kOdd;
+    } else if (value == "even") {
+      o->page_set = runner::PageSet::kEven;
+    } else {
+      return bad("odd or even");
+    }
+  } else if (name == "--number-up-layout") {
+    if (!runner::ParseNupLayout(value, &o->number_up_layout)) {
+      return bad("one of lrtb, lrbt, rltb, rlbt, tblr, tbrl, btlr, btrl");
+    }
+  } else if (name == "--documents") {
+    if (value == "collated") {
+      o->documents = runner::DocumentCopies::kCollated;
+    } else if (value == "uncollated") {
+      o->documents = runner::DocumentCopies::kUncollated;
+    } else {
+      return bad("collated or uncollated");
+    }
+  } else if (name == "--title") {
+    o->title = value;
   } else if (name == "--page-ranges") {
     std::string why;
     if (!runner::ParsePageRanges(value, &o->page_ranges, &why)) {
@@ -213,6 +261,14 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine* out, std::
     }
     if (arg == "--trace") {
       o.trace = true;
+      continue;
+    }
+    if (arg == "--reverse-order") {
+      o.reverse_order = true;
+      continue;
+    }
+    if (arg == "--page-border") {
+      o.page_border = true;
       continue;
     }
     // "--name value", "--name=value", "-o value" and "-oFILE".

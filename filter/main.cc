@@ -15,6 +15,7 @@
 #include <string>
 
 #include "filter/cancel_signal.h"
+#include "filter/document_group.h"
 #include "filter/request_reader.h"
 #include "runner/job_runner.h"
 #include "runner/write_all.h"
@@ -43,6 +44,18 @@ std::string Env(const char* name) {
   return v ? v : "";
 }
 
+// Documents CUPS turns into PDF with imagetopdf, which places the image
+// on the page and makes the copies itself.
+bool PlacedByImagetopdf(const std::string& content_type) {
+  if (content_type.rfind("image/", 0) != 0) return false;
+  for (const char* vector : {"image/svg", "image/svg+xml", "image/wmf", "image/x-wmf", "image/emf",
+                             "image/x-emf", "image/cgm", "image/x-cmx", "image/pwg-raster",
+                             "image/urf"}) {
+    if (content_type == vector) return false;
+  }
+  return true;
+}
+
 bool IsRegularFile(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
@@ -65,11 +78,32 @@ int Run(int argc, const char* const* argv) {
                 (settings == ini ? " has no such text" : " does not exist"));
   }
 
+  runner::JobTicket& ticket = request.ticket;
+  if (Env("CUPS_FILETYPE") == "job-sheet") {
+    // A banner page (bannertopdf's PDF) is a sheet of its own: one copy,
+    // one page to a side, whatever the job asks of its documents.
+    const runner::JobTicket job = ticket;
+    ticket = runner::JobTicket{};
+    ticket.paper = job.paper;
+    ticket.watermark = job.watermark;
+  } else if (PlacedByImagetopdf(Env("CONTENT_TYPE")) && ticket.copies > 1) {
+    // The copies are in the document already, one page each.
+    Message("INFO: " + std::to_string(ticket.copies) + " copies made by imagetopdf");
+    ticket.copies = 1;
+  }
+  for (const std::string& line : request.not_applied) Message("INFO: " + line);
+
+  const DocumentGroup group = GroupDocuments(request.job_id, request.input, ticket);
+  if (!group.note.empty()) Message("INFO: " + group.note);
+  if (!request.input.empty() && group.inputs.empty()) return 0;  // printed by another run
+
   runner::JobOptions options;
-  if (!request.input.empty()) options.inputs.push_back(request.input);
+  options.inputs = group.inputs;
   options.ini = settings;
   options.job_id = request.job_id;
-  options.ticket = request.ticket;
+  options.ticket = ticket;
+  // Messages name the document by the job's title, not CUPS's spool file.
+  if (options.inputs.size() <= 1) options.title = request.title;
   runner::JobEvents events;
   events.on_error = [](const std::string& line) { Message("ERROR: " + line); };
   events.on_info = [](const std::string& line) { Message("INFO: " + line); };

@@ -1,7 +1,9 @@
 #include "filter/option_values.h"
 
+#include <cctype>
 #include <charconv>
 #include <cstdint>
+#include <utility>
 
 #include "runner/page_ranges.h"
 
@@ -98,6 +100,60 @@ bool ParseOrientation(std::string_view text, runner::Orientation* orientation,
   }
   *orientation = static_cast<runner::Orientation>(n);
   return true;
+}
+
+namespace {
+
+// The value of `table` whose name the text is, in any case.
+template <typename T, std::size_t N>
+bool Lookup(const std::pair<std::string_view, T> (&table)[N], std::string_view text, T* value) {
+  for (const auto& [name, v] : table) {
+    if (EqualsIgnoringCase(Trim(text), name)) {
+      *value = v;
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+bool ParsePageSet(std::string_view text, runner::PageSet* set, std::string* error) {
+  static constexpr std::pair<std::string_view, runner::PageSet> kSets[] = {
+      {"all", runner::PageSet::kAll}, {"odd", runner::PageSet::kOdd}, {"even", runner::PageSet::kEven}};
+  return Lookup(kSets, text, set) || Refuse("page-set", text, "not all, odd or even", error);
+}
+
+bool ParseOutputOrder(std::string_view text, bool* reverse, std::string* error) {
+  static constexpr std::pair<std::string_view, bool> kOrders[] = {{"normal", false},
+                                                                  {"reverse", true}};
+  return Lookup(kOrders, text, reverse) || Refuse("outputorder", text, "not normal or reverse", error);
+}
+
+bool ParsePageBorder(std::string_view text, bool* border, std::string* error) {
+  static constexpr std::pair<std::string_view, bool> kBorders[] = {
+      {"none", false}, {"single", true}, {"single-thick", true}, {"double", true}, {"double-thick", true}};
+  return Lookup(kBorders, text, border) ||
+         Refuse("page-border", text, "not none, single, single-thick, double or double-thick", error);
+}
+
+bool ParseNumberUpLayout(std::string_view text, runner::NupLayout* layout, std::string* error) {
+  std::string lower;
+  for (char c : Trim(text)) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return runner::ParseNupLayout(lower, layout) ||
+         Refuse("number-up-layout", text, "not lrtb, lrbt, rltb, rlbt, tblr, tbrl, btlr or btrl",
+                error);
+}
+
+bool ParseDocumentHandling(std::string_view text, runner::DocumentCopies* documents,
+                           std::string* error) {
+  static constexpr std::pair<std::string_view, runner::DocumentCopies> kHandling[] = {
+      {"separate-documents-collated-copies", runner::DocumentCopies::kCollated},
+      {"single-document", runner::DocumentCopies::kCollated},
+      {"single-document-new-sheet", runner::DocumentCopies::kCollated},
+      {"separate-documents-uncollated-copies", runner::DocumentCopies::kUncollated}};
+  return Lookup(kHandling, text, documents) ||
+         Refuse("multiple-document-handling", text, "not a handling IPP names", error);
 }
 
 bool ParseSwitch(std::string_view option, std::string_view text, bool* on, std::string* error) {

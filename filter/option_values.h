@@ -30,6 +30,25 @@ bool ParsePageRanges(std::string_view text, std::string* page_list, std::string*
 bool ParseOrientation(std::string_view text, runner::Orientation* orientation,
                       std::string* error);
 
+// page-set: all, odd or even.
+bool ParsePageSet(std::string_view text, runner::PageSet* set, std::string* error);
+
+// outputorder: normal or reverse (the last sheet first).
+bool ParseOutputOrder(std::string_view text, bool* reverse, std::string* error);
+
+// page-border: none, or a frame (single, single-thick, double, double-thick
+// are all printed as one thin frame).
+bool ParsePageBorder(std::string_view text, bool* border, std::string* error);
+
+// number-up-layout: lrtb, lrbt, rltb, rlbt, tblr, tbrl, btlr or btrl.
+bool ParseNumberUpLayout(std::string_view text, runner::NupLayout* layout, std::string* error);
+
+// multiple-document-handling: the separate documents' copies collated
+// (A B A B; also single-document) or each document's copies together
+// (A A B B).
+bool ParseDocumentHandling(std::string_view text, runner::DocumentCopies* documents,
+                           std::string* error);
+
 // A switch named option: true/yes/on or false/no/off, in any case.
 bool ParseSwitch(std::string_view option, std::string_view text, bool* on, std::string* error);
 

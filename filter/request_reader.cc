@@ -137,6 +137,7 @@ bool ReadJobRequest(int argc, const char* const* argv, const std::string& ppd_pa
   }
   JobRequest r;
   if (!ParseJobId(argv[1], &r.job_id, error)) return false;
+  r.title = argv[3];
   runner::JobTicket& t = r.ticket;
   if (!ParseCopies(argv[4], &t.copies, error)) return false;
   if (argc == 7) r.input = argv[6];
@@ -169,6 +170,46 @@ bool ReadJobRequest(int argc, const char* const* argv, const std::string& ppd_pa
   if (const char* v = ticket.Option("orientation-requested");
       v && !ParseOrientation(v, &t.orientation, error)) {
     return false;
+  }
+  if (const char* v = ticket.Option("page-set"); v && !ParsePageSet(v, &t.page_set, error)) {
+    return false;
+  }
+  // outputorder is the IPP name, OutputOrder the PPD keyword CUPS's own
+  // drivers use.
+  for (const char* name : {"outputorder", "OutputOrder"}) {
+    if (const char* v = ticket.Option(name); v && !ParseOutputOrder(v, &t.reverse_order, error)) {
+      return false;
+    }
+  }
+  if (const char* v = ticket.Option("page-border"); v && !ParsePageBorder(v, &t.page_border, error)) {
+    return false;
+  }
+  if (const char* v = ticket.Option("number-up-layout");
+      v && !ParseNumberUpLayout(v, &t.number_up_layout, error)) {
+    return false;
+  }
+  if (const char* v = ticket.Option("multiple-document-handling")) {
+    if (!ParseDocumentHandling(v, &t.documents, error)) return false;
+    // CUPS marks Collate=False for separate-documents-uncollated-copies,
+    // but IPP's uncollated documents are each a whole copy (A A B B): the
+    // sheets are repeated only when the job itself asks collate=false.
+    if (t.documents == runner::DocumentCopies::kUncollated && !ticket.Option("collate") &&
+        !ticket.Option("Collate")) {
+      t.collate = true;
+    }
+  }
+  // Options CUPS's own chain would apply that the copier does not: said,
+  // never silently dropped.
+  if (const char* v = ticket.Option("mirror"); v && strcasecmp(v, "false") != 0 &&
+                                                 strcasecmp(v, "off") != 0 &&
+                                                 strcasecmp(v, "no") != 0) {
+    r.not_applied.push_back("mirror is not applied: pages print as they are");
+  }
+  if (const char* v = ticket.Option("print-scaling"); v && strcasecmp(v, "auto") != 0 &&
+                                                         strcasecmp(v, "fit") != 0 &&
+                                                         strcasecmp(v, "auto-fit") != 0) {
+    r.not_applied.push_back(std::string("print-scaling=") + v +
+                            " is not applied: every page is scaled to fit its place on the sheet");
   }
   if (const char* v = ticket.Option("landscape")) {
     // "-o landscape", the older way, arrives as landscape=true.

@@ -220,6 +220,32 @@ std::string GhostscriptReason(const std::string& messages) {
   return Printable(first);
 }
 
+std::string DescribeGhostscriptFailure(const std::string& reason) {
+  struct Known {
+    const char* says;  // a piece of Ghostscript's message
+    const char* means;
+  };
+  // Ghostscript 10's wording; the reason itself follows in brackets, for
+  // whoever knows Ghostscript.
+  static constexpr Known kKnown[] = {
+      {"Couldn't initialise file", "the PDF is damaged or cut short"},
+      {"Catalog dictionary not located", "the PDF is damaged or cut short"},
+      {"page not found", "it does not have the pages asked for"},
+      {"password", "the PDF is encrypted and needs a password"},
+      {"VMerror", "Ghostscript ran out of memory on it"},
+  };
+  if (reason.rfind("cannot run ", 0) == 0) {
+    return reason.find("No such file") != std::string::npos
+               ? "Ghostscript is not installed, or not where it is looked for (" + reason + ")"
+               : reason;
+  }
+  for (const Known& k : kKnown) {
+    if (reason.find(k.says) != std::string::npos) return std::string(k.means) + " (" + reason + ")";
+  }
+  if (reason.rfind("Error: /", 0) == 0) return "the PostScript program fails: " + reason.substr(7);
+  return "Ghostscript cannot render it: " + reason;
+}
+
 GhostscriptProcess::~GhostscriptProcess() { Kill(); }
 
 bool GhostscriptProcess::Start(const GhostscriptCommand& command, int stdin_fd,

@@ -31,6 +31,12 @@ std::vector<std::string> GhostscriptArguments(const GhostscriptCommand& command)
 // standard error: its first error message, else its first line, else "".
 std::string GhostscriptReason(const std::string& messages);
 
+// What went wrong, in words, from Ghostscript's reason (GhostscriptReason)
+// or from a failure to start it: "the PDF is damaged or cut short (...)",
+// "Ghostscript is not installed (...)", "the PostScript program fails:
+// /undefined in bar". What it does not recognise it quotes.
+std::string DescribeGhostscriptFailure(const std::string& reason);
+
 class GhostscriptProcess {
  public:
   // Ghostscript's own messages kept for the report; more are read and

@@ -25,6 +25,7 @@ bool PagePlayer::OnPageStart(int32_t width, int32_t height) {
   placement.columns = std::max(0, std::min(placement.columns, width - placement.skipColumns));
   writer_.Begin(placement, plan_.rasterResolution, width);
   in_page_ = true;
+  page_is_blank_ = height == 0;
   return true;
 }
 
@@ -33,6 +34,11 @@ void PagePlayer::OnRow(const uint8_t* bits) { writer_.Row(bits); }
 bool PagePlayer::OnPageEnd() {
   writer_.End();
   in_page_ = false;
+  // A cell left empty on purpose gets no frame either.
+  const std::string border = page_is_blank_ ? "" : CellBorder(plan_, begun_);
+  if (!border.empty()) {
+    hooks_.Write(reinterpret_cast<const uint8_t*>(border.data()), border.size());
+  }
   hooks_.EndPage();
   hooks_.PageDone();
   ++sent_;

@@ -60,6 +60,7 @@ class PagePlayer final : public PbmSink, private pcl::ByteSink {
   const std::atomic<bool>* cancel_;
   pcl::PclRasterWriter writer_;
   bool in_page_ = false;
+  bool page_is_blank_ = false;
   uint32_t begun_ = 0;
   uint32_t sent_ = 0;
 };

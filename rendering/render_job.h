@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "rendering/page_order.h"
 #include "rendering/page_player.h"
 #include "rendering/render_plan.h"
 
@@ -18,12 +19,17 @@ namespace pclspool::rendering {
 struct RenderInput {
   std::string path;  // "-" for standard input
   std::string head;  // standard input's bytes already read, to be given first
+  std::string name;  // what messages call it; empty: the path ("standard input" for "-")
 };
 
 struct RenderRequest {
   std::string ghostscript = "gs";
   std::string page_list;  // Ghostscript's PageList, empty for every page
   std::vector<RenderInput> inputs;
+  // Which sides print and in what order (not for booklets, whose order is
+  // the module's), and where pages that wait for their turn are kept.
+  PageOrder order;
+  std::string scratch;
   const std::atomic<bool>* cancel = nullptr;
   // Called whenever the count of pages rendered (begun by Ghostscript) or
   // sent (complete on the hooks) of an input changes; may be empty.

@@ -88,6 +88,35 @@ pcl::RasterPlacement PlacePage(const RenderPlan& plan, uint32_t page) {
   return r;
 }
 
+std::string CellBorder(const RenderPlan& plan, uint32_t page) {
+  if (!plan.pageBorders || plan.layout.cells < 2) return "";
+  const CellOrigin origin = OriginOfCell(plan.layout, CellOfPage(plan.job, page));
+  const int32_t left = origin.x - plan.logicalOffset;
+  const int32_t top = origin.y;
+  const int32_t width = plan.layout.cellWidth;
+  const int32_t height = plan.layout.cellHeight;
+  // A point wide, at least a dot.
+  const int32_t rule = std::max<int32_t>(1, plan.resolution / 72);
+  std::string out;
+  const auto bar = [&](int32_t x, int32_t y, int32_t w, int32_t h) {
+    // What lies left of x = 0 or right of the logical page is cut off.
+    const int32_t x0 = std::max<int32_t>(0, x);
+    const int32_t x1 = std::min(plan.logicalWidth, x + w);
+    if (x1 <= x0 || h <= 0) return;
+    out += Esc("*p" + std::to_string(x0) + "x" + std::to_string(y) + "Y") +
+           Esc("*c" + std::to_string(x1 - x0) + "a" + std::to_string(h) + "b0P");
+  };
+  bar(left, top, width, rule);
+  bar(left, top + height - rule, width, rule);
+  bar(left, top, rule, height);
+  bar(left + width - rule, top, rule, height);
+  return out;
+}
+
+int32_t PclOrientation(const RenderPlan& plan) {
+  return (plan.sheetLandscape ? 1 : 0) + (plan.upsideDown ? 2 : 0);
+}
+
 std::vector<std::string> JobHeader(const RenderPlan& plan) {
   const std::string uel = Esc("%-12345X");
   return {
@@ -99,7 +128,7 @@ std::vector<std::string> JobHeader(const RenderPlan& plan) {
       // The top margin after the orientation, which resets it; raster
       // presentation follows the orientation.
       Esc("E") + Esc("&l" + std::to_string(plan.paper->pclSize) + "A") +
-          Esc("&l" + std::string(plan.sheetLandscape ? "1" : "0") + "O") +
+          Esc("&l" + std::to_string(PclOrientation(plan)) + "O") +
           (plan.duplex >= 0 ? Esc("&l" + std::to_string(plan.duplex) + "S") : "") +
           Esc("&u" + std::to_string(plan.resolution) + "D") + Esc("&l0E") + Esc("*r0F"),
   };

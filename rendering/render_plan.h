@@ -34,6 +34,10 @@ struct RenderPlan {
   SheetLayout layout{};
   const Paper* paper = nullptr;
   bool sheetLandscape = false;   // the sheet's PCL orientation
+  // The sheet turned upside down on top (reverse portrait or reverse
+  // landscape): every page, and its watermark, turned half a turn.
+  bool upsideDown = false;
+  bool pageBorders = false;      // a thin frame around each cell of a sheet of several
   int32_t logicalOffset = 0;     // dots from the paper's left edge to x = 0
   int32_t logicalWidth = 0;      // dots from x = 0 to the logical page's right edge
   int32_t cellColumns = 0;       // a cell in raster pixels: each page is
@@ -50,6 +54,15 @@ bool PlanRendering(const JobContext& settings, RenderPlan* plan, std::string* er
 
 // Where page `page` (1-based, as the spooler counts them) goes.
 pcl::RasterPlacement PlacePage(const RenderPlan& plan, uint32_t page);
+
+// The frame around page `page`'s cell as PCL rectangles (a point wide,
+// inside the cell, cut to the logical page); empty unless the plan asks
+// for borders and its sheets have several cells.
+std::string CellBorder(const RenderPlan& plan, uint32_t page);
+
+// The PCL orientation of the sheet (ESC & l # O): 0 portrait, 1 landscape,
+// 2 reverse portrait, 3 reverse landscape.
+int32_t PclOrientation(const RenderPlan& plan);
 
 // The job header, one piece per hook buffer: the UEL, the PJL lines (page
 // size in dots, resolution, entering PCL), then the PCL set-up of the

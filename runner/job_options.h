@@ -34,6 +34,20 @@ struct JobOptions {
   // every page).
   std::string ghostscript = "gs";
   std::string page_ranges;
+  // PDF and PostScript: which sides print and in what order, the order of
+  // the pages on a sheet of several, frames around them, and the sheet
+  // turned upside down (reverse portrait and reverse landscape).
+  PageSet page_set = PageSet::kAll;
+  bool reverse_order = false;
+  NupLayout number_up_layout = NupLayout::kLrtb;
+  bool page_border = false;
+  bool upside_down = false;
+  // Several inputs with collated copies: each copy of all the documents in
+  // turn (A B A B), or each document's copies together (A A B B).
+  DocumentCopies documents = DocumentCopies::kCollated;
+  // What messages call the job's document (a job title); empty: its file's
+  // name, or "standard input".
+  std::string title;
   // Uncollated copies, made by the printer: above 1, every page ends with
   // the PCL number of copies, so that each sheet comes out this many times.
   uint16_t uncollated_copies = 1;

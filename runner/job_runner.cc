@@ -10,6 +10,7 @@
 #include "pclspool/pclspool.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/utf.h"
+#include "rendering/page_shapes.h"
 #include "rendering/render_job.h"
 #include "rendering/render_plan.h"
 #include "runner/hook_player.h"
@@ -44,6 +45,7 @@ struct PreparedJob {
   JobContext settings{};
   bool rendered = false;
   RenderPlan plan;
+  bool pages_turned = false;  // every page turned a quarter to fit its cell
 };
 
 // Everything that can be refused without reading the job is checked before
@@ -96,6 +98,33 @@ bool ClassifyJob(const JobEvents& events, PreparedJob* job) {
   return true;
 }
 
+// Whether Ghostscript turns every page of the job a quarter to fit its
+// cell (portrait pages printed landscape, landscape pages portrait). Told
+// for PDF files, whose pages' sizes Ghostscript gives without rendering
+// them; a job with other inputs is taken as it comes.
+bool PagesAllTurned(const PreparedJob& job) {
+  const RenderPlan& plan = job.plan;
+  // Only a sheet of several, or a landscape page alone, is printed
+  // otherwise for turned pages.
+  if (plan.job.booklet || (plan.layout.cells < 2 && !plan.sheetLandscape)) return false;
+  const bool cell_landscape = plan.layout.cellWidth > plan.layout.cellHeight;
+  const rendering::PageShape other =
+      cell_landscape ? rendering::PageShape::kPortrait : rendering::PageShape::kLandscape;
+  for (std::size_t i = 0; i < job.inputs.paths.size(); ++i) {
+    if (job.inputs.kinds[i] == InputKind::kEmpty) continue;
+    if (job.inputs.kinds[i] != InputKind::kPdf || job.inputs.paths[i] == "-") return false;
+    std::vector<rendering::PageShape> shapes;
+    std::string error;
+    if (!rendering::PdfPageShapes(job.options.ghostscript, job.inputs.paths[i], &shapes, &error)) {
+      return false;  // the rendering says what is wrong with it
+    }
+    for (rendering::PageShape shape : shapes) {
+      if (shape != other) return false;
+    }
+  }
+  return true;
+}
+
 // With the platform configured: the settings the module will have, the
 // page choice and, for PDF and PostScript, where their pages go.
 bool PlanJob(const JobEvents& events, PreparedJob* job) {
@@ -115,7 +144,39 @@ bool PlanJob(const JobEvents& events, PreparedJob* job) {
     events.Error(error);
     return false;
   }
+  job->plan.upsideDown = o.upside_down;
+  job->plan.pageBorders = o.page_border;
+  job->pages_turned = job->rendered && PagesAllTurned(*job);
+  // A portrait document printed landscape, one page to a sheet: its pages,
+  // turned a quarter to fill the landscape page, are turned back upright
+  // on the sheet (the landscape page is laid reversed), never upside down.
+  if (job->pages_turned && job->plan.layout.cells == 1 && job->plan.sheetLandscape) {
+    job->plan.upsideDown = true;
+  }
   return true;
+}
+
+// The order of the sides and of the pages on them, as the rendering side
+// takes it.
+rendering::PageOrder OrderOf(const JobOptions& o) {
+  rendering::PageOrder order;
+  order.sides = o.page_set == PageSet::kOdd    ? rendering::SideSet::kOdd
+                : o.page_set == PageSet::kEven ? rendering::SideSet::kEven
+                                               : rendering::SideSet::kAll;
+  order.last_sheet_first = o.reverse_order;
+  switch (o.number_up_layout) {
+    case NupLayout::kLrtb: break;
+    case NupLayout::kLrbt: order.bottom_to_top = true; break;
+    case NupLayout::kRltb: order.right_to_left = true; break;
+    case NupLayout::kRlbt: order.right_to_left = order.bottom_to_top = true; break;
+    case NupLayout::kTblr: order.columns_first = true; break;
+    case NupLayout::kTbrl: order.columns_first = order.right_to_left = true; break;
+    case NupLayout::kBtlr: order.columns_first = order.bottom_to_top = true; break;
+    case NupLayout::kBtrl:
+      order.columns_first = order.bottom_to_top = order.right_to_left = true;
+      break;
+  }
+  return order;
 }
 
 // The sides the job prints, for the front end's accounting.
@@ -132,12 +193,19 @@ SidePlan PlanSides(const JobContext& settings, uint16_t uncollated_copies) {
 
 // Renders the PDF and PostScript inputs on the hooks; returns the exit
 // status so far.
-int RenderJob(const PreparedJob& job, const JobEvents& events, HookPlayer& player,
-              const std::atomic<bool>* cancel) {
+int RenderJob(const PreparedJob& job, const std::string& scratch, const JobEvents& events,
+              HookPlayer& player, const std::atomic<bool>* cancel) {
   rendering::RenderRequest request;
   request.ghostscript = job.options.ghostscript;
   request.page_list = job.options.page_ranges;
   request.cancel = cancel;
+  request.order = OrderOf(job.options);
+  // Pages turned to fit are read with the sheet turned: its cells in that
+  // reader's order.
+  if (job.pages_turned && job.plan.layout.cells > 1) {
+    request.order = rendering::TurnedForReader(request.order);
+  }
+  request.scratch = scratch;
   if (events.on_progress) {
     request.progress = [&events](const std::string& name, uint32_t rendered, uint32_t sent) {
       events.on_progress(JobProgress{name, rendered, sent});
@@ -148,7 +216,10 @@ int RenderJob(const PreparedJob& job, const JobEvents& events, HookPlayer& playe
   for (std::size_t i = 0; i < inputs.paths.size(); ++i) {
     if (inputs.kinds[i] == InputKind::kEmpty) continue;
     const bool is_stdin = inputs.paths[i] == "-";
-    request.inputs.push_back({inputs.paths[i], is_stdin && !stdin_given ? inputs.stdin_head : ""});
+    // The title names a job of one document; of several, each by its file.
+    const std::string name = inputs.paths.size() == 1 ? job.options.title : "";
+    request.inputs.push_back(
+        {inputs.paths[i], is_stdin && !stdin_given ? inputs.stdin_head : "", name});
     stdin_given = stdin_given || is_stdin;
   }
   const rendering::RenderOutcome outcome = rendering::RenderInputs(request, job.plan, player);
@@ -162,6 +233,28 @@ int RenderJob(const PreparedJob& job, const JobEvents& events, HookPlayer& playe
   }
   events.Error(outcome.message);
   return kExitUsage;
+}
+
+// A job of several PDF and PostScript documents whose copies are each
+// document's own (A A B B, IPP's separate-documents-uncollated-copies):
+// one job for each document; none when the documents print as one job (a
+// single copy, or collated copies A B A B).
+std::vector<PreparedJob> SeparateDocuments(const PreparedJob& job) {
+  std::vector<PreparedJob> documents;
+  const JobInputs& inputs = job.inputs;
+  const bool copies = IsGroupSort(job.settings) && job.settings.dm.dmCopies > 1;
+  if (!job.rendered || !copies || job.options.documents != DocumentCopies::kUncollated) {
+    return documents;
+  }
+  for (std::size_t i = 0; i < inputs.paths.size(); ++i) {
+    if (inputs.kinds[i] == InputKind::kEmpty) continue;
+    PreparedJob one = job;
+    one.inputs.paths = {inputs.paths[i]};
+    one.inputs.kinds = {inputs.kinds[i]};
+    documents.push_back(std::move(one));
+  }
+  if (documents.size() < 2) documents.clear();
+  return documents;
 }
 
 // The platform services the hooks run on: the POSIX ones with the page
@@ -204,9 +297,9 @@ class JobServices {
 
 // Plays the job on the hooks, from DrvSplStartDoc to DrvSplClose. The
 // pages that end are counted in *sides; *pages_ended is the last of them.
-int PlayJob(const PreparedJob& job, HANDLE printer, const JobEvents& events,
-            const std::atomic<bool>* cancel, JobServices& services, SideCounter& sides,
-            uint32_t* pages_ended) {
+int PlayJob(const PreparedJob& job, const std::string& scratch, HANDLE printer,
+            const JobEvents& events, const std::atomic<bool>* cancel, JobServices& services,
+            SideCounter& sides, uint32_t* pages_ended) {
   void* handle = DrvSplStartDoc(printer, job.options.job_id);
   if (!handle) {
     events.Error("the job could not be started: out of memory");
@@ -220,7 +313,7 @@ int PlayJob(const PreparedJob& job, HANDLE printer, const JobEvents& events,
                       if (events.on_page) events.on_page(page);
                       sides.PageEnded(page);
                     });
-  int status = job.rendered ? RenderJob(job, events, player, cancel)
+  int status = job.rendered ? RenderJob(job, scratch, events, player, cancel)
                             : PlayInputs(job.options, job.inputs, player, printer, events, cancel);
   if (status != kExitOk) {
     DrvSplAbort(handle);
@@ -240,8 +333,18 @@ int PlayJob(const PreparedJob& job, HANDLE printer, const JobEvents& events,
 
 }  // namespace
 
-int RunPrintJob(const JobOptions& options, const JobOutput& output, const JobEvents& events,
+int RunPrintJob(const JobOptions& options, const JobOutput& output, const JobEvents& given,
                 const std::atomic<bool>* cancel) {
+  // A job of one document with a title: every message names the document
+  // by it rather than by its file (a spool file's name means nothing to
+  // whoever printed it).
+  JobEvents events = given;
+  if (!options.title.empty() && options.inputs.size() == 1 && options.inputs[0] != "-") {
+    const std::string file = options.inputs[0] + ":";
+    events.on_error = [&given, file, title = options.title](const std::string& line) {
+      given.Error(line.rfind(file, 0) == 0 ? title + ":" + line.substr(file.size()) : line);
+    };
+  }
   // A refused job returns before the output is opened.
   PreparedJob job;
   job.options = options;
@@ -273,13 +376,35 @@ int RunPrintJob(const JobOptions& options, const JobOutput& output, const JobEve
     events.Error("the printer could not be set up: out of memory");
     return kExitNoResources;
   }
-  SideCounter sides(PlanSides(job.settings, job.options.uncollated_copies), events.on_side);
+  const SidePlan side_plan = PlanSides(job.settings, job.options.uncollated_copies);
+  SideCounter sides(side_plan, events.on_side);
   uint32_t pages_ended = 0;
   int status = kExitOk;
   int lost = 0;
   {
     JobServices services(cancel);
-    status = PlayJob(job, printer, events, cancel, services, sides, &pages_ended);
+    const std::vector<PreparedJob> documents = SeparateDocuments(job);
+    if (documents.empty()) {
+      status = PlayJob(job, spool.path(), printer, events, cancel, services, sides, &pages_ended);
+    } else {
+      // Each document a job of its own on the printer, its copies made
+      // before the next document's: its sides counted on from the last.
+      uint32_t sides_before = 0;
+      uint32_t last_side = 0;
+      for (const PreparedJob& document : documents) {
+        SideCounter document_sides(side_plan, [&](uint32_t side, uint32_t copies) {
+          last_side = sides_before + side;
+          if (events.on_side) events.on_side(last_side, copies);
+        });
+        uint32_t ended = 0;
+        status = PlayJob(document, spool.path(), printer, events, cancel, services, document_sides,
+                         &ended);
+        if (status != kExitOk) break;
+        document_sides.JobEnded(ended);
+        sides_before = last_side;
+      }
+      pages_ended = 0;  // every side is counted
+    }
     lost = services.guard().lost();
   }
 
@@ -294,7 +419,7 @@ int RunPrintJob(const JobOptions& options, const JobOutput& output, const JobEve
     if (status == kExitOk) status = kExitWriteFailed;
   }
   px.spooler.RemovePrinter(printer);
-  if (status == kExitOk) sides.JobEnded(pages_ended);
+  if (status == kExitOk && pages_ended > 0) sides.JobEnded(pages_ended);
   return status;
 }
 

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace pclspool::runner {
 
@@ -55,6 +56,10 @@ struct JobTicket {
   bool page_border = false;  // a thin frame around every page of an n-up sheet
   DocumentCopies documents = DocumentCopies::kCollated;
 };
+
+// number-up-layout's keyword (lrtb, ..., btrl) as a layout; false for
+// any other text.
+bool ParseNupLayout(std::string_view keyword, NupLayout* layout);
 
 // Whether the paper is one the module knows by that name.
 bool IsKnownPaper(const std::string& paper);

@@ -1,6 +1,7 @@
 #include "runner/ticket_settings.h"
 
 #include <string>
+#include <utility>
 
 #include "job/job_context.h"
 #include "job/paper.h"
@@ -40,9 +41,28 @@ bool Landscape(Orientation o) {
   return o == Orientation::kLandscape || o == Orientation::kReverseLandscape;
 }
 
+// Reverse landscape and reverse portrait: the sheet turned half a turn.
+bool UpsideDown(Orientation o) {
+  return o == Orientation::kReverseLandscape || o == Orientation::kReversePortrait;
+}
+
 }  // namespace
 
 int MaxCopies() { return kMaxCopies; }
+
+bool ParseNupLayout(std::string_view keyword, NupLayout* layout) {
+  static constexpr std::pair<std::string_view, NupLayout> kLayouts[] = {
+      {"lrtb", NupLayout::kLrtb}, {"lrbt", NupLayout::kLrbt}, {"rltb", NupLayout::kRltb},
+      {"rlbt", NupLayout::kRlbt}, {"tblr", NupLayout::kTblr}, {"tbrl", NupLayout::kTbrl},
+      {"btlr", NupLayout::kBtlr}, {"btrl", NupLayout::kBtrl}};
+  for (const auto& [name, value] : kLayouts) {
+    if (keyword == name) {
+      *layout = value;
+      return true;
+    }
+  }
+  return false;
+}
 
 bool IsKnownPaper(const std::string& paper) { return PaperByName(paper) != nullptr; }
 
@@ -56,11 +76,25 @@ void ApplyTicket(const JobTicket& t, InputKind kind, JobOptions* o, std::string*
   const bool placed = PlacesPages(kind);
   const bool booklet = placed && t.booklet;
   left_out->clear();
-  if (!placed && (t.number_up != 1 || t.booklet || !t.page_ranges.empty())) {
+  const bool ordered = t.page_set != PageSet::kAll || t.reverse_order ||
+                       t.number_up_layout != NupLayout::kLrtb || t.page_border;
+  if (!placed && (t.number_up != 1 || t.booklet || !t.page_ranges.empty() || ordered ||
+                  UpsideDown(t.orientation))) {
     *left_out = "A PCL job prints as it is: one page to a side, all its pages, in its order";
+  } else if (booklet && ordered) {
+    *left_out = "A booklet's sheets print in the booklet's order: page-set, output order, "
+                "number-up layout and page borders are not applied to it";
   }
   o->watermark = t.watermark;
   o->page_ranges = placed ? t.page_ranges : "";
+  if (placed && !booklet) {
+    o->page_set = t.page_set;
+    o->reverse_order = t.reverse_order;
+    o->number_up_layout = t.number_up_layout;
+    o->page_border = t.page_border;
+  }
+  o->upside_down = placed && UpsideDown(t.orientation);
+  o->documents = t.documents;
 
   const Paper* paper = PaperByName(t.paper);
   if (!paper) paper = &DefaultPaper();
@@ -99,6 +133,10 @@ std::string DescribeTicket(const JobTicket& t, InputKind kind) {
     d += " as a booklet";
   } else if (PlacesPages(kind) && t.number_up > 1) {
     d += ", " + std::to_string(t.number_up) + " pages a side";
+  }
+  if (PlacesPages(kind) && !t.booklet) {
+    if (t.page_set != PageSet::kAll) d += t.page_set == PageSet::kOdd ? ", odd sides" : ", even sides";
+    if (t.reverse_order) d += ", last sheet first";
   }
   if (t.watermark) d += ", watermark " + std::to_string(t.watermark);
   return d;

@@ -102,9 +102,10 @@ TEST_F(RenderingFaults, RefusedBeforeAnythingIsSent) {
     const char* message;
   } cases[] = {
       {"neither PCL, PDF nor PostScript", {"text.txt"}, "text.txt: neither PCL, PDF nor PostScript"},
-      {"a damaged PDF", {"damaged.pdf"}, "damaged.pdf: Ghostscript cannot render it: "},
+      {"a damaged PDF", {"damaged.pdf"}, "damaged.pdf: the PDF is damaged or cut short ("},
       {"Ghostscript missing", {"--gs", "/nonexistent/gs", "doc.ps"},
-       "doc.ps: cannot run /nonexistent/gs: No such file"},
+       "doc.ps: Ghostscript is not installed, or not where it is looked for (cannot run "
+       "/nonexistent/gs: No such file"},
       {"PCL after PostScript", {"doc.ps", "job.pcl"}, "job.pcl: PCL cannot be printed in one job"},
       {"PostScript after PCL", {"job.pcl", "doc.ps"}, "doc.ps: PostScript cannot follow the PCL job"},
       {"pages chosen of a PCL job", {"--page-ranges", "1", "job.pcl"}, "--page-ranges: only PDF"},
@@ -148,7 +149,7 @@ TEST_F(RenderingFaults, GhostscriptFailingInMidJob) {
     args.insert(args.end(), {"--gs", Path("fake-gs"), "doc.ps"});
     const testing::CommandExit r = Run(args);
     EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err, "pclspool: doc.ps: Ghostscript cannot render it: Error: /stackoverflow in --run--\n");
+    EXPECT_EQ(r.err, "pclspool: doc.ps: the PostScript program fails: /stackoverflow in --run--\n");
     const std::string out = ReadFile(dir_ / "out.prn");
     if (c.prints_pages) {
       // Two pages on their own sheets, and the job closed.

@@ -121,3 +121,43 @@ TEST(PrintMapping, PageRangesAndWatermark) {
 
 }  // namespace
 }  // namespace pclspool::runner
+
+namespace pclspool::runner {
+namespace {
+
+// The sides' choices reach the rendering side; a booklet and a PCL job keep
+// their own order, and say so.
+TEST(PrintMapping, SidesChosenAndOrdered) {
+  JobTicket t;
+  t.page_set = PageSet::kOdd;
+  t.reverse_order = true;
+  t.number_up_layout = NupLayout::kTbrl;
+  t.page_border = true;
+  t.orientation = Orientation::kReverseLandscape;
+  t.documents = DocumentCopies::kUncollated;
+  const struct {
+    const char* name;
+    InputKind kind;
+    bool booklet;
+    bool applied;
+  } cases[] = {{"PDF", InputKind::kPdf, false, true},
+               {"booklet", InputKind::kPdf, true, false},
+               {"PCL", InputKind::kPcl, false, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    t.booklet = c.booklet;
+    JobOptions o;
+    std::string left_out;
+    ApplyTicket(t, c.kind, &o, &left_out);
+    EXPECT_EQ(o.page_set == PageSet::kOdd, c.applied);
+    EXPECT_EQ(o.reverse_order, c.applied);
+    EXPECT_EQ(o.number_up_layout == NupLayout::kTbrl, c.applied);
+    EXPECT_EQ(o.page_border, c.applied);
+    EXPECT_EQ(o.upside_down, c.kind != InputKind::kPcl);
+    EXPECT_EQ(o.documents, DocumentCopies::kUncollated);
+    EXPECT_EQ(left_out.empty(), c.applied);
+  }
+}
+
+}  // namespace
+}  // namespace pclspool::runner

@@ -290,7 +290,7 @@ TEST_F(CupsEndToEnd, JobsPrintAsAsked) {
       {"collated-by-default", "numbered", {"-n2"}, {1, 2, 3, 4, 5, 1, 2, 3, 4, 5}, nullptr, 10},
       {"uncollated",
        "numbered",
-       {"-n2", "multiple-document-handling=separate-documents-uncollated-copies", "Watermark=1"},
+       {"-n2", "collate=false", "Watermark=1"},
        {1, 1, 2, 2, 3, 3, 4, 4, 5, 5},
        &kText1,
        5},
@@ -529,6 +529,122 @@ TEST_F(CupsEndToEnd, ACancelledJobLeavesNothingBehind) {
   const int next = Submit("copier", "after-cancel", "sample", {"Watermark=2"});
   EXPECT_EQ(sandbox_->WaitFinished(next, kJobTimeout).state, kJobCompleted) << Log();
   EXPECT_EQ(Count(sandbox_->Received("after-cancel"), "SP1;DT!;FI16300;SS;"), 3u);
+}
+
+}  // namespace
+}  // namespace pclspool::cups_test
+
+namespace pclspool::cups_test {
+namespace {
+
+// What CUPS's own chain prints of a numbered document with these options:
+// pdftopdf with the queue's PPD, then Ghostscript's ljet4.
+std::vector<PageImage> PrintedByCupsChain(const std::string& pdf, const std::string& options,
+                                          const std::string& out) {
+  const Ran pdftopdf = RunProgram({"sh", "-c",
+                                   "PPD='" PCLSPOOL_PPD "' /usr/lib/cups/filter/pdftopdf 1 u t 1 '" +
+                                       options + "' '" + pdf + "' > '" + out + ".pdf' 2>/dev/null"});
+  EXPECT_EQ(pdftopdf.status, 0) << pdftopdf.output;
+  const Ran gs = RunProgram({"gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=ljet4", "-r600",
+                             "-sOutputFile=" + out, out + ".pdf"});
+  EXPECT_EQ(gs.status, 0) << gs.output;
+  return Render(out);
+}
+
+// Everyday jobs: what CUPS turns into PDF before the filter (text, banner
+// pages, images), orientation, sides chosen and ordered, several
+// documents, and a document that cannot be printed. Where CUPS's chain
+// prints the job right, every sheet shows the pages where and how it does.
+TEST_F(CupsEndToEnd, EverydayJobs) {
+  const std::string dir = sandbox_->dir();
+  std::ofstream(dir + "/notes.txt") << "Notes\n\nfirst line\nsecond line\n";
+  std::ofstream(dir + "/broken.pdf") << "%PDF-1.4\n1 0 obj << /Type /Catalog >>\n";
+  const std::string pdf = documents_["numbered-pdf"];
+  const auto gs = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), {"gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE"});
+    args.push_back(PCLSPOOL_NUMBERED_PAGES);
+    ASSERT_EQ(RunProgram(args).status, 0);
+  };
+  gs({"-sDEVICE=pdfwrite", "-dPageCount=3", "-sOutputFile=" + dir + "/a.pdf"});
+  gs({"-sDEVICE=pdfwrite", "-dPageCount=2", "-sOutputFile=" + dir + "/b.pdf"});
+  gs({"-sDEVICE=png16m", "-r30", "-dPageCount=1", "-sOutputFile=" + dir + "/photo.png"});
+  gs({"-sDEVICE=jpeg", "-r30", "-dPageCount=1", "-sOutputFile=" + dir + "/photo.jpg"});
+  // Landscape pages, the numbered pages lying on them with their tops at
+  // the right.
+  gs({"-sDEVICE=pdfwrite", "-dPageCount=2", "-dAutoRotatePages=/None",
+      "-sOutputFile=" + dir + "/wide.pdf", "-c",
+      "<</PageSize [842 595] /Install {0 595 translate -90 rotate}>> setpagedevice", "-f"});
+
+  struct Case {
+    const char* title;
+    std::vector<std::string> files;  // under the sandbox's directory, or the numbered PDF
+    std::vector<std::string> options;
+    std::vector<std::string> sheets;  // LayoutOfSheet of each, "*" for one with ink but no page
+    bool as_cups_chain;               // the same as pdftopdf + ljet4 sheet by sheet
+    const char* message;              // the job fails with this, or completes (null)
+  } cases[] = {
+      {"text", {"notes.txt"}, {}, {"*"}, false, nullptr},
+      {"banner", {""}, {"job-sheets=standard"}, {"*", "1@0", "2@0", "3@0", "4@0", "5@0"}, false, nullptr},
+      {"png-copies", {"photo.png"}, {"-n2"}, {"1@0", "1@0"}, false, nullptr},
+      {"jpg", {"photo.jpg"}, {}, {"1@0"}, false, nullptr},
+      // Portrait pages printed landscape stand upright (CUPS's chain prints
+      // them upside down), and two to a sheet read 1, 2 with the sheet turned
+      // so that they stand (CUPS's: 2, 1).
+      {"landscape", {""}, {"orientation-requested=4"}, {"1@0", "2@0", "3@0", "4@0", "5@0"}, false, nullptr},
+      {"landscape-two-up", {""}, {"orientation-requested=4", "number-up=2"}, {"2@1 1@1", "4@1 3@1", "5@1"}, false, nullptr},
+      {"reverse-landscape", {""}, {"orientation-requested=5"}, {"1@0", "2@0", "3@0", "4@0", "5@0"}, true, nullptr},
+      {"reverse-portrait", {""}, {"orientation-requested=6"}, {"1@2", "2@2", "3@2", "4@2", "5@2"}, true, nullptr},
+      {"wide-landscape", {"wide.pdf"}, {"orientation-requested=4"}, {"1@0", "2@0"}, true, nullptr},
+      {"wide-reverse-landscape", {"wide.pdf"}, {"orientation-requested=5"}, {"1@2", "2@2"}, true, nullptr},
+      {"odd-sides-two-up", {""}, {"number-up=2", "page-set=odd"}, {"2@1 1@1", "5@1"}, true, nullptr},
+      {"even-sides-reversed", {""}, {"page-set=even", "outputorder=reverse"}, {"4@0", "2@0"}, true, nullptr},
+      {"reversed-two-up", {""}, {"number-up=2", "outputorder=reverse"}, {"5@1", "4@1 3@1", "2@1 1@1"}, true, nullptr},
+      {"four-up-columns", {""}, {"number-up=4", "number-up-layout=tblr", "page-border=single"}, {"1@0 3@0 2@0 4@0", "5@0"}, true, nullptr},
+      {"documents-collated", {"a.pdf", "b.pdf"}, {"-n2", "collate=true"},
+       {"1@0", "2@0", "3@0", "1@0", "2@0", "1@0", "2@0", "3@0", "1@0", "2@0"}, false, nullptr},
+      {"documents-uncollated", {"a.pdf", "b.pdf"}, {"-n2", "multiple-document-handling=separate-documents-uncollated-copies"},
+       {"1@0", "2@0", "3@0", "1@0", "2@0", "3@0", "1@0", "2@0", "1@0", "2@0"}, false, nullptr},
+      {"damaged", {"broken.pdf"}, {}, {}, false, "damaged: the PDF is damaged or cut short"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.title);
+    std::vector<std::string> files;
+    for (const std::string& f : c.files) files.push_back(f.empty() ? pdf : dir + "/" + f);
+    std::string error;
+    const int id = sandbox_->Submit("copier", c.title, files, c.options, &error);
+    ASSERT_GT(id, 0) << error;
+    const JobStatus status = sandbox_->WaitFinished(id, kJobTimeout);
+    if (c.message) {
+      EXPECT_EQ(status.state, kJobStopped);
+      EXPECT_NE(status.message.find(c.message), std::string::npos) << status.message;
+      EXPECT_EQ(status.message.find("/d0"), std::string::npos) << "names the spool file";
+      sandbox_->Client({"cancel", std::to_string(id)});
+      continue;
+    }
+    ASSERT_EQ(status.state, kJobCompleted) << status.message << "\n" << Log();
+    const std::vector<PageImage> sheets = Render(Received(c.title));
+    ASSERT_EQ(sheets.size(), c.sheets.size());
+    std::vector<PageImage> peer;
+    if (c.as_cups_chain) {
+      std::string options;
+      for (const std::string& o : c.options) options += o + " ";
+      peer = PrintedByCupsChain(files[0], options, dir + "/" + c.title + ".cups.prn");
+      ASSERT_EQ(peer.size(), sheets.size());
+    }
+    for (std::size_t i = 0; i < sheets.size(); ++i) {
+      SCOPED_TRACE("sheet " + std::to_string(i + 1));
+      const std::string layout = render::LayoutOfSheet(sheets[i]);
+      if (c.sheets[i] == "*") {
+        EXPECT_EQ(layout, "");
+        EXPECT_FALSE(render::InkBox(sheets[i]).Empty()) << "a blank sheet";
+      } else {
+        EXPECT_EQ(layout, c.sheets[i]);
+      }
+      if (c.as_cups_chain) {
+        EXPECT_EQ(layout, render::LayoutOfSheet(peer[i])) << "not as CUPS prints it";
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -220,14 +220,15 @@ Ran CupsSandbox::Client(const std::vector<std::string>& argv) const {
   return RunProgram(argv, {"CUPS_SERVER=" + dir_ + "/cups.sock"}, seconds(30));
 }
 
-int CupsSandbox::Submit(const std::string& queue, const std::string& title, const std::string& file,
+int CupsSandbox::Submit(const std::string& queue, const std::string& title,
+                        const std::vector<std::string>& files,
                         const std::vector<std::string>& options, std::string* error) const {
   std::vector<std::string> argv = {"lp", "-d", queue, "-t", title};
   for (const std::string& o : options) {
     argv.push_back(o[0] == '-' ? o.substr(0, 2) : "-o");
     argv.push_back(o[0] == '-' ? o.substr(2) : o);
   }
-  argv.push_back(file);
+  argv.insert(argv.end(), files.begin(), files.end());
   const Ran r = Client(argv);
   // "request id is copier-12 (1 file(s))"
   const std::string marker = "request id is " + queue + "-";

@@ -51,7 +51,13 @@ class CupsSandbox {
   Ran Client(const std::vector<std::string>& argv) const;
   // Submits a file with lp; the job id, or -1 with *error.
   int Submit(const std::string& queue, const std::string& title, const std::string& file,
-             const std::vector<std::string>& options, std::string* error) const;
+             const std::vector<std::string>& options, std::string* error) const {
+    return Submit(queue, title, std::vector<std::string>{file}, options, error);
+  }
+  // A job of several documents.
+  int Submit(const std::string& queue, const std::string& title,
+             const std::vector<std::string>& files, const std::vector<std::string>& options,
+             std::string* error) const;
   JobStatus Job(int id) const;
   // Waits until the job is completed, cancelled or aborted, or has stayed
   // stopped (its filter failed) for half a second.

@@ -63,9 +63,22 @@ TEST(RequestReader, StandardAndPpdOptions) {
       {"collate=false", "collate=false", [](const JobRequest& r) { EXPECT_FALSE(r.ticket.collate); }},
       {"nocollate, as cupsd writes a false boolean", "nocollate",
        [](const JobRequest& r) { EXPECT_FALSE(r.ticket.collate); }},
+      // Each document's copies whole (A A B B), not its sheets repeated.
       {"uncollated document handling",
        "multiple-document-handling=separate-documents-uncollated-copies",
-       [](const JobRequest& r) { EXPECT_FALSE(r.ticket.collate); }},
+       [](const JobRequest& r) {
+         EXPECT_TRUE(r.ticket.collate);
+         EXPECT_EQ(r.ticket.documents, runner::DocumentCopies::kUncollated);
+       }},
+      {"sides chosen and ordered",
+       "page-set=even outputorder=reverse number-up-layout=btlr page-border=double mirror=true",
+       [](const JobRequest& r) {
+         EXPECT_EQ(r.ticket.page_set, runner::PageSet::kEven);
+         EXPECT_TRUE(r.ticket.reverse_order);
+         EXPECT_EQ(r.ticket.number_up_layout, runner::NupLayout::kBtlr);
+         EXPECT_TRUE(r.ticket.page_border);
+         EXPECT_EQ(r.not_applied.size(), 1u);
+       }},
       {"collated document handling",
        "multiple-document-handling=separate-documents-collated-copies",
        [](const JobRequest& r) { EXPECT_TRUE(r.ticket.collate); }},

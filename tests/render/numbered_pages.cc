@@ -58,17 +58,25 @@ bool Inside(const Box& outer, const Box& inner) {
          inner.bottom < outer.bottom;
 }
 
-}  // namespace
-
-std::vector<int> PagesOnSheet(const PageImage& sheet) {
+struct Frame {
   std::vector<int> pages;
+  Turn turn;
+  Box box;
+};
+
+std::vector<Frame> Frames(const PageImage& sheet) {
+  std::vector<Frame> frames;
   const std::vector<Blob> blobs = FindBlobs(sheet);
+  // A frame: an outline at least a fifth of the sheet each way.
+  const auto is_frame = [&](const Blob& b) {
+    return b.box.Width() >= sheet.width / 5 && b.box.Height() >= sheet.height / 5 && b.Fill() <= 0.25;
+  };
   for (const Blob& frame : blobs) {
-    // A frame: an outline at least a fifth of the sheet each way.
-    if (frame.box.Width() < sheet.width / 5 || frame.box.Height() < sheet.height / 5 ||
-        frame.Fill() > 0.25) {
-      continue;
-    }
+    if (!is_frame(frame)) continue;
+    // A frame around a frame is a page border, not a page.
+    bool border = false;
+    for (const Blob& b : blobs) border = border || (&b != &frame && is_frame(b) && Inside(frame.box, b.box));
+    if (border) continue;
     const double frame_short = std::min(frame.box.Width(), frame.box.Height());
     // The corner square nearest a corner of the frame tells the turn.
     const Blob* marker = nullptr;
@@ -87,6 +95,7 @@ std::vector<int> PagesOnSheet(const PageImage& sheet) {
     const bool top = CentreY(marker->box) < CentreY(frame.box);
     const Turn turn = top ? (left ? Turn::kUpright : Turn::kQuarter)
                           : (left ? Turn::kThreeQuarters : Turn::kHalf);
+    std::vector<int>& pages = frames.emplace_back(Frame{{}, turn, frame.box}).pages;
     for (const Blob& b : blobs) {
       if (!Inside(frame.box, b.box) || !IsSquare(b, kSquareSide, frame_short)) continue;
       const PagePoint p = OnPage(frame.box, turn, CentreX(b.box), CentreY(b.box));
@@ -102,8 +111,35 @@ std::vector<int> PagesOnSheet(const PageImage& sheet) {
       }
     }
   }
+  return frames;
+}
+
+}  // namespace
+
+std::vector<int> PagesOnSheet(const PageImage& sheet) {
+  std::vector<int> pages;
+  for (const Frame& f : Frames(sheet)) pages.insert(pages.end(), f.pages.begin(), f.pages.end());
   std::sort(pages.begin(), pages.end());
   return pages;
+}
+
+std::string LayoutOfSheet(const PageImage& sheet) {
+  std::vector<Frame> frames = Frames(sheet);
+  // Frames whose centres lie within a fifth of the sheet share a row.
+  const auto row = [&](const Frame& f) { return CentreY(f.box) * 5 / sheet.height; };
+  std::sort(frames.begin(), frames.end(), [&](const Frame& a, const Frame& b) {
+    if (static_cast<int>(row(a)) != static_cast<int>(row(b))) return row(a) < row(b);
+    return CentreX(a.box) < CentreX(b.box);
+  });
+  // kQuarter has the top at the right: three quarter turns counter-clockwise.
+  static constexpr int kQuarters[] = {0, 3, 2, 1};
+  std::string out;
+  for (const Frame& f : frames) {
+    if (!out.empty()) out += " ";
+    for (std::size_t i = 0; i < f.pages.size(); ++i) out += (i ? "+" : "") + std::to_string(f.pages[i]);
+    out += "@" + std::to_string(kQuarters[static_cast<int>(f.turn)]);
+  }
+  return out;
 }
 
 }  // namespace pclspool::render
