@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "runner/page_ranges.h"
+#include "runner/report.h"
 
 namespace pclspool::filter {
 
@@ -38,7 +39,7 @@ bool ParseDecimal(std::string_view text, T* value) {
 
 bool Refuse(std::string_view option, std::string_view text, std::string_view why,
             std::string* error) {
-  *error = std::string(option) + "=" + std::string(text) + ": " + std::string(why);
+  *error = std::string(option) + "=" + runner::Quoted(text) + ": " + std::string(why);
   return false;
 }
 
