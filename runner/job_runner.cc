@@ -138,6 +138,10 @@ int RenderJob(const PreparedJob& job, const JobEvents& events, HookPlayer& playe
   request.ghostscript = job.options.ghostscript;
   request.page_list = job.options.page_ranges;
   request.cancel = cancel;
+  const JobLimits& limits = job.options.limits;
+  request.page_timeout = limits.page_timeout;
+  request.max_pages = limits.max_pages;
+  request.max_stdin_pdf_bytes = limits.max_stdin_pdf_bytes;
   if (events.on_progress) {
     request.progress = [&events](const std::string& name, uint32_t rendered, uint32_t sent) {
       events.on_progress(JobProgress{name, rendered, sent});
@@ -148,7 +152,8 @@ int RenderJob(const PreparedJob& job, const JobEvents& events, HookPlayer& playe
   for (std::size_t i = 0; i < inputs.paths.size(); ++i) {
     if (inputs.kinds[i] == InputKind::kEmpty) continue;
     const bool is_stdin = inputs.paths[i] == "-";
-    request.inputs.push_back({inputs.paths[i], is_stdin && !stdin_given ? inputs.stdin_head : ""});
+    request.inputs.push_back({inputs.paths[i], is_stdin && !stdin_given ? inputs.stdin_head : "",
+                              inputs.kinds[i] == InputKind::kPdf});
     stdin_given = stdin_given || is_stdin;
   }
   const rendering::RenderOutcome outcome = rendering::RenderInputs(request, job.plan, player);
@@ -213,7 +218,7 @@ int PlayJob(const PreparedJob& job, HANDLE printer, const JobEvents& events,
     return kExitNoResources;
   }
   HookPlayer player(handle, printer, services.guard(), events, job.options.uncollated_copies,
-                    [&](uint32_t page) {
+                    job.options.limits.max_pages, [&](uint32_t page) {
                       // A page the cancel cut short is not printed.
                       if (IsCancelled(cancel)) return;
                       *pages_ended = page;
