@@ -21,9 +21,10 @@ inline constexpr std::chrono::seconds kDefaultPageTimeout{120};
 // The most pages one job prints (after the page selection). Far above any
 // real job (a thousand-page manual), and a bound on what a job that stores
 // its pages (collated copies, a booklet) keeps in the spool directory until
-// its end: a text page's raster at 600 dpi takes some 100 KB there, so
-// 100,000 pages are some 10 GB. The job is stopped as the next page begins:
-// a plain job has printed the pages before it, a stored job prints nothing.
+// its end: a rendered page at 600 dpi takes from 35 KB (a few lines) to
+// 530 KB (a page full of text) there, so 100,000 pages are some 3 to 50 GB.
+// The job is stopped as the next page begins: a plain job has printed the
+// pages before it, a stored job prints nothing.
 inline constexpr uint32_t kDefaultMaxPages = 100000;
 
 // The largest PDF read from the standard input. Ghostscript copies such a
