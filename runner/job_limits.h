@@ -33,7 +33,8 @@ inline constexpr uint32_t kDefaultMaxPages = 100000;
 // filling the disk of the temporary directory (the CUPS spool), while the
 // largest real print documents (a scanned book, a few hundred MB) pass. A
 // PDF named as a file is read where it is, and PostScript is rendered as it
-// comes: neither is copied, neither is limited.
+// comes: neither is copied, neither is limited. (The runner itself keeps
+// no more of the standard input than its first kilobyte, to tell its kind.)
 inline constexpr uint64_t kDefaultMaxStdinPdfBytes = uint64_t{2} << 30;  // 2 GiB
 
 struct JobLimits {
