@@ -33,8 +33,9 @@ inline constexpr uint32_t kDefaultMaxPages = 100000;
 // filling the disk of the temporary directory (the CUPS spool), while the
 // largest real print documents (a scanned book, a few hundred MB) pass. A
 // PDF named as a file is read where it is, and PostScript is rendered as it
-// comes: neither is copied, neither is limited. (The runner itself keeps
-// no more of the standard input than its first kilobyte, to tell its kind.)
+// comes: neither is copied, neither is limited. (The runner itself holds
+// the standard input a block at a time, never whole: its first kilobyte to
+// tell its kind, then 1 MiB blocks of a PCL job, 256 KiB relayed.)
 inline constexpr uint64_t kDefaultMaxStdinPdfBytes = uint64_t{2} << 30;  // 2 GiB
 
 struct JobLimits {
