@@ -82,11 +82,11 @@ bool SplitPair(std::string_view text, std::pair<std::string, std::string>* out) 
 }
 
 // Options that take a value.
-constexpr std::string_view kValued[] = {"-o",       "--ini",         "--set",        "--watermark",
-                                        "--devmode", "--spool-dir",  "--printer-handle",
-                                        "--job-id", "--font",        "--dpi",
-                                        "--gs",     "--page-ranges", "--page-timeout",
-                                        "--max-pages", "--max-stdin-pdf"};
+constexpr std::string_view kValued[] = {"-o",           "--ini",         "--set",
+                                        "--watermark",  "--devmode",     "--spool-dir",
+                                        "--printer-handle", "--job-id",  "--font",
+                                        "--dpi",        "--gs",          "--page-ranges",
+                                        "--page-timeout", "--max-pages", "--max-stdin-pdf"};
 
 bool TakesValue(std::string_view name) {
   for (std::string_view v : kValued) {

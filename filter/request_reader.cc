@@ -85,7 +85,8 @@ class Options {
         return true;
       }
     }
-    *error = std::string(option) + "=" + runner::Quoted(c->choice) + ": not a choice this filter knows";
+    *error =
+        std::string(option) + "=" + runner::Quoted(c->choice) + ": not a choice this filter knows";
     return false;
   }
 

@@ -89,16 +89,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const std::string copies = Argument(&rest, false);
   const std::string options = Argument(&rest, true);
 
-  const std::vector<const char*> argv = {"copier", job_id.c_str(), "user", "title",
-                                         copies.c_str(), options.c_str()};
+  const std::vector<const char*> argv = {"copier", job_id.c_str(), "user",
+                                         "title",  copies.c_str(), options.c_str()};
   filter::JobRequest request;
   std::string error;
   if (filter::ReadJobRequest(static_cast<int>(argv.size()), argv.data(), PCLSPOOL_PPD, &request,
                              &error)) {
     CheckTicket(request.ticket);
     FUZZ_CHECK(request.input.empty());
-    FUZZ_CHECK(std::to_string(request.job_id) == job_id ||
-               (job_id.size() > 1 && job_id[0] == '0'));
+    FUZZ_CHECK(std::to_string(request.job_id) == job_id || (job_id.size() > 1 && job_id[0] == '0'));
   } else {
     CheckMessage(error);
   }

@@ -273,8 +273,7 @@ ssize_t GhostscriptProcess::Read(uint8_t* buf, std::size_t size, const std::atom
   const Clock::time_point deadline = Clock::now() + quiet;
   for (;;) {
     if (IsCancelled(cancel)) return kCancelled;
-    const auto left =
-        std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
     // Wait for pages or messages, whichever comes, a while at most.
     pollfd fds[2] = {{out_, POLLIN, 0}, {err_, POLLIN, 0}};
     const int r = ::poll(fds, err_ >= 0 ? 2 : 1,

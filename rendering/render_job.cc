@@ -138,8 +138,8 @@ RenderOutcome RenderOne(const RenderRequest& request, const RenderPlan& plan,
       } else if (timed && Clock::now() - active >= request.page_timeout) {
         gs.Kill();
         const auto limit = std::chrono::ceil<std::chrono::seconds>(request.page_timeout);
-        return failed("stopped: no page data from Ghostscript in " +
-                      std::to_string(limit.count()) + " s (a document in an endless loop?)");
+        return failed("stopped: no page data from Ghostscript in " + std::to_string(limit.count()) +
+                      " s (a document in an endless loop?)");
       }
       continue;
     }
