@@ -1,6 +1,7 @@
 #include "cli/command_line.h"
 
 #include <charconv>
+#include <chrono>
 #include <limits>
 #include <string_view>
 
@@ -58,12 +59,18 @@ const char kUsage[] =
     "  --documents uncollated  several PDF and PostScript inputs with collated copies:\n"
     "                        each input's copies together (A A B B), not A B A B\n"
     "  --title TEXT          what messages call the document (default: its file name)\n"
+    "  --page-timeout SECS   PDF and PostScript: stop a document that makes no page\n"
+    "                        for SECS seconds (default 120)\n"
+    "  --max-pages N         stop a job at its page N+1 (default 100000)\n"
+    "  --max-stdin-pdf BYTES refuse a PDF on standard input above BYTES (default\n"
+    "                        2147483648; a PDF named as a file is not limited)\n"
     "  --help                this text\n"
     "  --version             the version\n"
     "\n"
     "Exit status: 0 done; 1 the printer output could not be written, or stored\n"
     "pages were lost; 2 bad usage or unreadable input (also a document that\n"
-    "Ghostscript cannot render, or Ghostscript missing or failing in mid-job);\n"
+    "Ghostscript cannot render, Ghostscript missing or failing in mid-job, or a\n"
+    "limit crossed);\n"
     "4 out of memory before the job could start. SIGINT, SIGTERM and SIGHUP\n"
     "stop the job cleanly, and the command then ends by the signal.\n";
 
@@ -85,12 +92,11 @@ bool SplitPair(std::string_view text, std::pair<std::string, std::string>* out) 
 }
 
 // Options that take a value.
-constexpr std::string_view kValued[] = {"-o",       "--ini",         "--set",        "--watermark",
-                                        "--devmode", "--spool-dir",  "--printer-handle",
-                                        "--job-id", "--font",        "--dpi",
-                                        "--gs",     "--page-ranges", "--orientation",
-                                        "--page-set", "--number-up-layout", "--title",
-                                        "--documents"};
+constexpr std::string_view kValued[] = {
+    "-o",          "--ini",           "--set",           "--watermark",     "--devmode",
+    "--spool-dir", "--printer-handle", "--job-id",       "--font",          "--dpi",
+    "--gs",        "--page-ranges",   "--orientation",   "--page-set",      "--number-up-layout",
+    "--title",     "--documents",     "--page-timeout",  "--max-pages",     "--max-stdin-pdf"};
 
 bool TakesValue(std::string_view name) {
   for (std::string_view v : kValued) {
@@ -203,6 +209,20 @@ bool Apply(std::string_view name, std::string_view value, CommandLine* line, std
     }
   } else if (name == "--title") {
     o->title = value;
+  } else if (name == "--page-timeout") {
+    uint32_t n = 0;
+    if (!ParseNumber(value, 10, &n) || n < 1 || n > 86400) {
+      return bad("a number of seconds from 1 to 86400");
+    }
+    o->limits.page_timeout = std::chrono::seconds(n);
+  } else if (name == "--max-pages") {
+    uint32_t n = 0;
+    if (!ParseNumber(value, 10, &n) || n < 1) return bad("a number of pages from 1 to 4294967295");
+    o->limits.max_pages = n;
+  } else if (name == "--max-stdin-pdf") {
+    uint64_t n = 0;
+    if (!ParseNumber(value, 10, &n) || n < 1) return bad("a number of bytes above 0");
+    o->limits.max_stdin_pdf_bytes = n;
   } else if (name == "--page-ranges") {
     std::string why;
     if (!runner::ParsePageRanges(value, &o->page_ranges, &why)) {

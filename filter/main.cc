@@ -32,7 +32,15 @@ constexpr char kSettingsFile[] = "/pclspool/OrvWater.INI";
 // An empty profile: what the job runs with when there is no settings file.
 constexpr char kNoSettings[] = "/dev/null";
 
-void Message(const std::string& line) { runner::WriteAll(STDERR_FILENO, line + "\n"); }
+// One line, whatever the message quotes: cupsd acts on every line a filter
+// writes ("PAGE:", "ATTR:", "PPD:"), and a job's option values come from
+// any client of a shared queue.
+void Message(std::string line) {
+  for (char& c : line) {
+    if (static_cast<unsigned char>(c) < 0x20) c = '?';
+  }
+  runner::WriteAll(STDERR_FILENO, line + "\n");
+}
 
 int Fail(const std::string& reason) {
   Message("ERROR: " + reason);

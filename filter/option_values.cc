@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "runner/page_ranges.h"
+#include "runner/report.h"
 
 namespace pclspool::filter {
 
@@ -40,7 +41,7 @@ bool ParseDecimal(std::string_view text, T* value) {
 
 bool Refuse(std::string_view option, std::string_view text, std::string_view why,
             std::string* error) {
-  *error = std::string(option) + "=" + std::string(text) + ": " + std::string(why);
+  *error = std::string(option) + "=" + runner::Quoted(text) + ": " + std::string(why);
   return false;
 }
 

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "filter/option_values.h"
+#include "runner/report.h"
 
 // libcups marks its PPD functions deprecated, yet a PPD driver's filter
 // still reads its queue's PPD with them: CUPS 2.x hands it nothing else.
@@ -84,7 +85,8 @@ class Options {
         return true;
       }
     }
-    *error = std::string(option) + "=" + c->choice + ": not a choice this filter knows";
+    *error =
+        std::string(option) + "=" + runner::Quoted(c->choice) + ": not a choice this filter knows";
     return false;
   }
 
@@ -103,7 +105,7 @@ class Options {
     uint16_t n = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
     if (ec != std::errc() || end != text.data() + text.size() || n == 0 || n > kMaxWatermark) {
-      *error = "Watermark=" + std::string(text) + ": not None or a number from 1 to " +
+      *error = "Watermark=" + runner::Quoted(text) + ": not None or a number from 1 to " +
                std::to_string(kMaxWatermark);
       return false;
     }
@@ -121,7 +123,7 @@ bool ParseJobId(const char* text, uint32_t* id, std::string* error) {
   const std::string_view s = text;
   const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), *id);
   if (s.empty() || ec != std::errc() || end != s.data() + s.size()) {
-    *error = "job-id '" + std::string(s) + "' is not a number";
+    *error = "job-id '" + runner::Quoted(s) + "' is not a number";
     return false;
   }
   return true;

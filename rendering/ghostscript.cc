@@ -293,15 +293,23 @@ bool GhostscriptProcess::Start(const GhostscriptCommand& command, int stdin_fd,
   return true;
 }
 
-ssize_t GhostscriptProcess::Read(uint8_t* buf, std::size_t size, const std::atomic<bool>* cancel) {
+ssize_t GhostscriptProcess::Read(uint8_t* buf, std::size_t size, const std::atomic<bool>* cancel,
+                                 std::chrono::milliseconds quiet) {
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point deadline = Clock::now() + quiet;
   for (;;) {
     if (IsCancelled(cancel)) return kCancelled;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
     // Wait for pages or messages, whichever comes, a while at most.
     pollfd fds[2] = {{out_, POLLIN, 0}, {err_, POLLIN, 0}};
-    const int r = ::poll(fds, err_ >= 0 ? 2 : 1, kPollMilliseconds);
+    const int r = ::poll(fds, err_ >= 0 ? 2 : 1,
+                         static_cast<int>(std::clamp<long long>(left, 0, kPollMilliseconds)));
     if (r < 0 && errno != EINTR) return kReadFailed;
     if (r > 0 && err_ >= 0 && fds[1].revents != 0) DrainMessages(false);
-    if (r <= 0 || fds[0].revents == 0) continue;
+    if (r <= 0 || fds[0].revents == 0) {
+      if (left <= 0) return kQuiet;
+      continue;
+    }
     int available = 0;
     if ((fds[0].revents & POLLHUP) == 0 && ::ioctl(out_, FIONREAD, &available) == 0 &&
         available < static_cast<int>(std::min<std::size_t>(size, kBatchBytes))) {

@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -55,10 +56,13 @@ class GhostscriptProcess {
   bool Start(const GhostscriptCommand& command, int stdin_fd, std::string* error);
 
   // Reads the page stream: the count (> 0), 0 at its end, kReadFailed with
-  // errno set, or kCancelled when *cancel came true while waiting.
+  // errno set, kCancelled when *cancel came true while waiting, or kQuiet
+  // when no page data came for `quiet` (messages do not count).
   static constexpr ssize_t kReadFailed = -1;
   static constexpr ssize_t kCancelled = -2;
-  ssize_t Read(uint8_t* buf, std::size_t size, const std::atomic<bool>* cancel);
+  static constexpr ssize_t kQuiet = -3;
+  ssize_t Read(uint8_t* buf, std::size_t size, const std::atomic<bool>* cancel,
+               std::chrono::milliseconds quiet);
 
   // Stops it at once.
   void Kill();

@@ -6,6 +6,8 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -20,6 +22,7 @@ struct RenderInput {
   std::string path;  // "-" for standard input
   std::string head;  // standard input's bytes already read, to be given first
   std::string name;  // what messages call it; empty: the path ("standard input" for "-")
+  bool pdf = false;  // a PDF (Ghostscript copies one on standard input whole)
 };
 
 struct RenderRequest {
@@ -31,6 +34,12 @@ struct RenderRequest {
   PageOrder order;
   std::string scratch;
   const std::atomic<bool>* cancel = nullptr;
+  // The job's limits (0: none): the longest Ghostscript may go without
+  // page data while no more of the document arrives, the most pages of the
+  // job, the largest PDF on standard input. Crossing one fails the job.
+  std::chrono::milliseconds page_timeout{0};
+  uint32_t max_pages = 0;
+  uint64_t max_stdin_pdf_bytes = 0;
   // Called whenever the count of pages rendered (begun by Ghostscript) or
   // sent (complete on the hooks) of an input changes; may be empty.
   std::function<void(const std::string& name, uint32_t rendered, uint32_t sent)> progress;

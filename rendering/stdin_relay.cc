@@ -23,14 +23,17 @@ constexpr int kPollMilliseconds = 100;
 
 }  // namespace
 
-int StdinRelay::Start(std::string head, std::string* error) {
+int StdinRelay::Start(std::string head, uint64_t max_bytes, std::string* error) {
   int fds[2];
   if (::pipe2(fds, O_CLOEXEC) != 0) {
     *error = std::string("cannot pass standard input on: ") + std::strerror(errno);
     return -1;
   }
   head_ = std::move(head);
+  max_bytes_ = max_bytes;
   stop_ = false;
+  relayed_ = 0;
+  overflowed_ = false;
   try {
     thread_ = std::thread([this, to = fds[1]] { Copy(to); });
   } catch (...) {
@@ -56,7 +59,7 @@ void StdinRelay::Copy(int to) {
   sigemptyset(&pipe_signal);
   sigaddset(&pipe_signal, SIGPIPE);
   pthread_sigmask(SIG_BLOCK, &pipe_signal, nullptr);
-  bool ok = posix::WriteAll(to, head_.data(), head_.size());
+  bool ok = Pass(to, head_.data(), head_.size());
   std::vector<uint8_t> buf(kCopyBytes);
   while (ok && !stop_) {
     pollfd fd = {STDIN_FILENO, POLLIN, 0};
@@ -66,9 +69,22 @@ void StdinRelay::Copy(int to) {
     const ssize_t n = ::read(STDIN_FILENO, buf.data(), buf.size());
     if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
     if (n <= 0) break;
-    ok = posix::WriteAll(to, buf.data(), static_cast<std::size_t>(n));
+    ok = Pass(to, buf.data(), static_cast<std::size_t>(n));
   }
+  // Past the limit the child is left waiting for the rest, until the
+  // caller, who sees overflowed(), has stopped it.
+  while (overflowed_ && !stop_) ::poll(nullptr, 0, kPollMilliseconds);
   ::close(to);
+}
+
+bool StdinRelay::Pass(int to, const void* data, std::size_t size) {
+  if (max_bytes_ > 0 && relayed_ + size > max_bytes_) {
+    overflowed_ = true;
+    return false;
+  }
+  if (!posix::WriteAll(to, data, size)) return false;
+  relayed_ += size;
+  return true;
 }
 
 bool RewindStdin(std::size_t head_size) {

@@ -37,18 +37,21 @@ void ReportLostPages(PageFileGuard& guard, uint32_t page, const JobEvents& event
   }
 }
 
+std::string TooManyPages(const std::string& input, uint32_t max_pages) {
+  return InputName(input) + ": stopped: the job has more than " + std::to_string(max_pages) +
+         " pages, the most one job prints";
+}
+
 }  // namespace
 
 void HookPlayer::OnPclEvent(const pcl::PclEvent& e) {
   switch (e.kind) {
     case pcl::PclEventKind::kHeader:
     case pcl::PclEventKind::kPageData:
-      StartPage();
-      Write(e.data, e.size);
+      if (Begin()) Write(e.data, e.size);
       break;
     case pcl::PclEventKind::kPageEnd:
-      StartPage();
-      EndPage();
+      if (Begin()) EndPage();
       break;
     case pcl::PclEventKind::kTrailer:
       EndPage();
@@ -57,11 +60,18 @@ void HookPlayer::OnPclEvent(const pcl::PclEvent& e) {
   }
 }
 
-void HookPlayer::StartPage() {
-  if (in_page_) return;
+void HookPlayer::StartPage() { Begin(); }
+
+bool HookPlayer::Begin() {
+  if (in_page_) return true;
+  if (too_many_ || page_ >= max_pages_) {
+    too_many_ = true;
+    return false;
+  }
   ++page_;
   DrvSplStartPage(job_);
   in_page_ = true;
+  return true;
 }
 
 void HookPlayer::EndPage() {
@@ -74,6 +84,7 @@ void HookPlayer::EndPage() {
 }
 
 void HookPlayer::Write(const uint8_t* data, std::size_t size) {
+  if (too_many_) return;
   // The hook takes the buffer as Win32 declares it, not const; it only
   // reads it.
   DrvSplWritePrinter(job_, const_cast<uint8_t*>(data), static_cast<PCLSPOOL_DWORD>(size),
@@ -110,7 +121,13 @@ int PlayInputs(const JobOptions& o, const JobInputs& job_inputs, HookPlayer& pla
       events.Error(error);
       return kExitUsage;
     }
+    const auto too_many = [&] {
+      if (fd != STDIN_FILENO) ::close(fd);
+      events.Error(TooManyPages(input, o.limits.max_pages));
+      return kExitUsage;
+    };
     if (o.page_files) player.StartPage();
+    if (player.too_many_pages()) return too_many();
     if (fd == STDIN_FILENO && !stdin_head.empty()) {
       scanner.Feed(reinterpret_cast<const uint8_t*>(stdin_head.data()), stdin_head.size());
       stdin_head.clear();
@@ -131,6 +148,7 @@ int PlayInputs(const JobOptions& o, const JobInputs& job_inputs, HookPlayer& pla
       } else {
         scanner.Feed(block.data(), static_cast<std::size_t>(n));
       }
+      if (player.too_many_pages()) return too_many();
       // A printer that takes nothing more ends the job early.
       if (posix::Posix().spooler.WriteFailed(printer)) break;
       if (IsCancelled(cancel)) {
@@ -144,6 +162,10 @@ int PlayInputs(const JobOptions& o, const JobInputs& job_inputs, HookPlayer& pla
     if (posix::Posix().spooler.WriteFailed(printer)) break;
   }
   if (!o.page_files) scanner.Finish();
+  if (player.too_many_pages()) {
+    events.Error(TooManyPages(inputs.back(), o.limits.max_pages));
+    return kExitUsage;
+  }
   player.Finish();
   return kExitOk;
 }

@@ -23,16 +23,18 @@ namespace pclspool::runner {
 //
 // Above one copy, every page ends with the PCL number of copies, so that
 // the printer prints each sheet that many times (uncollated copies). After
-// every DrvSplEndPage `page_ended` is called with the page's number.
+// every DrvSplEndPage `page_ended` is called with the page's number. A page
+// beyond max_pages is not begun: it and all that follows are dropped.
 class HookPlayer final : public pcl::PclEventSink, public rendering::PageHooks {
  public:
   HookPlayer(void* job, HANDLE printer, PageFileGuard& guard, const JobEvents& events,
-             uint16_t copies, std::function<void(uint32_t page)> page_ended)
+             uint16_t copies, uint32_t max_pages, std::function<void(uint32_t page)> page_ended)
       : job_(job),
         printer_(printer),
         guard_(guard),
         events_(events),
         copies_(copies),
+        max_pages_(max_pages),
         page_ended_(std::move(page_ended)) {}
 
   void OnPclEvent(const pcl::PclEvent& e) override;
@@ -42,6 +44,8 @@ class HookPlayer final : public pcl::PclEventSink, public rendering::PageHooks {
 
   // Pages started so far.
   uint32_t pages() const { return page_; }
+  // A page beyond max_pages came.
+  bool too_many_pages() const { return too_many_; }
 
   void StartPage() override;
   void EndPage() override;
@@ -55,14 +59,18 @@ class HookPlayer final : public pcl::PclEventSink, public rendering::PageHooks {
   // over any the page set at its top (Ghostscript's PCL devices write
   // "ESC & l 1 X" on every page).
   void WriteCopies(uint16_t copies);
+  // Starts a page unless one is open; false for a page beyond the last.
+  bool Begin();
 
   void* job_;
   HANDLE printer_;
   PageFileGuard& guard_;
   const JobEvents& events_;
   uint16_t copies_;
+  uint32_t max_pages_;
   std::function<void(uint32_t page)> page_ended_;
   bool in_page_ = false;
+  bool too_many_ = false;
   uint32_t page_ = 0;
 };
 

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "runner/job_limits.h"
 #include "runner/job_ticket.h"
 
 namespace pclspool::runner {
@@ -55,6 +56,9 @@ struct JobOptions {
   // applied once the documents' kind is known: on top of `settings`, and
   // setting `watermark`, `page_ranges` and `uncollated_copies`.
   std::optional<JobTicket> ticket;
+  // What the job may take of the machine: time without a page, pages, a
+  // PDF on standard input.
+  JobLimits limits;
 };
 
 }  // namespace pclspool::runner

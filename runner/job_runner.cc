@@ -206,6 +206,10 @@ int RenderJob(const PreparedJob& job, const std::string& scratch, const JobEvent
     request.order = rendering::TurnedForReader(request.order);
   }
   request.scratch = scratch;
+  const JobLimits& limits = job.options.limits;
+  request.page_timeout = limits.page_timeout;
+  request.max_pages = limits.max_pages;
+  request.max_stdin_pdf_bytes = limits.max_stdin_pdf_bytes;
   if (events.on_progress) {
     request.progress = [&events](const std::string& name, uint32_t rendered, uint32_t sent) {
       events.on_progress(JobProgress{name, rendered, sent});
@@ -218,8 +222,8 @@ int RenderJob(const PreparedJob& job, const std::string& scratch, const JobEvent
     const bool is_stdin = inputs.paths[i] == "-";
     // The title names a job of one document; of several, each by its file.
     const std::string name = inputs.paths.size() == 1 ? job.options.title : "";
-    request.inputs.push_back(
-        {inputs.paths[i], is_stdin && !stdin_given ? inputs.stdin_head : "", name});
+    request.inputs.push_back({inputs.paths[i], is_stdin && !stdin_given ? inputs.stdin_head : "",
+                              name, inputs.kinds[i] == InputKind::kPdf});
     stdin_given = stdin_given || is_stdin;
   }
   const rendering::RenderOutcome outcome = rendering::RenderInputs(request, job.plan, player);
@@ -306,7 +310,7 @@ int PlayJob(const PreparedJob& job, const std::string& scratch, HANDLE printer,
     return kExitNoResources;
   }
   HookPlayer player(handle, printer, services.guard(), events, job.options.uncollated_copies,
-                    [&](uint32_t page) {
+                    job.options.limits.max_pages, [&](uint32_t page) {
                       // A page the cancel cut short is not printed.
                       if (IsCancelled(cancel)) return;
                       *pages_ended = page;

@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "runner/report.h"
+
 namespace pclspool::runner {
 
 namespace {
@@ -25,7 +27,7 @@ bool ReadPage(std::string_view s, uint32_t* page) {
 // concatenation for an overlapping copy (its bug 105329).
 [[gnu::noinline]] bool Refuse(std::string_view item, const std::string& why, std::string* error) {
   std::string message = "'";
-  message += item;
+  message += Quoted(item);
   message += "' ";
   message += why;
   *error = std::move(message);

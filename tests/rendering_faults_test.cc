@@ -1,6 +1,7 @@
 // PDF and PostScript jobs that go wrong, and how they reach the printer:
 // refused input, Ghostscript missing or failing in mid-job, a job stopped
-// by a signal, and pages that must stream out while later ones render.
+// by a signal or by one of its limits, documents that reach for files, and
+// pages that must stream out while later ones render.
 //
 // Ghostscript's failures are played by a stand-in script given with --gs:
 // it writes blank PBM pages of the size asked for, and then fails, waits
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "command_process.h"
+#include "render/real_jobs.h"
 #include "test_files.h"
 
 namespace pclspool {
@@ -248,6 +250,110 @@ TEST_F(RenderingFaults, StandardInputAsAFileOrAPipe) {
   EXPECT_EQ(from_pipe.status, 0) << from_pipe.err;
   EXPECT_TRUE(ReadFile(dir_ / "out.prn") == want) << "standard input from a pipe";
   ExpectClean("standard input");
+}
+
+TEST_F(RenderingFaults, ALimitCrossedEndsTheJob) {
+  WriteFile(dir_ / "loop.ps", "%!PS\n{} loop\n");
+  WriteFile(dir_ / "slow.ps",
+            "%!PS\n/wait { realtime add { dup realtime le { exit } if } loop pop } def\n"
+            "1 1 5 { pop 600 wait showpage } for\n");
+  WriteFile(dir_ / "many.ps", "%!PS\n1 1 8 { pop showpage } for\n");
+  std::string pcl = "\x1B" "E";
+  for (int i = 0; i < 8; ++i) pcl += "<<p>>\f";
+  WriteFile(dir_ / "many.pcl", pcl);
+  const render::JobFile pdf = render::GhostscriptJob("pdfwrite", 2);
+  ASSERT_TRUE(pdf.error.empty()) << pdf.error;
+  ASSERT_EQ(::mkfifo(Path("fifo").c_str(), 0600), 0);
+  const struct {
+    const char* name;
+    std::vector<std::string> args;
+    std::string in;       // standard input; "fifo": the PDF through a pipe
+    const char* message;  // null: the job prints
+    std::size_t pages;    // the pages a plain job sends
+  } cases[] = {
+      {"an endless loop", {"--page-timeout", "1", "loop.ps"}, "",
+       "loop.ps: stopped: no page data from Ghostscript in 1 s", 0},
+      {"a slow document that keeps making pages", {"--page-timeout", "2", "slow.ps"}, "", nullptr,
+       5},
+      {"more pages than the most", {"--max-pages", "3", "many.ps"}, "",
+       "many.ps: stopped: the job has more than 3 pages, the most one job prints", 3},
+      {"as many pages as the most", {"--max-pages", "8", "many.ps"}, "", nullptr, 8},
+      {"more PCL pages than the most", {"--max-pages", "3", "many.pcl"}, "",
+       "many.pcl: stopped: the job has more than 3 pages", 3},
+      {"a PDF file on standard input above the limit", {"--max-stdin-pdf", "1000", "-"},
+       pdf.path.string(), "standard input: a PDF of more than 1000 bytes, which Ghostscript", 0},
+      {"a PDF through a pipe above the limit", {"--max-stdin-pdf", "1000"}, "fifo",
+       "standard input: a PDF of more than 1000 bytes, which Ghostscript", 0},
+      {"a PDF through a pipe within the limit", {}, "fifo", nullptr, 2},
+  };
+  for (const auto& c : cases) {
+    // A stored job prints nothing of a job that failed; only failures are
+    // tried both ways.
+    for (const char* paper : {"PAPER CODE=9", "PAPER CODE=1033"}) {
+      if (!c.message && std::string(paper) != "PAPER CODE=9") continue;
+      SCOPED_TRACE(std::string(c.name) + ", " + paper);
+      std::vector<std::string> args = {"--set", paper};
+      args.insert(args.end(), c.args.begin(), c.args.end());
+      std::thread writer;
+      if (c.in == "fifo") writer = std::thread([&] { WriteFile(dir_ / "fifo", ReadFile(pdf.path)); });
+      const auto started = std::chrono::steady_clock::now();
+      const testing::CommandExit r = Run(args, c.in == "fifo" ? Path("fifo") : c.in);
+      if (writer.joinable()) writer.join();
+      EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
+      EXPECT_EQ(r.status, c.message ? 2 : 0) << r.err;
+      if (c.message) {
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+      }
+      const std::string out = ReadFile(dir_ / "out.prn");
+      const bool stored = std::string(paper) != "PAPER CODE=9";
+      if (stored) {
+        EXPECT_EQ(out, "");
+      } else {
+        EXPECT_EQ(testing::Count(out, "\x1B*r1A") + testing::Count(out, "<<p>>"), c.pages);
+      }
+      ExpectClean(c.name);
+    }
+  }
+}
+
+TEST_F(RenderingFaults, ADocumentReachingForFilesTouchesNone) {
+  // Ghostscript runs with -dSAFER and a temporary directory of its own: a
+  // document may open, write, rename or delete no file, nor run a command.
+  const std::string victim = Path("victim");
+  const std::string made = Path("made");
+  const struct {
+    const char* name;
+    std::string program;
+    const char* message;
+  } cases[] = {
+      {"write a file", "(" + made + ") (w) file (x) writestring showpage", "invalidfileaccess"},
+      {"append to a file", "(" + victim + ") (a) file (x) writestring showpage",
+       "invalidfileaccess"},
+      {"delete a file", "(" + victim + ") deletefile showpage", "ioerror in --deletefile--"},
+      {"rename a file", "(" + victim + ") (" + made + ") renamefile showpage",
+       "ioerror in --renamefile--"},
+      {"read /etc/passwd", "(/etc/passwd) (r) file 4096 string readstring pop print showpage",
+       "invalidfileaccess"},
+      {"run a command", "(%pipe%touch " + made + ") (w) file showpage", "invalidfileaccess"},
+      {"send its pages elsewhere", "<< /OutputFile (" + made + ") >> setpagedevice showpage",
+       "invalidfileaccess"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteFile(victim, "kept\n");
+    WriteFile(dir_ / "doc.ps", "%!PS\n" + c.program + "\n");
+    const testing::CommandExit r = Run({"doc.ps"});
+    EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_NE(r.err.find("doc.ps: Ghostscript cannot render it: Error: /" + std::string(c.message)),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.err.find("root:"), std::string::npos) << r.err;
+    EXPECT_EQ(ReadFile(victim), "kept\n");
+    EXPECT_FALSE(fs::exists(made));
+    EXPECT_EQ(ReadFile(dir_ / "out.prn"), "");
+    ExpectClean(c.name);
+  }
 }
 
 }  // namespace

@@ -131,6 +131,9 @@ TEST_F(FilterCommand, AsCupsRunsIt) {
        {Ppd(), "CUPS_SERVERROOT=/nonexistent"}, 0, {"PAGE: 3 1\n"}, 1, 3},
       {"six-up", "1", "number-up=6", false, {Ppd(), Root()}, 1, {"ERROR: number-up=6: "}, 0, 0},
       {"too many copies", "100", "", false, {Ppd(), Root()}, 1, {"ERROR: copies=100: "}, 0, 0},
+      // cupsd acts on every line a filter writes: a value never starts one.
+      {"a value holding a line", "1", "booklet='on\nPAGE: 9 9'", false, {Ppd(), Root()}, 1,
+       {"ERROR: booklet=on?PAGE: 9 9: neither on nor off\n"}, 0, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
