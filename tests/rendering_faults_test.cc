@@ -345,7 +345,7 @@ TEST_F(RenderingFaults, ADocumentReachingForFilesTouchesNone) {
     WriteFile(dir_ / "doc.ps", "%!PS\n" + c.program + "\n");
     const testing::CommandExit r = Run({"doc.ps"});
     EXPECT_EQ(r.status, 2) << r.err;
-    EXPECT_NE(r.err.find("doc.ps: Ghostscript cannot render it: Error: /" + std::string(c.message)),
+    EXPECT_NE(r.err.find("doc.ps: the PostScript program fails: /" + std::string(c.message)),
               std::string::npos)
         << r.err;
     EXPECT_EQ(r.err.find("root:"), std::string::npos) << r.err;
