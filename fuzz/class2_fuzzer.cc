@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "class2_decoder.h"
+#include "support/class2_decoder.h"
 #include "fuzz_check.h"
 #include "watermark/class2_encoder.h"
 

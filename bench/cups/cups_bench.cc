@@ -19,8 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "cups_sandbox.h"
-#include "processes.h"
+#include "support/cups/cups_sandbox.h"
+#include "support/cups/processes.h"
 
 namespace pclspool::bench {
 namespace {

@@ -17,14 +17,14 @@
 #include <thread>
 #include <vector>
 
-#include "cups_sandbox.h"
-#include "processes.h"
-#include "render/numbered_pages.h"
-#include "render/page_compare.h"
-#include "render/page_image.h"
-#include "render/print_job.h"
-#include "render/real_jobs.h"
-#include "render/renderer.h"
+#include "support/cups/cups_sandbox.h"
+#include "support/cups/processes.h"
+#include "support/render/numbered_pages.h"
+#include "support/render/page_compare.h"
+#include "support/render/page_image.h"
+#include "support/render/print_job.h"
+#include "support/render/real_jobs.h"
+#include "support/render/renderer.h"
 
 namespace pclspool::cups_test {
 namespace {

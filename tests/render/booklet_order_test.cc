@@ -16,11 +16,11 @@
 #include <string>
 #include <vector>
 
-#include "render/numbered_pages.h"
-#include "render/print_job.h"
-#include "render/real_jobs.h"
-#include "render/renderer.h"
-#include "render/scratch_dir.h"
+#include "support/render/numbered_pages.h"
+#include "support/render/print_job.h"
+#include "support/render/real_jobs.h"
+#include "support/render/renderer.h"
+#include "support/render/scratch_dir.h"
 
 namespace pclspool::render {
 namespace {

@@ -19,11 +19,11 @@
 
 #include "job/paper.h"
 #include "job/sheet_layout.h"
-#include "render/print_job.h"
-#include "render/renderer.h"
-#include "render/run_program.h"
-#include "render/scratch_dir.h"
-#include "test_files.h"
+#include "support/render/print_job.h"
+#include "support/render/renderer.h"
+#include "support/render/run_program.h"
+#include "support/render/scratch_dir.h"
+#include "support/test_files.h"
 
 namespace pclspool::render {
 namespace {

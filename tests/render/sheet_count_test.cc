@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "render/page_compare.h"
-#include "render/print_job.h"
-#include "render/real_job_list.h"
-#include "render/renderer.h"
-#include "render/scratch_dir.h"
+#include "support/render/page_compare.h"
+#include "support/render/print_job.h"
+#include "support/render/real_job_list.h"
+#include "support/render/renderer.h"
+#include "support/render/scratch_dir.h"
 
 namespace pclspool::render {
 namespace {

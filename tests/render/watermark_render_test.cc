@@ -14,15 +14,15 @@
 #include <string>
 #include <vector>
 
-#include "class2_decoder.h"
+#include "support/class2_decoder.h"
 #include "job/sheet_layout.h"
-#include "render/bitmap_match.h"
-#include "render/page_compare.h"
-#include "render/print_job.h"
-#include "render/real_jobs.h"
-#include "render/renderer.h"
-#include "render/scratch_dir.h"
-#include "test_files.h"
+#include "support/render/bitmap_match.h"
+#include "support/render/page_compare.h"
+#include "support/render/print_job.h"
+#include "support/render/real_jobs.h"
+#include "support/render/renderer.h"
+#include "support/render/scratch_dir.h"
+#include "support/test_files.h"
 
 namespace pclspool::render {
 namespace {
