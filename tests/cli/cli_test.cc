@@ -1,7 +1,5 @@
 // The `pclspool` command, run as a separate process.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -11,10 +9,11 @@
 #include <vector>
 
 #include "job/device_modes.h"
-#include "support/test_files.h"
 #include "job/job_context.h"
 #include "pcl/pcl_scanner.h"
 #include "platform/posix/posix_platform.h"
+#include "support/child_process.h"
+#include "support/test_files.h"
 
 namespace pclspool::cli {
 namespace {
@@ -27,14 +26,9 @@ using pcl::PclScanner;
 
 using testing::ReadFile;
 using testing::WriteFile;
+using Result = testing::ProgramRun;
 
 const std::string kUel = "\x1B%-12345X";
-
-struct Result {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
 
 // The sample job, cut the way the command cuts it.
 struct SampleParts {
@@ -81,37 +75,14 @@ class Cli : public ::testing::Test {
   // standard output to `out_path` or a file that is read back.
   Result Run(const std::vector<std::string>& args, const std::string& input = "",
              const std::string& out_path = "") {
-    WriteFile(dir_ / "stdin", input);
-    const std::string out_file = out_path.empty() ? (dir_ / "stdout").string() : out_path;
-    const std::string err_file = (dir_ / "stderr").string();
-    const std::string in_file = (dir_ / "stdin").string();
-    const std::string tmp = (dir_ / "tmp").string();
-    std::vector<std::string> argv_s = {PCLSPOOL_CLI_PATH};
-    argv_s.insert(argv_s.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& a : argv_s) argv.push_back(a.data());
-    argv.push_back(nullptr);
-
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-      const int in = ::open(in_file.c_str(), O_RDONLY);
-      const int out = ::open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      const int err = ::open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      if (in < 0 || out < 0 || err < 0 || ::chdir(dir_.c_str()) != 0) ::_exit(126);
-      ::dup2(in, 0);
-      ::dup2(out, 1);
-      ::dup2(err, 2);
-      ::setenv("TMPDIR", tmp.c_str(), 1);
-      ::execv(argv[0], argv.data());
-      ::_exit(127);
-    }
-    Result r;
-    int status = 0;
-    if (pid < 0 || ::waitpid(pid, &status, 0) != pid) return r;
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    if (out_path.empty()) r.out = ReadFile(dir_ / "stdout");
-    r.err = ReadFile(err_file);
-    return r;
+    std::vector<std::string> argv = {PCLSPOOL_CLI_PATH};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return testing::RunProgram(
+        {.argv = argv,
+         .env = {"TMPDIR=" + (dir_ / "tmp").string()},
+         .dir = dir_,
+         .in = testing::Input::Bytes(input),
+         .out = out_path.empty() ? testing::Output::Capture() : testing::Output::File(out_path)});
   }
 
   std::string SamplePath() const { return (fs::path(PCLSPOOL_EXAMPLES) / "sample.pcl").string(); }

@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/child_process.h"
 #include "support/cups/cups_sandbox.h"
 #include "support/cups/processes.h"
 #include "support/render/numbered_pages.h"
@@ -25,6 +26,7 @@
 #include "support/render/print_job.h"
 #include "support/render/real_jobs.h"
 #include "support/render/renderer.h"
+#include "support/test_files.h"
 
 namespace pclspool::cups_test {
 namespace {
@@ -32,6 +34,7 @@ namespace {
 namespace fs = std::filesystem;
 using render::PageImage;
 using std::chrono::seconds;
+using testing::Count;
 using Pages = std::vector<int>;  // the pages a sheet shows
 
 // Enough to tell the numbered pages apart and to see the watermark's dots.
@@ -51,7 +54,7 @@ std::string Missing() {
     return "not root: only a cupsd started as root runs its filters as lp, as CUPS does";
   }
   for (const char* p : {"cupsd", "lp", "lpadmin", "cancel", "ippeveprinter", "dbus-daemon"}) {
-    if (!OnPath(p)) {
+    if (!testing::OnPath(p)) {
       return std::string(p) +
              " is missing (packages cups-daemon, cups-client, cups-ipp-utils, cups-filters, "
              "dbus-daemon)";
@@ -104,12 +107,6 @@ InkDifference CompareInk(const PageImage& page, const PageImage& printed) {
     }
   }
   return d;
-}
-
-std::size_t Count(const std::string& text, const std::string& what) {
-  std::size_t n = 0;
-  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-  return n;
 }
 
 // The watermark's HP-GL/2 labels: "PA<x>,<y>;LB<one character>!;".
@@ -215,9 +212,9 @@ class CupsEndToEnd : public ::testing::Test {
                                    "-sDEVICE=pdfwrite", "-dPageCount=9",
                                    "-sOutputFile=" + long_pdf};
     gs.insert(gs.end(), 30, PCLSPOOL_NUMBERED_PAGES);
-    const Ran made = RunProgram(gs);
-    if (made.status != 0) {
-      start_error_ = "gs: " + made.output;
+    const testing::ProgramRun made = testing::RunProgram({.argv = gs});
+    if (!made.Ok()) {
+      start_error_ = made.Describe("gs");
       return;
     }
     documents_["long-pdf"] = long_pdf;
@@ -258,7 +255,9 @@ class CupsEndToEnd : public ::testing::Test {
     return file;
   }
 
-  std::string Log() const { return RunProgram({"tail", "-n", "40", sandbox_->error_log()}).output; }
+  std::string Log() const {
+    return testing::RunProgram({.argv = {"tail", "-n", "40", sandbox_->error_log()}}).out;
+  }
 
   static inline std::string missing_;
   static inline std::string start_error_;
@@ -510,8 +509,8 @@ TEST_F(CupsEndToEnd, ACancelledJobLeavesNothingBehind) {
     }
     EXPECT_EQ(page_files, c.page_files);
 
-    const Ran cancel = sandbox_->Client({"cancel", std::to_string(id)});
-    ASSERT_EQ(cancel.status, 0) << cancel.output;
+    const testing::ProgramRun cancel = sandbox_->Client({"cancel", std::to_string(id)});
+    ASSERT_EQ(cancel.status, 0) << cancel.out;
     EXPECT_EQ(sandbox_->WaitFinished(id, kJobTimeout).state, kJobCanceled);
     // No filter, no Ghostscript, nothing of the job runs on.
     const auto gone = std::chrono::steady_clock::now() + seconds(10);

@@ -11,9 +11,10 @@
 #include <iterator>
 #include <string>
 
-#include "support/test_files.h"
-#include "support/class2_decoder.h"
 #include "platform/posix/posix_text.h"
+#include "support/child_process.h"
+#include "support/class2_decoder.h"
+#include "support/test_files.h"
 
 namespace pclspool {
 namespace {
@@ -37,14 +38,15 @@ class WatermarkPrint : public ::testing::Test {
   void TearDown() override { fs::remove_all(dir_); }
 
   // Prints the three-page sample job with the first watermark text.
-  std::string Print(const std::string& settings) {
-    const fs::path out = dir_ / "out.prn";
-    const std::string cmd = std::string(PCLSPOOL_CLI_PATH) + " print --ini " +
-                            (dir_ / "OrvWater.INI").string() + " --font Arial=" + kFont +
-                            " --watermark 1 " + settings + " " + PCLSPOOL_EXAMPLES +
-                            "/sample.pcl -o " + out.string();
-    EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
-    return ReadFile(out);
+  std::string Print(const std::vector<std::string>& settings = {}) {
+    std::vector<std::string> argv = {PCLSPOOL_CLI_PATH, "print", "--ini",
+                                     (dir_ / "OrvWater.INI").string(), "--font", "Arial=" + kFont,
+                                     "--watermark", "1", "-o", (dir_ / "out.prn").string(),
+                                     std::string(PCLSPOOL_EXAMPLES) + "/sample.pcl"};
+    argv.insert(argv.begin() + 2, settings.begin(), settings.end());
+    const testing::ProgramRun run = testing::RunProgram({.argv = argv});
+    EXPECT_TRUE(run.Ok()) << run.Describe("pclspool print");
+    return ReadFile(dir_ / "out.prn");
   }
 
   fs::path dir_;
@@ -56,16 +58,17 @@ TEST_F(WatermarkPrint, FontDownloadsAndSelectionsPerLayout) {
   const std::string kSelect = "FI16300;SS;";
   struct Case {
     const char* name;
-    std::string settings;
+    std::vector<std::string> settings;
     std::size_t headers;     // font descriptors sent
     std::size_t selections;  // pages that select the font
     std::size_t labels;      // one per non-blank character and page
     std::size_t ends;        // the job's end, or its copies' ends
   } cases[] = {
-      {"one-up: the font once, every page selects it", "", 1, 3, 18, 1},
-      {"two-up", "--set TWOupFOUR=1", 1, 3, 18, 1},
-      {"collated copies replay page 1's download", "--set \"FINISHER UNIT=1\" --set GROUPSORT=1 --set COPIES=2", 2, 6, 36, 2},
-      {"booklet: every page file carries the font", "--set \"PAPER CODE=1033\"", 3, 3, 18, 1},
+      {"one-up: the font once, every page selects it", {}, 1, 3, 18, 1},
+      {"two-up", {"--set", "TWOupFOUR=1"}, 1, 3, 18, 1},
+      {"collated copies replay page 1's download",
+       {"--set", "FINISHER UNIT=1", "--set", "GROUPSORT=1", "--set", "COPIES=2"}, 2, 6, 36, 2},
+      {"booklet: every page file carries the font", {"--set", "PAPER CODE=1033"}, 3, 3, 18, 1},
   };
   for (const Case& c : cases) {
     const std::string out = Print(c.settings);
@@ -86,7 +89,7 @@ TEST_F(WatermarkPrint, FontDownloadsAndSelectionsPerLayout) {
 }
 
 TEST_F(WatermarkPrint, SecondPageOnlySelectsTheFont) {
-  const std::string out = Print("");
+  const std::string out = Print();
   // Each page's watermark begins with the transparency commands.
   const std::size_t second = out.find("\x1B*v0N", out.find("\x1B*v0N") + 1);
   ASSERT_NE(second, std::string::npos);
@@ -98,7 +101,7 @@ TEST_F(WatermarkPrint, SecondPageOnlySelectsTheFont) {
 }
 
 TEST_F(WatermarkPrint, DownloadedGlyphsAreTheRasterisersBitmaps) {
-  const testing::SoftFontStream fonts = testing::ParseSoftFont(Print(""));
+  const testing::SoftFontStream fonts = testing::ParseSoftFont(Print());
   ASSERT_TRUE(fonts.ok()) << fonts.error;
   ASSERT_EQ(fonts.chars.size(), 6u);
 

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "support/child_process.h"
+
 namespace pclspool::pcl {
 namespace {
 
@@ -473,9 +475,7 @@ TEST(PclScanner, RandomBytesKeepTheInvariants) {
 // compressed rows are full of 0x0C bytes, and only four of the form feeds
 // end pages.
 TEST(PclScanner, GhostscriptRasterJob) {
-  if (std::system("command -v gs >/dev/null 2>&1") != 0) {
-    GTEST_SKIP() << "gs (Ghostscript) is not on PATH";
-  }
+  if (!testing::OnPath("gs")) GTEST_SKIP() << "gs (Ghostscript) is not on PATH";
   const std::filesystem::path dir =
       std::filesystem::temp_directory_path() / ("pclspool-gs-" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
@@ -489,9 +489,10 @@ TEST(PclScanner, GhostscriptRasterJob) {
            "  0.5 setgray 72 72 n 100 mul 400 rectfill 0 setgray\n"
            "  showpage } for\n";
   }
-  const std::string cmd = "gs -q -dBATCH -dNOPAUSE -dSAFER -sDEVICE=ljet4 -r600 -sOutputFile=" +
-                          pcl.string() + " " + ps.string();
-  ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+  const testing::ProgramRun gs = testing::RunProgram(
+      {.argv = {"gs", "-q", "-dBATCH", "-dNOPAUSE", "-dSAFER", "-sDEVICE=ljet4", "-r600",
+                "-sOutputFile=" + pcl.string(), ps.string()}});
+  ASSERT_TRUE(gs.Ok()) << gs.Describe("gs");
   std::ifstream in(pcl, std::ios::binary);
   const std::string job((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   std::filesystem::remove_all(dir);

@@ -21,7 +21,7 @@
 #include "job/sheet_layout.h"
 #include "support/render/print_job.h"
 #include "support/render/renderer.h"
-#include "support/render/run_program.h"
+#include "support/child_process.h"
 #include "support/render/scratch_dir.h"
 #include "support/test_files.h"
 
@@ -85,11 +85,10 @@ class RenderedPdf : public ::testing::TestWithParam<Case> {
     for (const auto& [name, w, h] : {std::tuple{"portrait", 595, 842}, {"landscape", 842, 595}}) {
       const fs::path ps = *dir_ / (std::string(name) + ".ps");
       testing::WriteFile(ps, PageProgram(w, h));
-      const ProgramRun run =
-          RunProgram({"gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=pdfwrite",
-                      "-sOutputFile=" + (*dir_ / (std::string(name) + ".pdf")).string(),
-                      ps.string()},
-                     *dir_ / "gs.log");
+      const testing::ProgramRun run = testing::RunProgram(
+          {.argv = {"gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=pdfwrite",
+                    "-sOutputFile=" + (*dir_ / (std::string(name) + ".pdf")).string(),
+                    ps.string()}});
       ASSERT_TRUE(run.Ok()) << run.Describe("gs");
     }
   }
@@ -127,7 +126,7 @@ TEST_P(RenderedPdf, EveryCellHoldsItsPage) {
   fs::create_directories(work / "spool");
   std::vector<std::string> options = {"--spool-dir", (work / "spool").string()};
   options.insert(options.end(), c.options.begin(), c.options.end());
-  const ProgramRun run =
+  const testing::ProgramRun run =
       PrintJob(options, *dir_ / (c.landscape_document ? "landscape.pdf" : "portrait.pdf"),
                work / "out.prn");
   ASSERT_TRUE(run.Ok()) << run.Describe("pclspool print");

@@ -9,7 +9,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -19,17 +18,19 @@
 #include <string>
 #include <vector>
 
-#include "runner/platform_setup.h"
-#include "support/test_files.h"
 #include "job/job_context.h"
 #include "pclspool/pclspool.h"
 #include "platform/posix/posix_platform.h"
+#include "runner/platform_setup.h"
+#include "support/child_process.h"
+#include "support/test_files.h"
 
 namespace pclspool {
 namespace {
 
 namespace fs = std::filesystem;
 
+using testing::ProgramRun;
 using testing::ReadFile;
 using testing::WriteFile;
 using testing::Count;
@@ -41,12 +42,6 @@ enum class Output {
   kFile,        // a regular file, under the size limit like every file
   kPipe,        // a pipe the test reads, which no size limit applies to
   kClosedPipe,  // a pipe nobody reads
-};
-
-struct Result {
-  int status = -1;
-  std::string out;
-  std::string err;
 };
 
 class CommandFaults : public ::testing::Test {
@@ -62,57 +57,19 @@ class CommandFaults : public ::testing::Test {
 
   // Runs the command in dir_ with TMPDIR at dir_/tmp and every file it
   // writes limited to `limit` bytes.
-  Result Run(const std::vector<std::string>& args, Output output, rlim_t limit = RLIM_INFINITY) {
-    std::vector<std::string> argv_s = {PCLSPOOL_CLI_PATH};
-    argv_s.insert(argv_s.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& a : argv_s) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    const std::string out_file = (dir_ / "stdout").string();
-    const std::string err_file = (dir_ / "stderr").string();
-    const std::string tmp = (dir_ / "tmp").string();
-
-    int pipe_fds[2] = {-1, -1};
-    if (output != Output::kFile && ::pipe(pipe_fds) != 0) return {};
-    // Nobody holds the reading end of a closed pipe from the start, so the
-    // first write already fails.
-    if (output == Output::kClosedPipe) ::close(pipe_fds[0]);
-
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-      const int in = ::open("/dev/null", O_RDONLY);
-      const int out = output == Output::kFile
-                          ? ::open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644)
-                          : pipe_fds[1];
-      const int err = ::open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      if (in < 0 || out < 0 || err < 0 || ::chdir(dir_.c_str()) != 0) ::_exit(126);
-      if (output == Output::kPipe) ::close(pipe_fds[0]);
-      ::dup2(in, 0);
-      ::dup2(out, 1);
-      ::dup2(err, 2);
-      ::setenv("TMPDIR", tmp.c_str(), 1);
-      const struct rlimit rl = {limit, limit};
-      if (::setrlimit(RLIMIT_FSIZE, &rl) != 0) ::_exit(125);
-      ::execv(argv[0], argv.data());
-      ::_exit(127);
-    }
-    Result r;
-    if (output != Output::kFile) ::close(pipe_fds[1]);
-    if (output == Output::kPipe) {
-      char buf[8192];
-      for (;;) {
-        const ssize_t n = ::read(pipe_fds[0], buf, sizeof(buf));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        r.out.append(buf, static_cast<std::size_t>(n));
-      }
-      ::close(pipe_fds[0]);
-    }
-    int status = 0;
-    if (pid < 0 || ::waitpid(pid, &status, 0) != pid) return r;
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  ProgramRun Run(const std::vector<std::string>& args, Output output, rlim_t limit = RLIM_INFINITY) {
+    std::vector<std::string> argv = {PCLSPOOL_CLI_PATH};
+    argv.insert(argv.end(), args.begin(), args.end());
+    const fs::path out_file = dir_ / "stdout";
+    ProgramRun r = testing::RunProgram(
+        {.argv = argv,
+         .env = {"TMPDIR=" + (dir_ / "tmp").string()},
+         .dir = dir_,
+         .out = output == Output::kFile   ? testing::Output::File(out_file)
+                : output == Output::kPipe ? testing::Output::Capture()
+                                          : testing::Output::ClosedPipe(),
+         .file_size_limit = limit});
     if (output == Output::kFile) r.out = ReadFile(out_file);
-    r.err = ReadFile(err_file);
     return r;
   }
 
@@ -175,7 +132,7 @@ TEST_F(CommandFaults, PrinterOutputFailsMidJob) {
     if (c.collated) args.insert(args.end(), kCollated.begin(), kCollated.end());
     if (c.spool_dir) args.insert(args.end(), {"--spool-dir", "spool"});
     args.insert(args.end(), pages.begin(), pages.end());
-    const Result r = Run(args, c.output, c.limit);
+    const ProgramRun r = Run(args, c.output, c.limit);
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_NE(r.err.find("pclspool: cannot write the printer output to standard output"),
               std::string::npos)
@@ -218,12 +175,12 @@ TEST_F(CommandFaults, SpoolDirectoryCannotStorePages) {
 
     fs::create_directories(dir_ / "spool" / "Orv1.2");
     fs::create_directories(dir_ / "spool" / "Orv1.4");
-    const Result not_created = Run(args, Output::kPipe);
+    const ProgramRun not_created = Run(args, Output::kPipe);
     fs::remove_all(dir_ / "spool");
     fs::create_directories(dir_ / "spool");
-    const Result cut_short = Run(args, Output::kPipe, kLimit);
+    const ProgramRun cut_short = Run(args, Output::kPipe, kLimit);
 
-    for (const Result* r : {&not_created, &cut_short}) {
+    for (const ProgramRun* r : {&not_created, &cut_short}) {
       const bool cut = r == &cut_short;
       SCOPED_TRACE(cut ? "cut short by the size limit" : "page files not created");
       EXPECT_EQ(r->status, 1) << r->err;

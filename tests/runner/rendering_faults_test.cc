@@ -18,13 +18,15 @@
 #include <thread>
 #include <vector>
 
-#include "support/command_process.h"
+#include "support/child_process.h"
 #include "support/test_files.h"
 
 namespace pclspool {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::ChildProcess;
+using testing::ProgramRun;
 using testing::ReadFile;
 using testing::WriteFile;
 
@@ -70,17 +72,18 @@ class RenderingFaults : public ::testing::Test {
     fs::permissions(dir_ / "fake-gs", fs::perms::owner_all);
   }
 
-  pid_t Start(const std::vector<std::string>& args, const std::string& in = "") {
-    std::vector<std::string> all = {"print", "--spool-dir", Path("spool"), "-o", Path("out.prn"),
-                                    "--set", "YRESOLUTION=100"};
-    all.insert(all.end(), args.begin(), args.end());
-    return testing::StartCommand(all, dir_.string(), in, Path("stdout"), Path("stderr"),
-                                 {"TMPDIR=" + Path("tmp"), "DIR=" + dir_.string(),
-                                  "OUT=" + Path("out.prn")});
+  // The command, its standard input from `in` (a file or a FIFO) or none.
+  testing::Program Command(const std::vector<std::string>& args, const std::string& in = "") {
+    std::vector<std::string> argv = {PCLSPOOL_CLI_PATH, "print", "--spool-dir", Path("spool"),
+                                     "-o", Path("out.prn"), "--set", "YRESOLUTION=100"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return {.argv = argv,
+            .env = {"TMPDIR=" + Path("tmp"), "DIR=" + dir_.string(), "OUT=" + Path("out.prn")},
+            .dir = dir_,
+            .in = in.empty() ? testing::Input::Null() : testing::Input::File(in)};
   }
-  testing::CommandExit Run(const std::vector<std::string>& args, const std::string& in = "") {
-    const int status = testing::WaitCommand(Start(args, in));
-    return {status, ReadFile(dir_ / "stderr")};
+  ProgramRun Run(const std::vector<std::string>& args, const std::string& in = "") {
+    return testing::RunProgram(Command(args, in));
   }
 
   // Nothing left behind: no page file, no Ghostscript scratch directory.
@@ -119,7 +122,7 @@ TEST_F(RenderingFaults, RefusedBeforeAnythingIsSent) {
       SCOPED_TRACE(std::string(c.name) + ", " + booklet);
       std::vector<std::string> args = {"--set", booklet};
       args.insert(args.end(), c.args.begin(), c.args.end());
-      const testing::CommandExit r = Run(args);
+      const ProgramRun r = Run(args);
       EXPECT_EQ(r.status, 2);
       EXPECT_EQ(r.err.rfind("pclspool: ", 0), 0u) << r.err;
       EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
@@ -146,7 +149,7 @@ TEST_F(RenderingFaults, GhostscriptFailingInMidJob) {
     SCOPED_TRACE(c.name);
     std::vector<std::string> args = c.settings;
     args.insert(args.end(), {"--gs", Path("fake-gs"), "doc.ps"});
-    const testing::CommandExit r = Run(args);
+    const ProgramRun r = Run(args);
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err, "pclspool: doc.ps: Ghostscript cannot render it: Error: /stackoverflow in --run--\n");
     const std::string out = ReadFile(dir_ / "out.prn");
@@ -167,7 +170,7 @@ TEST_F(RenderingFaults, PagesStreamOutWhileLaterOnesRender) {
   // The stand-in renders its second page only once the first has reached
   // the printer's output.
   WriteFake(1, "stream");
-  const testing::CommandExit r = Run({"--set", "PAPER CODE=9", "--gs", Path("fake-gs"), "doc.ps"});
+  const ProgramRun r = Run({"--set", "PAPER CODE=9", "--gs", Path("fake-gs"), "doc.ps"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(ReadFile(dir_ / "gs.log"), "streamed\n");
   EXPECT_EQ(testing::Count(ReadFile(dir_ / "out.prn"), "\x1B*r1A"), 2u);
@@ -187,16 +190,15 @@ TEST_F(RenderingFaults, AStopSignalEndsTheJobCleanly) {
     WriteFake(1, "wait");
     fs::remove(dir_ / "gs.pid");
     const auto started = std::chrono::steady_clock::now();
-    const pid_t pid = Start({"--set", c.paper, "--gs", Path("fake-gs"), "doc.ps"});
+    ChildProcess command(Command({"--set", c.paper, "--gs", Path("fake-gs"), "doc.ps"}));
     // Once the stand-in waits, its page has been read.
     for (int i = 0; i < 200 && ReadFile(dir_ / "gs.pid").empty(); ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(25));
     const pid_t gs = std::atoi(ReadFile(dir_ / "gs.pid").c_str());
     ASSERT_GT(gs, 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    ::kill(pid, SIGTERM);
-    const int status = testing::WaitCommand(pid);
-    EXPECT_EQ(status, 128 + SIGTERM);
+    command.Signal(SIGTERM);
+    EXPECT_EQ(command.Wait(std::chrono::seconds(10)).status, 128 + SIGTERM);
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
     EXPECT_NE(::kill(gs, 0), 0) << "Ghostscript still runs";
     const std::string out = ReadFile(dir_ / "out.prn");
@@ -217,12 +219,12 @@ TEST_F(RenderingFaults, AStoppedPclBookletPrintsNothing) {
     fifo << "\x1B" "Eone\ftwo\f" << std::flush;
     std::this_thread::sleep_for(std::chrono::seconds(2));
   });
-  const pid_t pid = Start({"--set", "PAPER CODE=1033"}, Path("fifo"));
+  ChildProcess command(Command({"--set", "PAPER CODE=1033"}, Path("fifo")));
   for (int i = 0; i < 200 && std::distance(fs::directory_iterator(dir_ / "spool"),
                                            fs::directory_iterator{}) < 2; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  ::kill(pid, SIGTERM);
-  EXPECT_EQ(testing::WaitCommand(pid), 128 + SIGTERM);
+  command.Signal(SIGTERM);
+  EXPECT_EQ(command.Wait(std::chrono::seconds(10)).status, 128 + SIGTERM);
   writer.join();
   EXPECT_EQ(ReadFile(dir_ / "out.prn"), "");
   ExpectClean("PCL booklet");
@@ -236,13 +238,13 @@ TEST_F(RenderingFaults, StandardInputAsAFileOrAPipe) {
   const std::string want = ReadFile(dir_ / "out.prn");
   EXPECT_EQ(testing::Count(want, "\x1B*r1A"), 2u);
 
-  const testing::CommandExit from_file = Run({"-"}, Path("doc.ps"));
+  const ProgramRun from_file = Run({"-"}, Path("doc.ps"));
   EXPECT_EQ(from_file.status, 0) << from_file.err;
   EXPECT_TRUE(ReadFile(dir_ / "out.prn") == want) << "standard input from a file";
 
   ASSERT_EQ(::mkfifo(Path("fifo").c_str(), 0600), 0);
   std::thread writer([&] { WriteFile(dir_ / "fifo", ReadFile(dir_ / "doc.ps")); });
-  const testing::CommandExit from_pipe = Run({}, Path("fifo"));
+  const ProgramRun from_pipe = Run({}, Path("fifo"));
   writer.join();
   EXPECT_EQ(from_pipe.status, 0) << from_pipe.err;
   EXPECT_TRUE(ReadFile(dir_ / "out.prn") == want) << "standard input from a pipe";

@@ -1,6 +1,8 @@
 #include "support/cups/cups_sandbox.h"
 
 #include <cups/cups.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -55,6 +57,31 @@ ipp_t* Ask(const std::string& host, int port, ipp_t* request, const char* resour
   return response;
 }
 
+// A TCP port on 127.0.0.1 that was free a moment ago.
+int FreePort() {
+  const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof(a);
+  int port = -1;
+  if (s >= 0 && ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof(a)) == 0 &&
+      ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len) == 0) {
+    port = ntohs(a.sin_port);
+  }
+  if (s >= 0) ::close(s);
+  return port;
+}
+
+// A program in the background with its output in `log`.
+testing::ChildProcess Spawn(std::vector<std::string> argv, std::vector<std::string> env,
+                            const std::string& log) {
+  return testing::ChildProcess({.argv = std::move(argv),
+                                .env = std::move(env),
+                                .out = testing::Output::File(log),
+                                .err = testing::Output::Stdout()});
+}
+
 // A command that does nothing, by its full path (ippeveprinter looks for a
 // bare name in CUPS's server bin).
 std::string TrueCommand() {
@@ -78,7 +105,7 @@ bool CupsSandbox::Start(const SandboxFiles& files, std::string* error) {
   dbus_ =
       Spawn({"dbus-daemon", "--session", "--nofork", "--print-address=1"}, {}, dir_ + "/log/dbus");
   std::string bus;
-  if (dbus_ < 0 || !Await([&] {
+  if (!dbus_.started() || !Await([&] {
         const std::string text = ReadText(dir_ + "/log/dbus");
         const std::size_t nl = text.find('\n');
         if (nl == std::string::npos) return false;
@@ -97,7 +124,7 @@ bool CupsSandbox::Start(const SandboxFiles& files, std::string* error) {
              "-d", dir_ + "/printer", "-k", "-c", TrueCommand(), "-f",
              "application/vnd.hp-pcl,application/octet-stream", "copier"},
             {"DBUS_SYSTEM_BUS_ADDRESS=" + bus}, dir_ + "/log/printer");
-  if (printer_ < 0 || !Await([&] {
+  if (!printer_.started() || !Await([&] {
         http_t* http = httpConnect2("localhost", printer_port_, nullptr, AF_INET,
                                     HTTP_ENCRYPTION_NEVER, 1, 1000, nullptr);
         if (http) httpClose(http);
@@ -109,7 +136,7 @@ bool CupsSandbox::Start(const SandboxFiles& files, std::string* error) {
   cupsd_ =
       Spawn({"cupsd", "-f", "-c", dir_ + "/root/cupsd.conf", "-s", dir_ + "/root/cups-files.conf"},
             {}, dir_ + "/log/cupsd");
-  if (cupsd_ < 0 || !Await([&] {
+  if (!cupsd_.started() || !Await([&] {
         // Any answer will do ("no destinations" is one).
         ipp_t* r = Ask(dir_ + "/cups.sock", 0, ippNewRequest(IPP_OP_CUPS_GET_PRINTERS), "/");
         ippDelete(r);
@@ -176,10 +203,9 @@ bool CupsSandbox::Configure(const SandboxFiles& files, std::string* error) {
 }
 
 void CupsSandbox::Stop() {
-  cups_test::Stop(cupsd_);
-  cups_test::Stop(printer_);
-  cups_test::Stop(dbus_);
-  cupsd_ = printer_ = dbus_ = -1;
+  cupsd_.Stop();
+  printer_.Stop();
+  dbus_.Stop();
   if (!dir_.empty() && !std::getenv("PCLSPOOL_KEEP_CUPS")) {
     std::error_code ec;
     fs::remove_all(dir_, ec);
@@ -190,10 +216,10 @@ void CupsSandbox::Stop() {
 bool CupsSandbox::AddQueue(const std::string& name, const std::string& uri, std::string* error,
                            const std::string& ppd) {
   // A job that fails is aborted, and the queue goes on with the next.
-  const Ran r = Client({"lpadmin", "-p", name, "-E", "-v", uri, "-P", ppd.empty() ? ppd_ : ppd,
+  const testing::ProgramRun r = Client({"lpadmin", "-p", name, "-E", "-v", uri, "-P", ppd.empty() ? ppd_ : ppd,
                         "-o", "printer-error-policy=abort-job"});
   if (r.status != 0) {
-    *error = "lpadmin: " + r.output;
+    *error = "lpadmin: " + r.out;
     return false;
   }
   return true;
@@ -216,8 +242,11 @@ std::string CupsSandbox::PrinterUri() const {
   return "ipp://localhost:" + std::to_string(printer_port_) + "/ipp/print?snmp=false&waitjob=false";
 }
 
-Ran CupsSandbox::Client(const std::vector<std::string>& argv) const {
-  return RunProgram(argv, {"CUPS_SERVER=" + dir_ + "/cups.sock"}, seconds(30));
+testing::ProgramRun CupsSandbox::Client(const std::vector<std::string>& argv) const {
+  return testing::RunProgram({.argv = argv,
+                              .env = {"CUPS_SERVER=" + dir_ + "/cups.sock"},
+                              .err = testing::Output::Stdout(),
+                              .time_limit = seconds(30)});
 }
 
 int CupsSandbox::Submit(const std::string& queue, const std::string& title, const std::string& file,
@@ -228,15 +257,15 @@ int CupsSandbox::Submit(const std::string& queue, const std::string& title, cons
     argv.push_back(o[0] == '-' ? o.substr(2) : o);
   }
   argv.push_back(file);
-  const Ran r = Client(argv);
+  const testing::ProgramRun r = Client(argv);
   // "request id is copier-12 (1 file(s))"
   const std::string marker = "request id is " + queue + "-";
-  const std::size_t at = r.output.find(marker);
+  const std::size_t at = r.out.find(marker);
   if (r.status != 0 || at == std::string::npos) {
-    *error = "lp: " + r.output;
+    *error = "lp: " + r.out;
     return -1;
   }
-  return std::atoi(r.output.c_str() + at + marker.size());
+  return std::atoi(r.out.c_str() + at + marker.size());
 }
 
 JobStatus CupsSandbox::Job(int id) const {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "support/cups/processes.h"
+#include "support/child_process.h"
 
 namespace pclspool::cups_test {
 
@@ -47,8 +47,9 @@ class CupsSandbox {
   // The device URI of the IPP printer.
   std::string PrinterUri() const;
 
-  // lp, cancel, lpadmin ... against this server.
-  Ran Client(const std::vector<std::string>& argv) const;
+  // lp, cancel, lpadmin ... against this server; standard error is in
+  // `out` with standard output.
+  testing::ProgramRun Client(const std::vector<std::string>& argv) const;
   // Submits a file with lp; the job id, or -1 with *error.
   int Submit(const std::string& queue, const std::string& title, const std::string& file,
              const std::vector<std::string>& options, std::string* error) const;
@@ -74,9 +75,9 @@ class CupsSandbox {
   std::string ppd_;
   int cups_port_ = 0;
   int printer_port_ = 0;
-  pid_t dbus_ = -1;
-  pid_t printer_ = -1;
-  pid_t cupsd_ = -1;
+  testing::ChildProcess dbus_;
+  testing::ChildProcess printer_;
+  testing::ChildProcess cupsd_;
 };
 
 }  // namespace pclspool::cups_test

@@ -7,14 +7,15 @@
 #include <vector>
 
 #include "support/render/page_image.h"
-#include "support/render/run_program.h"
+#include "support/child_process.h"
 
 namespace pclspool::render {
 
 // `pclspool print OPTIONS JOB -o OUTPUT`, run in OUTPUT's directory (so
 // that it finds no OrvWater.INI but one given with --ini).
-ProgramRun PrintJob(const std::vector<std::string>& options, const std::filesystem::path& job,
-                    const std::filesystem::path& output);
+testing::ProgramRun PrintJob(const std::vector<std::string>& options,
+                             const std::filesystem::path& job,
+                             const std::filesystem::path& output);
 
 // PrintJob, then the output rendered at `dpi`; a failed print is the error.
 PageImages PrintAndRender(const std::vector<std::string>& options, const std::filesystem::path& job,

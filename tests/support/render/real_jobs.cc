@@ -7,7 +7,7 @@
 #include <iterator>
 #include <system_error>
 
-#include "support/render/run_program.h"
+#include "support/child_process.h"
 
 namespace pclspool::render {
 
@@ -79,8 +79,7 @@ JobFile GhostscriptJob(const std::string& device, int pages) {
   const std::filesystem::path part = job.string() + mine + ".part";
   args.push_back("-sOutputFile=" + part.string());
   args.push_back(document.string());
-  const ProgramRun run = RunProgram(args, job.string() + mine + ".log");
-  std::filesystem::remove(job.string() + mine + ".log", ec);
+  const testing::ProgramRun run = testing::RunProgram({.argv = args});
   if (!run.Ok() || !std::filesystem::is_regular_file(part) || std::filesystem::file_size(part) == 0) {
     std::filesystem::remove(part, ec);
     return {{}, run.Describe("gs -sDEVICE=" + device)};

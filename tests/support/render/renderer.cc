@@ -7,28 +7,10 @@
 #include <iterator>
 #include <vector>
 
-#include "support/render/run_program.h"
+#include "support/child_process.h"
 #include "support/render/scratch_dir.h"
 
 namespace pclspool::render {
-
-namespace {
-
-bool OnPath(const std::string& name) {
-  const char* path = std::getenv("PATH");
-  if (!path) return false;
-  std::string dirs = path;
-  std::size_t from = 0;
-  while (from <= dirs.size()) {
-    const std::size_t colon = std::min(dirs.find(':', from), dirs.size());
-    const std::string dir = dirs.substr(from, colon - from);
-    if (!dir.empty() && ::access((dir + "/" + name).c_str(), X_OK) == 0) return true;
-    from = colon + 1;
-  }
-  return false;
-}
-
-}  // namespace
 
 std::string Gpcl6Path() {
   const char* env = std::getenv("PCLSPOOL_GPCL6");
@@ -40,7 +22,7 @@ std::string MissingRenderTools() {
   if (::access(Gpcl6Path().c_str(), X_OK) != 0) {
     missing = "gpcl6 is not at " + Gpcl6Path() + " (set PCLSPOOL_GPCL6 to its path)";
   }
-  if (!OnPath("gs")) {
+  if (!testing::OnPath("gs")) {
     missing += std::string(missing.empty() ? "" : "; ") +
                "gs (Ghostscript, which makes the test jobs) is not on PATH";
   }
@@ -57,10 +39,9 @@ PageImages RenderPages(const std::filesystem::path& job, int dpi) {
   const auto pages = dir / "pages.pgm";
   // Without %d in the output name every page goes into the one file, back
   // to back.
-  const ProgramRun run = RunProgram({Gpcl6Path(), "-q", "-dNOPAUSE", "-dBATCH", "-sDEVICE=pgmraw",
-                                     "-r" + std::to_string(dpi), "-sOutputFile=" + pages.string(),
-                                     job.string()},
-                                    dir / "gpcl6.log");
+  const testing::ProgramRun run = testing::RunProgram(
+      {.argv = {Gpcl6Path(), "-q", "-dNOPAUSE", "-dBATCH", "-sDEVICE=pgmraw",
+                "-r" + std::to_string(dpi), "-sOutputFile=" + pages.string(), job.string()}});
   if (!run.Ok()) return {{}, run.Describe("gpcl6 on " + job.string())};
   std::ifstream in(pages, std::ios::binary);
   // No file: nothing was printed.
