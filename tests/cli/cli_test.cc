@@ -13,6 +13,7 @@
 #include "pcl/pcl_scanner.h"
 #include "platform/posix/posix_platform.h"
 #include "support/child_process.h"
+#include "support/scratch_dir.h"
 #include "support/test_files.h"
 
 namespace pclspool::cli {
@@ -60,15 +61,10 @@ SampleParts SplitJob(const std::string& job) {
 class Cli : public ::testing::Test {
  protected:
   void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = fs::temp_directory_path() /
-           ("pclspool-cli-" + std::to_string(::getpid()) + "-" + info->name());
-    fs::remove_all(dir_);
     fs::create_directories(dir_ / "tmp");
     sample_ = ReadFile(fs::path(PCLSPOOL_EXAMPLES) / "sample.pcl");
     ASSERT_FALSE(sample_.empty());
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   // Runs the command in dir_ (no OrvWater.INI there unless a test writes
   // one), with TMPDIR at dir_/tmp, the given bytes as standard input and
@@ -96,7 +92,7 @@ class Cli : public ::testing::Test {
     return sample_.substr(0, sample_.size() - tail.size()) + tail.substr(1) + kUel;
   }
 
-  fs::path dir_;
+  testing::ScratchDir dir_{"cli"};
   std::string sample_;
 };
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "support/child_process.h"
+#include "support/scratch_dir.h"
 #include "support/test_files.h"
 
 namespace pclspool::filter {
@@ -23,16 +24,11 @@ using Result = testing::ProgramRun;
 class FilterCommand : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("pclspool-filter-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
     fs::create_directories(dir_ / "root" / "pclspool");
     fs::create_directories(dir_ / "tmp");
     fs::copy_file(fs::path(PCLSPOOL_EXAMPLES) / "OrvWater.INI",
                   dir_ / "root" / "pclspool" / "OrvWater.INI");
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   // The filter as CUPS starts it for queue "copier", job 12: argv[0] the
   // queue, the environment CUPS gives and no other.
@@ -56,7 +52,7 @@ class FilterCommand : public ::testing::Test {
   std::string Root() const { return "CUPS_SERVERROOT=" + (dir_ / "root").string(); }
   std::string Sample() const { return (fs::path(PCLSPOOL_EXAMPLES) / "sample.pcl").string(); }
 
-  fs::path dir_;
+  testing::ScratchDir dir_{"filter"};
 };
 
 TEST_F(FilterCommand, AsCupsRunsIt) {

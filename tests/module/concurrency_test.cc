@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "runner/platform_setup.h"
+#include "support/scratch_dir.h"
 #include "support/test_files.h"
 #include "support/fakes/fake_platform.h"
 #include "job/job_context.h"
@@ -182,11 +183,6 @@ class JobPlayer {
 class ConcurrentJobs : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    std::replace(name.begin(), name.end(), '/', '-');  // parameterised names have one
-    dir_ = fs::temp_directory_path() /
-           ("pclspool-concurrent-" + std::to_string(::getpid()) + "-" + name);
-    fs::remove_all(dir_);
     fs::create_directories(dir_ / "system");
 
     posix::PosixPlatform& px = posix::Posix();
@@ -219,7 +215,6 @@ class ConcurrentJobs : public ::testing::Test {
       if (fds_[i] >= 0) ::close(fds_[i]);
     }
     px.files.SetSystemDirectory("/tmp");
-    fs::remove_all(dir_);
   }
 
   // Different printers, so that the jobs' page files have different names.
@@ -257,7 +252,7 @@ class ConcurrentJobs : public ::testing::Test {
 
   bool SpoolDirectoryEmpty() const { return fs::is_empty(dir_ / "system"); }
 
-  fs::path dir_;
+  testing::ScratchDir dir_{"concurrent"};
   posix::PosixProfile profiles_[kJobCount];
   JobProfiles profiles_router_;
   int fds_[kJobCount] = {-1, -1, -1, -1};

@@ -16,6 +16,7 @@
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/read_ahead.h"
 #include "platform/posix/utf.h"
+#include "support/scratch_dir.h"
 #include "support/test_files.h"
 
 namespace pclspool::posix {
@@ -24,15 +25,12 @@ namespace {
 class PosixFilesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/pclspool-files-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
     files_.SetSystemDirectory(dir_ + "/");
   }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
   std::u16string Path(const char* name) { return Utf8ToUtf16(dir_ + "/" + name); }
 
-  std::string dir_;
+  const testing::ScratchDir scratch_{"files"};
+  const std::string dir_ = scratch_.string();
   PosixFiles files_;
 };
 
@@ -210,7 +208,6 @@ class PosixSpoolerTest : public PosixFilesTest {
   }
   void TearDown() override {
     for (int fd : fds_) close(fd);
-    PosixFilesTest::TearDown();
   }
   std::vector<int> fds_;
 };

@@ -12,6 +12,8 @@
 
 #include "platform/posix/posix_profile.h"
 #include "platform/posix/utf.h"
+#include "support/scratch_dir.h"
+#include "support/test_files.h"
 
 namespace pclspool::posix {
 namespace {
@@ -282,65 +284,49 @@ TEST(ProfileReader, Overrides) {
   EXPECT_EQ(ListOf(doc, nullptr, ov), u"SETTING\0OTHER\0\0"s);
 }
 
-class TempDir {
- public:
-  TempDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "profileXXXXXX").string();
-    path_ = ::mkdtemp(tmpl.data()) ? tmpl : "";
-  }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  const std::string& path() const { return path_; }
-  std::string Write(const std::string& name, const std::string& bytes) const {
-    const std::string file = path_ + "/" + name;
-    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
-    return file;
-  }
-
- private:
-  std::string path_;
-};
+// Writes a file into the directory; its path.
+std::string Write(const testing::ScratchDir& dir, const std::string& name,
+                  const std::string& bytes) {
+  testing::WriteFile(dir / name, bytes);
+  return (dir / name).string();
+}
 
 UINT Copies(PosixProfile& p, const char16_t* file = u"OrvWater.INI") {
   return p.GetPrivateProfileIntW(u"SETTING", u"COPIES", 77, file);
 }
 
 TEST(PosixProfile, FileNameMapping) {
-  TempDir dir;
-  ASSERT_FALSE(dir.path().empty());
-  const std::string file = dir.Write("OrvWater.INI", "[SETTING]\nCOPIES=1\n");
-  const std::string other = dir.Write("other.ini", "[SETTING]\nCOPIES=2\n");
+  const testing::ScratchDir dir("profile");
+  const std::string file = Write(dir, "OrvWater.INI", "[SETTING]\nCOPIES=1\n");
+  const std::string other = Write(dir, "other.ini", "[SETTING]\nCOPIES=2\n");
   PosixProfile p;
 
-  p.SetFilePath(dir.path());
+  p.SetFilePath(dir.string());
   EXPECT_EQ(Copies(p), 1u) << "directory";
-  p.SetFilePath(dir.path() + "/");
+  p.SetFilePath(dir.string() + "/");
   EXPECT_EQ(Copies(p), 1u) << "directory with a trailing '/'";
   p.SetFilePath(other);
   EXPECT_EQ(Copies(p), 2u) << "a file stands for the name asked for";
   EXPECT_EQ(Copies(p, Utf8ToUtf16(file).c_str()), 1u) << "a name with a '/' is used as it is";
-  p.SetFilePath(dir.path() + "/missing.ini");
+  p.SetFilePath(dir.string() + "/missing.ini");
   EXPECT_EQ(Copies(p), 77u) << "missing file";
 
   std::filesystem::remove(file);
-  dir.Write("ORVWATER.ini", "[SETTING]\nCOPIES=3\n");
-  p.SetFilePath(dir.path());
+  Write(dir, "ORVWATER.ini", "[SETTING]\nCOPIES=3\n");
+  p.SetFilePath(dir.string());
   EXPECT_EQ(Copies(p), 3u) << "name differing in case";
 
   const std::string cwd = std::filesystem::current_path();
-  ASSERT_EQ(::chdir(dir.path().c_str()), 0);
+  ASSERT_EQ(::chdir(dir.string().c_str()), 0);
   p.SetFilePath("");
   EXPECT_EQ(Copies(p), 3u) << "empty path: working directory";
   ASSERT_EQ(::chdir(cwd.c_str()), 0);
 }
 
 TEST(PosixProfile, ReadAtEveryCall) {
-  TempDir dir;
-  ASSERT_FALSE(dir.path().empty());
+  const testing::ScratchDir dir("profile");
   PosixProfile p;
-  p.SetFilePath(dir.path());
+  p.SetFilePath(dir.string());
   char16_t buf[64];
 
   EXPECT_EQ(Copies(p), 77u) << "no file yet";
@@ -348,10 +334,10 @@ TEST(PosixProfile, ReadAtEveryCall) {
   EXPECT_EQ(buf[0], 0);
   EXPECT_EQ(buf[1], 0);
 
-  dir.Write("OrvWater.INI", "[SETTING]\nCOPIES=1\n");
+  Write(dir, "OrvWater.INI", "[SETTING]\nCOPIES=1\n");
   EXPECT_EQ(Copies(p), 1u);
   // Same size and, on a coarse clock, the same time: still seen.
-  dir.Write("OrvWater.INI", "[SETTING]\nCOPIES=2\n");
+  Write(dir, "OrvWater.INI", "[SETTING]\nCOPIES=2\n");
   EXPECT_EQ(Copies(p), 2u) << "edit seen at the next call";
 
   p.SetOverride(u"SETTING", u"COPIES", u"9");
@@ -359,26 +345,25 @@ TEST(PosixProfile, ReadAtEveryCall) {
   p.ClearOverrides();
   EXPECT_EQ(Copies(p), 2u);
 
-  dir.Write("OrvWater.INI", "\xFF\xFE"s);  // a UTF-16 file with nothing in it
+  Write(dir, "OrvWater.INI", "\xFF\xFE"s);  // a UTF-16 file with nothing in it
   EXPECT_EQ(Copies(p), 77u);
 }
 
 TEST(PosixProfile, UnreadableFilesCountAsMissing) {
-  TempDir dir;
-  ASSERT_FALSE(dir.path().empty());
+  const testing::ScratchDir dir("profile");
   PosixProfile p;
-  p.SetFilePath(dir.path());
+  p.SetFilePath(dir.string());
 
-  std::filesystem::create_directory(dir.path() + "/OrvWater.INI");
+  std::filesystem::create_directory(dir.string() + "/OrvWater.INI");
   EXPECT_EQ(Copies(p), 77u) << "a directory";
-  std::filesystem::remove(dir.path() + "/OrvWater.INI");
+  std::filesystem::remove(dir.string() + "/OrvWater.INI");
 
   std::string big = "[SETTING]\nCOPIES=1\n";
   big.resize(kMaxProfileBytes + 1, ';');
-  dir.Write("OrvWater.INI", big);
+  Write(dir, "OrvWater.INI", big);
   EXPECT_EQ(Copies(p), 77u) << "larger than the limit";
   big.resize(kMaxProfileBytes);
-  dir.Write("OrvWater.INI", big);
+  Write(dir, "OrvWater.INI", big);
   EXPECT_EQ(Copies(p), 1u) << "at the limit";
 
   EXPECT_EQ(Copies(p, nullptr), 77u) << "no file name";

@@ -14,6 +14,7 @@
 #include "platform/posix/posix_text.h"
 #include "support/child_process.h"
 #include "support/class2_decoder.h"
+#include "support/scratch_dir.h"
 #include "support/test_files.h"
 
 namespace pclspool {
@@ -29,13 +30,10 @@ const std::string kFont = std::string(PCLSPOOL_TEST_DATA) + "/LiberationSans-Reg
 class WatermarkPrint : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("pclspool-wm-" + std::to_string(::getpid()));
-    fs::create_directories(dir_);
     std::ofstream(dir_ / "OrvWater.INI") << "[StringSummary]\nSAMPLE=\n"
                                             "[SAMPLE]\nFaceName=Arial\nHeight=-50\nWidth=0\n"
                                             "Escapement=450\nDark=0\n";
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   // Prints the three-page sample job with the first watermark text.
   std::string Print(const std::vector<std::string>& settings = {}) {
@@ -49,7 +47,7 @@ class WatermarkPrint : public ::testing::Test {
     return ReadFile(dir_ / "out.prn");
   }
 
-  fs::path dir_;
+  testing::ScratchDir dir_{"watermark"};
 };
 
 TEST_F(WatermarkPrint, FontDownloadsAndSelectionsPerLayout) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "support/child_process.h"
+#include "support/scratch_dir.h"
 
 namespace pclspool::pcl {
 namespace {
@@ -476,9 +477,7 @@ TEST(PclScanner, RandomBytesKeepTheInvariants) {
 // end pages.
 TEST(PclScanner, GhostscriptRasterJob) {
   if (!testing::OnPath("gs")) GTEST_SKIP() << "gs (Ghostscript) is not on PATH";
-  const std::filesystem::path dir =
-      std::filesystem::temp_directory_path() / ("pclspool-gs-" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
+  const testing::ScratchDir dir("gs");
   const auto ps = dir / "four.ps";
   const auto pcl = dir / "four.pcl";
   {
@@ -495,7 +494,6 @@ TEST(PclScanner, GhostscriptRasterJob) {
   ASSERT_TRUE(gs.Ok()) << gs.Describe("gs");
   std::ifstream in(pcl, std::ios::binary);
   const std::string job((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::filesystem::remove_all(dir);
 
   ASSERT_GT(std::count(job.begin(), job.end(), '\f'), 4) << "the raster data holds form feeds";
   const auto events = Scan(job, {65536});

@@ -22,7 +22,7 @@
 #include "support/render/print_job.h"
 #include "support/render/renderer.h"
 #include "support/child_process.h"
-#include "support/render/scratch_dir.h"
+#include "support/scratch_dir.h"
 #include "support/test_files.h"
 
 namespace pclspool::render {
@@ -81,7 +81,7 @@ class RenderedPdf : public ::testing::TestWithParam<Case> {
   // The documents, made once for all cases.
   static void SetUpTestSuite() {
     if (!MissingRenderTools().empty()) return;
-    dir_ = std::make_unique<ScratchDir>();
+    dir_ = std::make_unique<testing::ScratchDir>();
     for (const auto& [name, w, h] : {std::tuple{"portrait", 595, 842}, {"landscape", 842, 595}}) {
       const fs::path ps = *dir_ / (std::string(name) + ".ps");
       testing::WriteFile(ps, PageProgram(w, h));
@@ -94,10 +94,10 @@ class RenderedPdf : public ::testing::TestWithParam<Case> {
   }
   static void TearDownTestSuite() { dir_.reset(); }
 
-  static std::unique_ptr<ScratchDir> dir_;
+  static std::unique_ptr<testing::ScratchDir> dir_;
 };
 
-std::unique_ptr<ScratchDir> RenderedPdf::dir_;
+std::unique_ptr<testing::ScratchDir> RenderedPdf::dir_;
 
 // The settings the case gives, as the command reads them.
 int32_t Setting(const Case& c, const std::string& key, int32_t def) {
@@ -122,7 +122,7 @@ double FirstInk(double from, double to, double step, At black) {
 TEST_P(RenderedPdf, EveryCellHoldsItsPage) {
   PCLSPOOL_REQUIRE_RENDER_TOOLS();
   const Case& c = GetParam();
-  const ScratchDir work;
+  const testing::ScratchDir work;
   fs::create_directories(work / "spool");
   std::vector<std::string> options = {"--spool-dir", (work / "spool").string()};
   options.insert(options.end(), c.options.begin(), c.options.end());

@@ -13,7 +13,7 @@
 #include "support/render/print_job.h"
 #include "support/render/real_job_list.h"
 #include "support/render/renderer.h"
-#include "support/render/scratch_dir.h"
+#include "support/scratch_dir.h"
 
 namespace pclspool::render {
 namespace {
@@ -58,7 +58,7 @@ class RenderedSheets : public ::testing::TestWithParam<std::string> {
     return PrintAndRender({"--ini", ini, "--watermark", "1"}, job_, dir_ / "watermark.prn", kDpi);
   }
 
-  ScratchDir dir_;
+  testing::ScratchDir dir_;
   std::filesystem::path job_;
   PageImages alone_;
 };

@@ -21,7 +21,7 @@
 #include "support/render/print_job.h"
 #include "support/render/real_jobs.h"
 #include "support/render/renderer.h"
-#include "support/render/scratch_dir.h"
+#include "support/scratch_dir.h"
 #include "support/test_files.h"
 
 namespace pclspool::render {
@@ -161,7 +161,7 @@ class RenderedWatermark : public ::testing::Test {
     }
   }
 
-  ScratchDir dir_;
+  testing::ScratchDir dir_;
 };
 
 TEST_F(RenderedWatermark, GhostscriptJob) {

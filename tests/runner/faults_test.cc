@@ -23,6 +23,7 @@
 #include "platform/posix/posix_platform.h"
 #include "runner/platform_setup.h"
 #include "support/child_process.h"
+#include "support/scratch_dir.h"
 #include "support/test_files.h"
 
 namespace pclspool {
@@ -47,13 +48,8 @@ enum class Output {
 class CommandFaults : public ::testing::Test {
  protected:
   void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = fs::temp_directory_path() /
-           ("pclspool-faults-" + std::to_string(::getpid()) + "-" + info->name());
-    fs::remove_all(dir_);
     fs::create_directories(dir_ / "tmp");
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   // Runs the command in dir_ with TMPDIR at dir_/tmp and every file it
   // writes limited to `limit` bytes.
@@ -84,7 +80,7 @@ class CommandFaults : public ::testing::Test {
     return names;
   }
 
-  fs::path dir_;
+  testing::ScratchDir dir_{"faults"};
 };
 
 // Names left in a directory.
@@ -214,10 +210,6 @@ TEST_F(CommandFaults, SpoolDirectoryCannotStorePages) {
 class BookletSettingsChange : public ::testing::Test {
  protected:
   void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = fs::temp_directory_path() /
-           ("pclspool-ini-change-" + std::to_string(::getpid()) + "-" + info->name());
-    fs::remove_all(dir_);
     fs::create_directories(dir_ / "system");
     posix::PosixPlatform& px = posix::Posix();
     px.files.SetSystemDirectory((dir_ / "system").string());
@@ -236,7 +228,6 @@ class BookletSettingsChange : public ::testing::Test {
     px.profile.SetFilePath("");
     px.files.SetSystemDirectory("/tmp");
     if (out_fd_ >= 0) ::close(out_fd_);
-    fs::remove_all(dir_);
   }
 
   // Prints a booklet of four pages; `change` runs after page 2.
@@ -258,7 +249,7 @@ class BookletSettingsChange : public ::testing::Test {
   void WriteIni(const std::string& text) { WriteFile(dir_ / "OrvWater.INI", text); }
 
   static inline const HANDLE kPrinter = reinterpret_cast<HANDLE>(uintptr_t{0x77});
-  fs::path dir_;
+  testing::ScratchDir dir_{"ini-change"};
   int out_fd_ = -1;
 };
 

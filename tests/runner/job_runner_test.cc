@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/posix/posix_platform.h"
+#include "support/scratch_dir.h"
 #include "support/test_files.h"
 
 namespace pclspool::runner {
@@ -42,13 +43,8 @@ std::string Expand(const std::string& tokens) {
 class JobRunner : public ::testing::Test {
  protected:
   void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = fs::temp_directory_path() /
-           ("pclspool-runner-" + std::to_string(::getpid()) + "-" + info->name());
-    fs::remove_all(dir_);
     fs::create_directories(dir_ / "spool");
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   // A job of `pages` pages, one input file each, on the runner's page-file
   // path, with the printer stream in a file.
@@ -75,7 +71,7 @@ class JobRunner : public ::testing::Test {
   }
   std::string Output() const { return (dir_ / "out.prn").string(); }
 
-  fs::path dir_;
+  testing::ScratchDir dir_{"runner"};
 };
 
 using Settings = std::vector<std::pair<std::string, std::string>>;

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "support/child_process.h"
+#include "support/scratch_dir.h"
 #include "support/test_files.h"
 
 namespace pclspool {
@@ -55,15 +56,10 @@ std::string FakeGhostscript(int pages, const std::string& then) {
 class RenderingFaults : public ::testing::Test {
  protected:
   void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = fs::temp_directory_path() /
-           ("pclspool-rendering-faults-" + std::to_string(::getpid()) + "-" + info->name());
-    fs::remove_all(dir_);
     fs::create_directories(dir_ / "tmp");
     fs::create_directories(dir_ / "spool");
     WriteFile(dir_ / "doc.ps", "%!PS\nshowpage showpage showpage\n");
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
 
@@ -92,7 +88,7 @@ class RenderingFaults : public ::testing::Test {
     EXPECT_TRUE(fs::is_empty(dir_ / "tmp")) << what << ": temporary files left";
   }
 
-  fs::path dir_;
+  testing::ScratchDir dir_{"rendering-faults"};
 };
 
 TEST_F(RenderingFaults, RefusedBeforeAnythingIsSent) {

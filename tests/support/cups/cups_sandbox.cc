@@ -91,12 +91,8 @@ std::string TrueCommand() {
 }  // namespace
 
 bool CupsSandbox::Start(const SandboxFiles& files, std::string* error) {
-  char pattern[] = "/tmp/pclspool-cups.XXXXXX";
-  if (!::mkdtemp(pattern)) {
-    *error = "cannot make a temporary directory";
-    return false;
-  }
-  dir_ = pattern;
+  scratch_.emplace("cups");
+  dir_ = scratch_->string();
   // Filters run as lp: everything they read must be reachable by it.
   ::chmod(dir_.c_str(), 0755);
   if (!Configure(files, error)) return false;
@@ -206,10 +202,8 @@ void CupsSandbox::Stop() {
   cupsd_.Stop();
   printer_.Stop();
   dbus_.Stop();
-  if (!dir_.empty() && !std::getenv("PCLSPOOL_KEEP_CUPS")) {
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
-  }
+  if (scratch_ && std::getenv("PCLSPOOL_KEEP_CUPS")) scratch_->Keep();
+  scratch_.reset();
   dir_.clear();
 }
 

@@ -8,10 +8,12 @@
 #pragma once
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "support/child_process.h"
+#include "support/scratch_dir.h"
 
 namespace pclspool::cups_test {
 
@@ -71,6 +73,7 @@ class CupsSandbox {
  private:
   bool Configure(const SandboxFiles& files, std::string* error);
 
+  std::optional<testing::ScratchDir> scratch_;
   std::string dir_;
   std::string ppd_;
   int cups_port_ = 0;

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "support/child_process.h"
-#include "support/render/scratch_dir.h"
+#include "support/scratch_dir.h"
 
 namespace pclspool::render {
 
@@ -35,7 +35,7 @@ bool RenderToolsRequired() {
 }
 
 PageImages RenderPages(const std::filesystem::path& job, int dpi) {
-  const ScratchDir dir;
+  const testing::ScratchDir dir;
   const auto pages = dir / "pages.pgm";
   // Without %d in the output name every page goes into the one file, back
   // to back.
