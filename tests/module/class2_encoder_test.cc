@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "support/class2_decoder.h"
+#include "support/plain_class2.h"
 
 namespace pclspool {
 namespace {
@@ -40,24 +41,6 @@ std::vector<int> Alternating(int width, bool black_first) {
   std::vector<int> runs(black_first ? 1 : 0, 0);
   runs.insert(runs.end(), width, 1);
   return runs;
-}
-
-// The reference glyph: entries written straight to the output, no staging.
-Bytes PlainCompress(const Bytes& rows, int width, int height) {
-  Bytes out, prev;
-  std::size_t entry = 0;
-  for (int r = 0; r < height; ++r) {
-    Bytes enc = testing::PlainEncodeRow(rows.data() + r * RowBytes(width), width);
-    if (r > 0 && enc == prev && out[entry] < 255) {
-      ++out[entry];
-      continue;
-    }
-    entry = out.size();
-    out.push_back(0);
-    out.insert(out.end(), enc.begin(), enc.end());
-    prev = std::move(enc);
-  }
-  return out;
 }
 
 Bytes Encode(const Bytes& row, int width, int first = 1) {
@@ -234,7 +217,7 @@ TEST(CompressBitmap, MatchesThePlainWalkAndRoundTrips) {
       const Bytes out = Compress(rows, width, height);
       const std::string where = "kind " + std::to_string(kind) + " " + std::to_string(width) + "x" +
                                 std::to_string(height);
-      ASSERT_EQ(out, PlainCompress(rows, width, height)) << where;
+      ASSERT_EQ(out, testing::PlainCompressBitmap(rows.data(), width, height)) << where;
       const auto decoded = testing::DecodeClass2(out.data(), out.size(), width, height);
       ASSERT_TRUE(decoded.ok()) << where << ": " << decoded.error;
       ASSERT_EQ(decoded.rows, Masked(rows, width)) << where;
@@ -271,7 +254,7 @@ TEST(CompressBitmap, StagingIsInvisible) {
     }
     const Bytes out = Compress(rows, c.width, c.height);
     EXPECT_EQ(out.size(), static_cast<std::size_t>(c.height) * (c.width - 1)) << c.name;
-    EXPECT_EQ(out, PlainCompress(rows, c.width, c.height)) << c.name;
+    EXPECT_EQ(out, testing::PlainCompressBitmap(rows.data(), c.width, c.height)) << c.name;
     EXPECT_TRUE(testing::DecodeClass2(out.data(), out.size(), c.width, c.height).ok()) << c.name;
   }
 }

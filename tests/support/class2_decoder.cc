@@ -191,25 +191,4 @@ SoftFontStream ParseSoftFont(std::string_view pcl) {
   return s;
 }
 
-std::vector<uint8_t> PlainEncodeRow(const uint8_t* row, int width) {
-  std::vector<uint8_t> out;
-  auto emit = [&](int n) {
-    for (; n > 255; n -= 255) out.insert(out.end(), {255, 0});
-    out.push_back(static_cast<uint8_t>(n));
-  };
-  int colour = 0;
-  int run = 0;
-  for (int x = 0; x < width; ++x) {
-    const int pixel = (row[x >> 3] >> (7 - (x & 7))) & 1;
-    if (pixel != colour) {
-      emit(run);
-      run = 0;
-      colour = pixel;
-    }
-    ++run;
-  }
-  emit(run);
-  return out;
-}
-
 }  // namespace pclspool::testing

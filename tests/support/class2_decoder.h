@@ -24,10 +24,6 @@ struct DecodedBitmap {
 // Largest bitmap the decoders build (rows x row bytes); larger asks fail.
 inline constexpr std::size_t kMaxDecodedBytes = std::size_t{64} << 20;
 
-// The reference encoding of one packed row: its pixels walked one at a
-// time, white run first, runs over 255 split as 255, 0.
-std::vector<uint8_t> PlainEncodeRow(const uint8_t* row, int width);
-
 // Decodes class 2 data of a glyph width x height pixels. Every entry is a
 // repeat byte and runs (white first) that fill exactly width pixels; the
 // entries must cover exactly height rows with no byte left over.

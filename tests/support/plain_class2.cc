@@ -1,9 +1,10 @@
-#include "plain_class2.h"
+#include "support/plain_class2.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
-namespace pclspool::bench {
+namespace pclspool::testing {
 
 namespace {
 
@@ -60,4 +61,18 @@ std::size_t PlainCompressBitmap(const uint8_t* rows, int width, int height, uint
   return total;
 }
 
-}  // namespace pclspool::bench
+std::vector<uint8_t> PlainEncodeRow(const uint8_t* row, int width) {
+  std::vector<uint8_t> out(static_cast<std::size_t>(std::max(width, 0)) + 1);
+  out.resize(PlainEncodeRow(row, width, out.data()));
+  return out;
+}
+
+std::vector<uint8_t> PlainCompressBitmap(const uint8_t* rows, int width, int height) {
+  const std::size_t row_out = static_cast<std::size_t>(std::max(width, 0)) + 2;
+  std::vector<uint8_t> out(static_cast<std::size_t>(std::max(height, 0)) * row_out);
+  std::vector<uint8_t> scratch(2 * row_out);
+  out.resize(PlainCompressBitmap(rows, width, height, out.data(), scratch.data()));
+  return out;
+}
+
+}  // namespace pclspool::testing
