@@ -1,6 +1,7 @@
 // The plan of a rendered job from its settings: what it refuses, and the
-// header that sets the printer up. Where pages land is checked on the
-// printed sheet (render/rendered_pdf_test.cc).
+// duplex mode of the header that sets the printer up. The rest of the
+// header, and where pages land, is checked on the printed sheet
+// (render/rendered_pdf_test.cc, render/watermark_render_test.cc).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -53,20 +54,11 @@ TEST(RenderPlan, RefusesJobsItCannotPlace) {
   }
 }
 
-TEST(RenderPlan, TheHeaderSetsUpTheSheet) {
+// The duplex mode, only for a printer with a duplex unit: of the header's
+// commands, the one a printed side does not show.
+TEST(RenderPlan, TheDuplexModeOnlyWithADuplexUnit) {
   RenderPlan plan;
   std::string error;
-  ASSERT_TRUE(PlanRendering(Context({.nup = 1}), &plan, &error)) << error;
-  const std::vector<std::string> header = JobHeader(plan);
-  ASSERT_EQ(header.size(), 6u);
-  EXPECT_EQ(header[0], "\x1B%-12345X");
-  // The page size the hooks read is the logical page's, not the sheet's.
-  EXPECT_EQ(header[1], "@PJL COMMENT XDIM=4960\r\n");
-  EXPECT_EQ(header[2], "@PJL COMMENT YDIM=7014\r\n");
-  EXPECT_EQ(header[4], "@PJL ENTER LANGUAGE=PCL\n");
-  EXPECT_EQ(header[5], "\x1B" "E\x1B&l26A\x1B&l1O\x1B&u600D\x1B&l0E\x1B*r0F");
-
-  // The duplex mode only for a printer with a duplex unit.
   const struct {
     uint32_t unit;
     uint16_t duplex;

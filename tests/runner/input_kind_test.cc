@@ -23,6 +23,7 @@ TEST(InputKind, ToldByContent) {
       {"PJL without a UEL", "@PJL ENTER LANGUAGE=PCL\n", InputKind::kPcl},
       {"a UEL before a PDF is a printer job", "\x1B%-12345X%PDF-1.7", InputKind::kPcl},
       {"PDF", "%PDF-1.7\n%\xE2\xE3\xCF\xD3", InputKind::kPdf},
+      {"blank lines, then PDF", "\r\n\n %PDF-1.4", InputKind::kPdf},
       {"PDF after a line of junk", "garbage line\n%PDF-1.4\n", InputKind::kPdf},
       {"PostScript", "%!PS-Adobe-3.0\n", InputKind::kPostScript},
       {"PostScript after Ctrl-D", "\x04%!PS\n", InputKind::kPostScript},
