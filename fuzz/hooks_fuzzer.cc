@@ -32,12 +32,12 @@
 #include <string_view>
 #include <vector>
 
-#include "runner/platform_setup.h"
 #include "fuzz_check.h"
 #include "pclspool/pclspool.h"
 #include "platform/platform.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/utf.h"
+#include "runner/platform_setup.h"
 #include "support/scratch_dir.h"
 
 namespace {

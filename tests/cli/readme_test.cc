@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "runner/exit_status.h"
 #include "cli/command_line.h"
+#include "runner/exit_status.h"
 #include "support/test_files.h"
 
 namespace pclspool {

@@ -25,14 +25,14 @@
 #include <thread>
 #include <vector>
 
-#include "runner/platform_setup.h"
-#include "support/scratch_dir.h"
-#include "support/test_files.h"
-#include "support/fakes/fake_platform.h"
 #include "job/job_context.h"
 #include "pclspool/pclspool.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/posix_profile.h"
+#include "runner/platform_setup.h"
+#include "support/fakes/fake_platform.h"
+#include "support/scratch_dir.h"
+#include "support/test_files.h"
 
 namespace pclspool {
 namespace {

@@ -2,10 +2,10 @@
 // what lands in page files, and what the spooler is told.
 #include <gtest/gtest.h>
 
-#include "support/fakes/fake_platform.h"
-#include "support/fakes/hook_driver.h"
 #include "job/job_context.h"
 #include "spool/booklet.h"
+#include "support/fakes/fake_platform.h"
+#include "support/fakes/hook_driver.h"
 
 namespace pclspool {
 namespace {

@@ -4,9 +4,9 @@
 // This is the module's own policy, the same in the library and the DLL.
 #include <gtest/gtest.h>
 
+#include "job/job_context.h"
 #include "support/fakes/fake_text.h"
 #include "support/fakes/hook_driver.h"
-#include "job/job_context.h"
 
 namespace pclspool {
 namespace {

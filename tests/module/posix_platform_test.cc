@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "runner/platform_setup.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/read_ahead.h"
 #include "platform/posix/utf.h"
+#include "runner/platform_setup.h"
 #include "support/scratch_dir.h"
 #include "support/test_files.h"
 

@@ -4,9 +4,9 @@
 
 #include <cstring>
 
+#include "job/pjl.h"
 #include "support/fakes/fake_platform.h"
 #include "support/fakes/hook_driver.h"
-#include "job/pjl.h"
 
 namespace pclspool {
 namespace {

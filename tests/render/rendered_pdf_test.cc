@@ -19,9 +19,9 @@
 
 #include "job/paper.h"
 #include "job/sheet_layout.h"
+#include "support/child_process.h"
 #include "support/render/print_job.h"
 #include "support/render/renderer.h"
-#include "support/child_process.h"
 #include "support/scratch_dir.h"
 #include "support/test_files.h"
 

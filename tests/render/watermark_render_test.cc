@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "support/class2_decoder.h"
 #include "job/sheet_layout.h"
+#include "support/class2_decoder.h"
 #include "support/render/bitmap_match.h"
 #include "support/render/page_compare.h"
 #include "support/render/print_job.h"

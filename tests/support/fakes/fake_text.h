@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "support/fakes/fake_platform.h"
 #include "platform/platform.h"
+#include "support/fakes/fake_platform.h"
 
 namespace pclspool::testing {
 

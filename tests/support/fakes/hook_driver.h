@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "support/fakes/fake_platform.h"
 #include "pclspool/pclspool.h"
+#include "support/fakes/fake_platform.h"
 
 namespace pclspool::testing {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "support/render/page_image.h"
 #include "support/child_process.h"
+#include "support/render/page_image.h"
 
 namespace pclspool::render {
 
