@@ -86,6 +86,16 @@ int WaitStatus(int status) {
   ::_exit(127);
 }
 
+int OpenInput(const Input& in, int bytes_fd, int pipe_end) {
+  switch (in.kind) {
+    case Input::Kind::kNull: return ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    case Input::Kind::kFile: return ::open(in.value.c_str(), O_RDONLY | O_CLOEXEC);
+    case Input::Kind::kBytes: return bytes_fd;
+    case Input::Kind::kPipe: return pipe_end;
+  }
+  return -1;
+}
+
 int OpenOutput(const Output& o, int pipe_end) {
   switch (o.kind) {
     case Output::Kind::kNull: return ::open("/dev/null", O_WRONLY | O_CLOEXEC);
@@ -158,10 +168,7 @@ ChildProcess::ChildProcess(const Program& p) {
   const pid_t pid = ok ? ::fork() : -1;
   if (pid == 0) {
     ::setpgid(0, 0);
-    const int in = p.in.kind == Input::Kind::kNull   ? ::open("/dev/null", O_RDONLY | O_CLOEXEC)
-                   : p.in.kind == Input::Kind::kFile ? ::open(p.in.value.c_str(), O_RDONLY | O_CLOEXEC)
-                   : p.in.kind == Input::Kind::kBytes ? bytes_fd
-                                                      : in_pipe[0];
+    const int in = OpenInput(p.in, bytes_fd, in_pipe[0]);
     if (in < 0 || ::dup2(in, 0) < 0) Fail(report[1], kStdin);
     const int out = OpenOutput(p.out, out_pipe[1]);
     if (out < 0 || ::dup2(out, 1) < 0) Fail(report[1], kStdout);

@@ -44,7 +44,8 @@ struct Output {
   // A pipe whose reading end is closed before the child starts: its first
   // write fails (EPIPE, or SIGPIPE where not ignored).
   static Output ClosedPipe() { return {Kind::kClosedPipe, {}}; }
-  // A pipe whose reading end is ChildProcess::out(), for the caller to read.
+  // Standard output only: a pipe whose reading end is ChildProcess::out(),
+  // for the caller to read.
   static Output Pipe() { return {Kind::kPipe, {}}; }
   // Standard error only: wherever standard output goes, interleaved.
   static Output Stdout() { return {Kind::kStdout, {}}; }

@@ -34,7 +34,8 @@ TEST(ChildProcess, RunsAsAsked) {
     int status;
     std::string out, err, error;
   } cases[] = {
-      {"exit status, output apart", Shell("echo out; echo err >&2; exit 3"), 3, "out\n", "err\n", ""},
+      {"exit status, output apart", Shell("echo out; echo err >&2; exit 3"), 3, "out\n", "err\n",
+       ""},
       {"error with output", merged, 0, "out\nerr\n", "", ""},
       {"a signal", Shell("kill -TERM $$"), 128 + SIGTERM, "", "", ""},
       {"bytes from a regular file", bytes, 0, "in: a file\n", "", ""},
