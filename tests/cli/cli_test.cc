@@ -68,7 +68,7 @@ class Cli : public ::testing::Test {
 
   // Runs the command in dir_ (no OrvWater.INI there unless a test writes
   // one), with TMPDIR at dir_/tmp, the given bytes as standard input and
-  // standard output to `out_path` or a file that is read back.
+  // standard output to `out_path`, or captured.
   Result Run(const std::vector<std::string>& args, const std::string& input = "",
              const std::string& out_path = "") {
     std::vector<std::string> argv = {PCLSPOOL_CLI_PATH};
