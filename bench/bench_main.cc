@@ -29,33 +29,11 @@
 #include "benchmarks.h"
 #include "command_bench.h"
 #include "rendered_bench.h"
+#include "support/scratch_dir.h"
 
 namespace pclspool::bench {
 
 namespace {
-
-class ScratchDirectory {
- public:
-  ScratchDirectory() {
-    const char* tmp = ::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/pclspool-bench.XXXXXX";
-    if (::mkdtemp(pattern.data())) path_ = pattern;
-  }
-  ~ScratchDirectory() {
-    if (path_.empty()) return;
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
-
-ScratchDirectory& Scratch() {
-  static ScratchDirectory dir;
-  return dir;
-}
 
 // The best and worst of a case's repetitions.
 struct Timing {
@@ -269,7 +247,11 @@ bool Flag(const char* arg, const char* name, std::string* value) {
 
 }  // namespace
 
-const std::string& ScratchDir() { return Scratch().path(); }
+const std::string& ScratchDir() {
+  static const testing::ScratchDir dir("bench");
+  static const std::string path = dir.string();
+  return path;
+}
 
 bool WriteTextFile(const std::string& path, const std::string& text) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -323,11 +305,6 @@ int Main(int argc, char** argv) {
     std::cerr << "pclspool_bench: cannot write " << generate << "\n";
     return 1;
   }
-  if (ScratchDir().empty()) {
-    std::cerr << "pclspool_bench: cannot create a scratch directory\n";
-    return 1;
-  }
-
   const std::string load_before = LoadAverage();
   std::vector<char*> bargv;
   for (std::string& a : args) bargv.push_back(a.data());

@@ -11,8 +11,7 @@ void RegisterClass2Benchmarks();
 void RegisterPassthroughBenchmarks();
 void RegisterWatermarkBenchmarks();
 
-// A scratch directory for the run, removed at exit; "" when none could be
-// made.
+// A scratch directory for the run, removed at exit.
 const std::string& ScratchDir();
 
 // Writes text to path; false on failure.

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "glyph_set.h"
-#include "plain_class2.h"
+#include "support/plain_class2.h"
 #include "watermark/class2_encoder.h"
 
 namespace pclspool::bench {
@@ -51,7 +51,8 @@ std::size_t Ours(const GlyphBitmap& g, Buffers& b) {
 }
 
 std::size_t Baseline(const GlyphBitmap& g, Buffers& b) {
-  return PlainCompressBitmap(g.rows.data(), g.width, g.height, b.out.data(), b.scratch.data());
+  return testing::PlainCompressBitmap(g.rows.data(), g.width, g.height, b.out.data(),
+                                      b.scratch.data());
 }
 
 // Both encoders must give the same bytes, or the comparison means nothing.

@@ -1,7 +1,6 @@
 #include "command_bench.h"
 
 #include <fcntl.h>
-#include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -9,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 #include <vector>
+
+#include "support/child_process.h"
 
 namespace pclspool::bench {
 
@@ -60,43 +61,12 @@ double Now() {
   return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
-std::vector<char*> Argv(std::vector<std::string>& args) {
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  return argv;
-}
-
-// Runs args with its standard output on out_fd. True when it exits 0.
-bool Run(std::vector<std::string> args, int out_fd, std::string* error) {
-  std::vector<char*> argv = Argv(args);
-  const pid_t pid = ::fork();
-  if (pid < 0) {
-    *error = std::string("fork: ") + std::strerror(errno);
-    return false;
-  }
-  if (pid == 0) {
-    if (::dup2(out_fd, STDOUT_FILENO) < 0) ::_exit(126);
-    ::execvp(argv[0], argv.data());
-    ::_exit(127);
-  }
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) {
-      *error = std::string("waitpid: ") + std::strerror(errno);
-      return false;
-    }
-  }
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    *error = args[0] + " failed (status " + std::to_string(status) + ")";
-    return false;
-  }
-  return true;
-}
+// A run of the largest job takes seconds; one that takes this long hangs.
+constexpr std::chrono::minutes kRunLimit{10};
 
 // Wall time of one run writing to output, or a negative value on failure.
-// The output is opened afresh for every run, and emptied before the clock
-// starts: freeing the last run's bytes is not this run's work.
+// The output is emptied before the clock starts: freeing the last run's
+// bytes is not this run's work.
 double TimeRun(const std::vector<std::string>& args, const std::string& output,
                std::string* error) {
   const int fd = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -104,38 +74,29 @@ double TimeRun(const std::vector<std::string>& args, const std::string& output,
     *error = output + ": " + std::strerror(errno);
     return -1;
   }
-  const double start = Now();
-  const bool ok = Run(args, fd, error);
-  const double end = Now();
   ::close(fd);
-  return ok ? end - start : -1;
+  const double start = Now();
+  const testing::ProgramRun run = testing::RunProgram(
+      {.argv = args, .out = testing::Output::File(output), .time_limit = kRunLimit});
+  const double end = Now();
+  if (!run.Ok()) *error = run.Describe(args[0]);
+  return run.Ok() ? end - start : -1;
 }
 
 // The bytes args writes to its standard output, read through a pipe.
 uint64_t CountOutput(const std::vector<std::string>& args, std::string* error) {
-  int fds[2];
-  if (::pipe2(fds, O_CLOEXEC) != 0) return 0;
-  std::vector<std::string> copy = args;
-  std::vector<char*> argv = Argv(copy);
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::dup2(fds[1], STDOUT_FILENO);
-    ::execvp(argv[0], argv.data());
-    ::_exit(127);
-  }
-  ::close(fds[1]);
+  testing::ChildProcess child({.argv = args, .out = testing::Output::Pipe()});
   uint64_t total = 0;
   std::vector<uint8_t> buf(1 << 20);
   for (;;) {
-    const ssize_t n = ::read(fds[0], buf.data(), buf.size());
+    const ssize_t n = ::read(child.out(), buf.data(), buf.size());
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     total += static_cast<uint64_t>(n);
   }
-  ::close(fds[0]);
-  int status = 0;
-  if (pid < 0 || ::waitpid(pid, &status, 0) < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    *error = args[0] + " failed while its output was counted";
+  const testing::ProgramRun run = child.Wait(kRunLimit);
+  if (!run.Ok()) {
+    *error = run.Describe(args[0]) + " while its output was counted";
     return 0;
   }
   return total;

@@ -1,9 +1,9 @@
 #include "rendered_bench.h"
 
-#include <cstdlib>
 #include <vector>
 
 #include "benchmarks.h"
+#include "support/child_process.h"
 
 namespace pclspool::bench {
 
@@ -29,10 +29,12 @@ bool GenerateTextPdf(const std::string& path, int pages, std::string* error) {
     *error = "cannot write " + ps;
     return false;
   }
-  const std::string command = "gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pdfwrite -sOutputFile='" +
-                              path + "' '" + ps + "' >/dev/null 2>&1";
-  if (std::system(command.c_str()) != 0) {
-    *error = "Ghostscript could not make the PDF: " + command;
+  const testing::ProgramRun gs = testing::RunProgram(
+      {.argv = {"gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=pdfwrite",
+                "-sOutputFile=" + path, ps},
+       .time_limit = std::chrono::minutes(10)});
+  if (!gs.Ok()) {
+    *error = "Ghostscript could not make the PDF: " + gs.Describe("gs");
     return false;
   }
   return true;

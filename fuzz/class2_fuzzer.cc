@@ -11,8 +11,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "class2_decoder.h"
 #include "fuzz_check.h"
+#include "support/class2_decoder.h"
+#include "support/plain_class2.h"
 #include "watermark/class2_encoder.h"
 
 namespace {

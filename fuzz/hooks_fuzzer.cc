@@ -32,12 +32,13 @@
 #include <string_view>
 #include <vector>
 
-#include "runner/platform_setup.h"
 #include "fuzz_check.h"
 #include "pclspool/pclspool.h"
 #include "platform/platform.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/utf.h"
+#include "runner/platform_setup.h"
+#include "support/scratch_dir.h"
 
 namespace {
 
@@ -235,12 +236,6 @@ class TrackedText final : public platform::Text {
   std::set<HGDIOBJ> fonts_;
 };
 
-// Removed when the process ends normally; a crash leaves it for a look.
-std::string& ScratchRoot() {
-  static std::string* root = new std::string();
-  return *root;
-}
-
 // The debugger and the trace: every line a NUL-terminated string, then
 // dropped (the page-file failures an armed fault causes would flood the
 // fuzzer's output).
@@ -298,14 +293,9 @@ struct World {
   }
 
   std::string MakeDirs() {
-    char tmpl[] = "/tmp/pclspool-hooks-fuzz-XXXXXX";
-    FUZZ_CHECK(mkdtemp(tmpl) != nullptr);
-    root = tmpl;
-    ScratchRoot() = root;
-    std::atexit([] {
-      std::error_code ec;
-      std::filesystem::remove_all(ScratchRoot(), ec);
-    });
+    // Removed when the process ends normally; a crash leaves it for a look.
+    static const testing::ScratchDir scratch("hooks-fuzz");
+    root = scratch.string();
     spool = root + "/spool";
     ini = root + "/OrvWater.INI";
     FUZZ_CHECK(mkdir(spool.c_str(), 0700) == 0);

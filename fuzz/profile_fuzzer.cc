@@ -25,6 +25,7 @@
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/posix_profile.h"
 #include "platform/posix/profile_reader.h"
+#include "support/scratch_dir.h"
 #include "watermark/watermark_definition.h"
 
 namespace {
@@ -145,16 +146,10 @@ class ParsedProfile final : public platform::Profile {
 // serves the parsed file.
 struct Scratch {
   Scratch() {
-    char tmpl[] = "/tmp/pclspool-profile-fuzz-XXXXXX";
-    FUZZ_CHECK(mkdtemp(tmpl) != nullptr);
-    dir = tmpl;
-    ini = dir + "/OrvWater.INI";
     // Removed when the process ends normally; a crash leaves it for a look.
-    static std::string* removed_at_exit = new std::string(dir);
-    std::atexit([] {
-      std::error_code ec;
-      std::filesystem::remove_all(*removed_at_exit, ec);
-    });
+    static const testing::ScratchDir scratch("profile-fuzz");
+    dir = scratch.string();
+    ini = dir + "/OrvWater.INI";
     profile.SetFilePath(dir);
     services = Posix().services;
     services.profile = &parsed;

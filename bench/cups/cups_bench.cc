@@ -19,8 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "cups_sandbox.h"
-#include "processes.h"
+#include "support/child_process.h"
+#include "support/cups/cups_sandbox.h"
 
 namespace pclspool::bench {
 namespace {
@@ -77,10 +77,11 @@ int CountSheets(const std::string& stream) {
   if (::access(gpcl6.c_str(), X_OK) != 0) return -1;
   const fs::path dir = stream + ".sheets";
   fs::create_directories(dir);
-  const cups_test::Ran r =
-      cups_test::RunProgram({gpcl6, "-dNOPAUSE", "-dBATCH", "-dSAFER", "-sDEVICE=pbmraw", "-r10",
-                             "-sOutputFile=" + (dir / "%05d.pbm").string(), stream});
-  if (r.status != 0) return -1;
+  const testing::ProgramRun r = testing::RunProgram(
+      {.argv = {gpcl6, "-dNOPAUSE", "-dBATCH", "-dSAFER", "-sDEVICE=pbmraw", "-r10",
+                "-sOutputFile=" + (dir / "%05d.pbm").string(), stream},
+       .time_limit = std::chrono::minutes(10)});
+  if (!r.Ok()) return -1;
   const auto files = std::distance(fs::directory_iterator(dir), fs::directory_iterator());
   fs::remove_all(dir);
   return static_cast<int>(files);
@@ -127,11 +128,11 @@ int Run(const Options& o) {
     return 1;
   }
   const std::string pdf = cups.dir() + "/report.pdf";
-  const cups_test::Ran gs = cups_test::RunProgram(
-      {"gs", "-q", "-dNOPAUSE", "-dBATCH", "-dSAFER", "-sDEVICE=pdfwrite",
-       "-dPAGES=" + std::to_string(o.pages), "-sOutputFile=" + pdf, PCLSPOOL_REPORT});
-  if (gs.status != 0) {
-    std::fprintf(stderr, "gs: %s\n", gs.output.c_str());
+  const testing::ProgramRun gs = testing::RunProgram(
+      {.argv = {"gs", "-q", "-dNOPAUSE", "-dBATCH", "-dSAFER", "-sDEVICE=pdfwrite",
+                "-dPAGES=" + std::to_string(o.pages), "-sOutputFile=" + pdf, PCLSPOOL_REPORT}});
+  if (!gs.Ok()) {
+    std::fprintf(stderr, "%s\n", gs.Describe("gs").c_str());
     return 1;
   }
 

@@ -1,97 +1,62 @@
 // The filter program run as CUPS runs it: its arguments, environment and
 // standard input, the printer stream on standard output, CUPS's message
 // lines on standard error, its exit status.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
+
+#include "support/child_process.h"
+#include "support/scratch_dir.h"
+#include "support/test_files.h"
 
 namespace pclspool::filter {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadAll(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-std::size_t Count(const std::string& text, const std::string& what) {
-  std::size_t n = 0;
-  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-  return n;
-}
-
-struct Result {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+using testing::Count;
+using Result = testing::ProgramRun;
 
 class FilterCommand : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("pclspool-filter-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
     fs::create_directories(dir_ / "root" / "pclspool");
     fs::create_directories(dir_ / "tmp");
     fs::copy_file(fs::path(PCLSPOOL_EXAMPLES) / "OrvWater.INI",
                   dir_ / "root" / "pclspool" / "OrvWater.INI");
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
-  // Runs the filter as queue "copier", job 12; `file` empty feeds `input`
-  // on standard input.
-  Result Run(const std::string& copies, const std::string& options, const std::string& file,
-             const std::string& input, const std::vector<std::string>& env) {
-    std::ofstream(dir_ / "stdin", std::ios::binary) << input;
+  // The filter as CUPS starts it for queue "copier", job 12: argv[0] the
+  // queue, the environment CUPS gives and no other.
+  testing::Program Filter(const std::string& copies, const std::string& options,
+                          const std::string& file, std::vector<std::string> env) {
     std::vector<std::string> args = {"copier", "12", "alice", "report", copies, options};
     if (!file.empty()) args.push_back(file);
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    std::vector<std::string> envs = env;
-    envs.push_back("TMPDIR=" + (dir_ / "tmp").string());
-    std::vector<char*> envp;
-    for (std::string& e : envs) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-      const int in = ::open((dir_ / "stdin").c_str(), O_RDONLY);
-      const int out = ::open((dir_ / "stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      const int err = ::open((dir_ / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      ::dup2(in, 0);
-      ::dup2(out, 1);
-      ::dup2(err, 2);
-      ::execve(PCLSPOOL_FILTER, argv.data(), envp.data());
-      ::_exit(127);
-    }
-    Result r;
-    int status = 0;
-    if (pid < 0 || ::waitpid(pid, &status, 0) != pid) return r;
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    r.out = ReadAll(dir_ / "stdout");
-    r.err = ReadAll(dir_ / "stderr");
-    return r;
+    env.push_back("TMPDIR=" + (dir_ / "tmp").string());
+    return {.argv = args, .path = PCLSPOOL_FILTER, .env = env, .inherit_env = false};
+  }
+
+  // Runs the filter; `file` empty feeds `input` on standard input.
+  Result Run(const std::string& copies, const std::string& options, const std::string& file,
+             const std::string& input, const std::vector<std::string>& env) {
+    testing::Program filter = Filter(copies, options, file, env);
+    filter.in = testing::Input::Bytes(input);
+    return testing::RunProgram(filter);
   }
 
   std::string Ppd() const { return std::string("PPD=") + PCLSPOOL_PPD; }
   std::string Root() const { return "CUPS_SERVERROOT=" + (dir_ / "root").string(); }
   std::string Sample() const { return (fs::path(PCLSPOOL_EXAMPLES) / "sample.pcl").string(); }
 
-  fs::path dir_;
+  testing::ScratchDir dir_{"filter"};
 };
 
 TEST_F(FilterCommand, AsCupsRunsIt) {
-  const std::string sample = ReadAll(Sample());
+  const std::string sample = testing::ReadFile(Sample());
   const std::string pcl = "CONTENT_TYPE=application/vnd.cups-pcl";
   struct Case {
     const char* name;
@@ -153,52 +118,27 @@ TEST_F(FilterCommand, AsCupsRunsIt) {
 TEST_F(FilterCommand, SigtermCancelsAtOnce) {
   // A job that waits on its standard input for ever: the cancel must end
   // it, with nothing sent and nothing left.
-  int pipe_fds[2];
-  ASSERT_EQ(::pipe(pipe_fds), 0);
-  const std::string pcl = "CONTENT_TYPE=application/vnd.cups-pcl";
-  std::vector<std::string> envs = {Ppd(), Root(), pcl, "TMPDIR=" + (dir_ / "tmp").string()};
-  std::vector<char*> envp;
-  for (std::string& e : envs) envp.push_back(e.data());
-  envp.push_back(nullptr);
-  std::vector<std::string> args = {"copier", "12", "alice", "report", "3", "collate=true"};
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const int out = ::open((dir_ / "stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int err = ::open((dir_ / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ::dup2(pipe_fds[0], 0);
-    ::dup2(out, 1);
-    ::dup2(err, 2);
-    ::close(pipe_fds[1]);
-    ::execve(PCLSPOOL_FILTER, argv.data(), envp.data());
-    ::_exit(127);
-  }
-  ::close(pipe_fds[0]);
+  testing::Program program =
+      Filter("3", "collate=true", "", {Ppd(), Root(), "CONTENT_TYPE=application/vnd.cups-pcl"});
+  program.in = testing::Input::Pipe();
+  testing::ChildProcess filter(program);
+  ASSERT_TRUE(filter.started()) << filter.error();
   // Two pages of the sample, then nothing more: the filter waits for the
   // rest of its input.
-  const std::string sample = ReadAll(Sample());
+  const std::string sample = testing::ReadFile(Sample());
   const std::size_t third = sample.find("\x1B*p300x400YPage 3");
   ASSERT_NE(third, std::string::npos);
-  ASSERT_EQ(::write(pipe_fds[1], sample.data(), third), static_cast<ssize_t>(third));
+  ASSERT_EQ(::write(filter.in(), sample.data(), third), static_cast<ssize_t>(third));
   // Once the job has its spool directory.
   for (int i = 0; i < 500 && fs::is_empty(dir_ / "tmp"); ++i) ::usleep(10000);
   ASSERT_FALSE(fs::is_empty(dir_ / "tmp")) << "the job did not start";
   ::usleep(100000);
-  ASSERT_EQ(::kill(pid, SIGTERM), 0);
-  int status = 0;
-  pid_t done = 0;
-  for (int i = 0; i < 500 && (done = ::waitpid(pid, &status, WNOHANG)) == 0; ++i) ::usleep(10000);
-  if (done != pid) {
-    ::kill(pid, SIGKILL);
-    ::waitpid(pid, &status, 0);
-    FAIL() << "the filter did not stop within 5 seconds";
-  }
-  ::close(pipe_fds[1]);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-  EXPECT_EQ(ReadAll(dir_ / "stdout"), "") << "a cancelled collated job sends nothing";
-  EXPECT_NE(ReadAll(dir_ / "stderr").find("INFO: Job cancelled\n"), std::string::npos);
+  ASSERT_TRUE(filter.Signal(SIGTERM));
+  const Result r = filter.Wait(std::chrono::seconds(5));
+  ASSERT_FALSE(r.timed_out) << "the filter did not stop within 5 seconds";
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "") << "a cancelled collated job sends nothing";
+  EXPECT_NE(r.err.find("INFO: Job cancelled\n"), std::string::npos) << r.err;
   EXPECT_TRUE(fs::is_empty(dir_ / "tmp")) << "left in TMPDIR";
 }
 

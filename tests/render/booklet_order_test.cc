@@ -16,11 +16,11 @@
 #include <string>
 #include <vector>
 
-#include "render/numbered_pages.h"
-#include "render/print_job.h"
-#include "render/real_jobs.h"
-#include "render/renderer.h"
-#include "render/scratch_dir.h"
+#include "support/render/numbered_pages.h"
+#include "support/render/print_job.h"
+#include "support/render/real_jobs.h"
+#include "support/render/renderer.h"
+#include "support/scratch_dir.h"
 
 namespace pclspool::render {
 namespace {
@@ -124,7 +124,7 @@ TEST(RenderedBooklet, PagesPrintInBookletAndCollatedOrder) {
       {"collated booklets of 3", 3, both(0), Repeated(BookletSides(3, 0), 3)},
       {"collated booklets of 6, style 1", 6, both(1), Repeated(BookletSides(6, 1), 3)},
   };
-  const ScratchDir dir;
+  const testing::ScratchDir dir;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const JobFile job = GhostscriptJob("ljet4", c.pages);

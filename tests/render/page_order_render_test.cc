@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "render/numbered_pages.h"
-#include "render/page_compare.h"
-#include "render/print_job.h"
-#include "render/real_jobs.h"
-#include "render/run_program.h"
-#include "render/renderer.h"
-#include "render/scratch_dir.h"
+#include "support/render/numbered_pages.h"
+#include "support/render/page_compare.h"
+#include "support/render/print_job.h"
+#include "support/render/real_jobs.h"
+#include "support/render/renderer.h"
+#include "support/child_process.h"
+#include "support/scratch_dir.h"
 
 namespace pclspool::render {
 namespace {
@@ -45,7 +45,7 @@ TEST(RenderedPageOrder, SidesPrintChosenOrderedAndTurned) {
       {"four-up by columns from the right", with(four_up, {"--number-up-layout", "tbrl"}),
        {"3@0 1@0 4@0 2@0", "5@0"}},
   };
-  const ScratchDir dir;
+  const testing::ScratchDir dir{"page-order"};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const PageImages r = PrintAndRender(c.options, pdf.path, dir / "out.prn", 40);
@@ -59,9 +59,9 @@ TEST(RenderedPageOrder, SidesPrintChosenOrderedAndTurned) {
   // each document's copies together.
   const JobFile a = GhostscriptJob("pdfwrite", 3);
   const std::string b = (dir / "b.pdf").string();
-  ASSERT_EQ(RunProgram({"gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=pdfwrite",
-                        "-sPageList=1-2", "-sOutputFile=" + b, a.path.string()},
-                       dir / "gs.log")
+  ASSERT_EQ(testing::RunProgram({.argv = {"gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE",
+                                          "-sDEVICE=pdfwrite", "-sPageList=1-2",
+                                          "-sOutputFile=" + b, a.path.string()}})
                 .status,
             0);
   const std::vector<std::string> copies = {"--set", "FINISHER UNIT=1", "--set", "GROUPSORT=1",

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "render/page_compare.h"
-#include "render/print_job.h"
-#include "render/real_job_list.h"
-#include "render/renderer.h"
-#include "render/scratch_dir.h"
+#include "support/render/page_compare.h"
+#include "support/render/print_job.h"
+#include "support/render/real_job_list.h"
+#include "support/render/renderer.h"
+#include "support/scratch_dir.h"
 
 namespace pclspool::render {
 namespace {
@@ -36,7 +36,7 @@ void ExpectSheetsAre(const std::vector<PageImage>& alone, const std::vector<Page
 class RenderedPassThrough : public ::testing::TestWithParam<std::string> {
  protected:
   void SetUp() override { PCLSPOOL_REQUIRE_RENDER_TOOLS(); }
-  ScratchDir dir_;
+  testing::ScratchDir dir_;
 };
 
 TEST_P(RenderedPassThrough, PagesAndCollatedCopiesPrintAsTheJobAlone) {

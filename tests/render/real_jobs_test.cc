@@ -6,8 +6,8 @@
 #include <iterator>
 #include <string>
 
-#include "render/renderer.h"
-#include "render/real_jobs.h"
+#include "support/render/real_jobs.h"
+#include "support/render/renderer.h"
 
 namespace pclspool::render {
 namespace {

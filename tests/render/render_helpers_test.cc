@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "render/bitmap_match.h"
-#include "render/blobs.h"
-#include "render/numbered_pages.h"
-#include "render/page_compare.h"
-#include "render/page_image.h"
+#include "support/render/bitmap_match.h"
+#include "support/render/blobs.h"
+#include "support/render/numbered_pages.h"
+#include "support/render/page_compare.h"
+#include "support/render/page_image.h"
 
 namespace pclspool::render {
 namespace {

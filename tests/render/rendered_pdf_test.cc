@@ -19,11 +19,11 @@
 
 #include "job/paper.h"
 #include "job/sheet_layout.h"
-#include "render/print_job.h"
-#include "render/renderer.h"
-#include "render/run_program.h"
-#include "render/scratch_dir.h"
-#include "test_files.h"
+#include "support/child_process.h"
+#include "support/render/print_job.h"
+#include "support/render/renderer.h"
+#include "support/scratch_dir.h"
+#include "support/test_files.h"
 
 namespace pclspool::render {
 namespace {
@@ -81,24 +81,23 @@ class RenderedPdf : public ::testing::TestWithParam<Case> {
   // The documents, made once for all cases.
   static void SetUpTestSuite() {
     if (!MissingRenderTools().empty()) return;
-    dir_ = std::make_unique<ScratchDir>();
+    dir_ = std::make_unique<testing::ScratchDir>();
     for (const auto& [name, w, h] : {std::tuple{"portrait", 595, 842}, {"landscape", 842, 595}}) {
       const fs::path ps = *dir_ / (std::string(name) + ".ps");
       testing::WriteFile(ps, PageProgram(w, h));
-      const ProgramRun run =
-          RunProgram({"gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=pdfwrite",
-                      "-sOutputFile=" + (*dir_ / (std::string(name) + ".pdf")).string(),
-                      ps.string()},
-                     *dir_ / "gs.log");
+      const testing::ProgramRun run = testing::RunProgram(
+          {.argv = {"gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=pdfwrite",
+                    "-sOutputFile=" + (*dir_ / (std::string(name) + ".pdf")).string(),
+                    ps.string()}});
       ASSERT_TRUE(run.Ok()) << run.Describe("gs");
     }
   }
   static void TearDownTestSuite() { dir_.reset(); }
 
-  static std::unique_ptr<ScratchDir> dir_;
+  static std::unique_ptr<testing::ScratchDir> dir_;
 };
 
-std::unique_ptr<ScratchDir> RenderedPdf::dir_;
+std::unique_ptr<testing::ScratchDir> RenderedPdf::dir_;
 
 // The settings the case gives, as the command reads them.
 int32_t Setting(const Case& c, const std::string& key, int32_t def) {
@@ -123,11 +122,11 @@ double FirstInk(double from, double to, double step, At black) {
 TEST_P(RenderedPdf, EveryCellHoldsItsPage) {
   PCLSPOOL_REQUIRE_RENDER_TOOLS();
   const Case& c = GetParam();
-  const ScratchDir work;
+  const testing::ScratchDir work;
   fs::create_directories(work / "spool");
   std::vector<std::string> options = {"--spool-dir", (work / "spool").string()};
   options.insert(options.end(), c.options.begin(), c.options.end());
-  const ProgramRun run =
+  const testing::ProgramRun run =
       PrintJob(options, *dir_ / (c.landscape_document ? "landscape.pdf" : "portrait.pdf"),
                work / "out.prn");
   ASSERT_TRUE(run.Ok()) << run.Describe("pclspool print");

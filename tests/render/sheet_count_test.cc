@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "render/page_compare.h"
-#include "render/print_job.h"
-#include "render/real_job_list.h"
-#include "render/renderer.h"
-#include "render/scratch_dir.h"
+#include "support/render/page_compare.h"
+#include "support/render/print_job.h"
+#include "support/render/real_job_list.h"
+#include "support/render/renderer.h"
+#include "support/scratch_dir.h"
 
 namespace pclspool::render {
 namespace {
@@ -58,7 +58,7 @@ class RenderedSheets : public ::testing::TestWithParam<std::string> {
     return PrintAndRender({"--ini", ini, "--watermark", "1"}, job_, dir_ / "watermark.prn", kDpi);
   }
 
-  ScratchDir dir_;
+  testing::ScratchDir dir_;
   std::filesystem::path job_;
   PageImages alone_;
 };

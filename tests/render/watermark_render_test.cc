@@ -14,15 +14,15 @@
 #include <string>
 #include <vector>
 
-#include "class2_decoder.h"
 #include "job/sheet_layout.h"
-#include "render/bitmap_match.h"
-#include "render/page_compare.h"
-#include "render/print_job.h"
-#include "render/real_jobs.h"
-#include "render/renderer.h"
-#include "render/scratch_dir.h"
-#include "test_files.h"
+#include "support/class2_decoder.h"
+#include "support/render/bitmap_match.h"
+#include "support/render/page_compare.h"
+#include "support/render/print_job.h"
+#include "support/render/real_jobs.h"
+#include "support/render/renderer.h"
+#include "support/scratch_dir.h"
+#include "support/test_files.h"
 
 namespace pclspool::render {
 namespace {
@@ -161,7 +161,7 @@ class RenderedWatermark : public ::testing::Test {
     }
   }
 
-  ScratchDir dir_;
+  testing::ScratchDir dir_;
 };
 
 TEST_F(RenderedWatermark, GhostscriptJob) {
@@ -221,8 +221,10 @@ TEST_F(RenderedWatermark, ShadingBeyondItsRange) {
 
 // On n-up sheets and booklet sides every page carries its own watermark,
 // centred on its cell: the text moves with its page (four-up cells, two-up
-// and booklet halves, in both booklet styles), and nothing of it spills
-// into another cell.
+// and booklet halves, in both booklet styles), nothing of it spills into
+// another cell, and it shrinks with the page: its ink on a page of a two-up
+// sheet or a booklet side is about half (the page is scaled by 1/sqrt(2))
+// of what a page printed alone gets, a quarter on a four-up sheet.
 TEST_F(RenderedWatermark, EveryCellCarriesItsPagesWatermarkCentred) {
   constexpr int kSeen = 100;  // dpi of the rendering
   const JobFile pdf = GhostscriptJob("pdfwrite", 8);
@@ -231,13 +233,16 @@ TEST_F(RenderedWatermark, EveryCellCarriesItsPagesWatermarkCentred) {
     const char* name;
     std::vector<std::string> settings;
     SheetJob sheet;
+    double share;  // of the one-up watermark's ink, per page
   } cases[] = {
-      {"two-up", {"--set", "TWOupFOUR=1"}, {4960, 7014, false, 1, false, 0}},
-      {"four-up", {"--set", "TWOupFOUR=2"}, {4960, 7014, false, 2, false, 0}},
-      {"booklet, style 0", {"--set", "PAPER CODE=1033"}, {4960, 7014, false, 0, true, 0}},
+      {"one-up", {}, {4960, 7014, false, 0, false, 0}, 1},
+      {"two-up", {"--set", "TWOupFOUR=1"}, {4960, 7014, false, 1, false, 0}, 0.5},
+      {"four-up", {"--set", "TWOupFOUR=2"}, {4960, 7014, false, 2, false, 0}, 0.25},
+      {"booklet, style 0", {"--set", "PAPER CODE=1033"}, {4960, 7014, false, 0, true, 0}, 0.5},
       {"booklet, style 1", {"--set", "PAPER CODE=1033", "--set", "BOOKLET_STYLE=1"},
-       {4960, 7014, false, 0, true, 1}},
+       {4960, 7014, false, 0, true, 1}, 0.5},
   };
+  double one_up = 0;  // ink per page
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     std::vector<std::string> base = {"--ini", (dir_ / "OrvWater.INI").string(), "--font",
@@ -287,6 +292,10 @@ TEST_F(RenderedWatermark, EveryCellCarriesItsPagesWatermarkCentred) {
         }
       }
       EXPECT_EQ(outside, 0u) << "watermark pixels outside every cell";
+      double per_page = 0;
+      for (const Sum& sum : cells) per_page += static_cast<double>(sum.n) / layout.cells;
+      if (c.share == 1) one_up = per_page;
+      EXPECT_NEAR(per_page / one_up, c.share, c.share * 0.25) << "the watermark's ink per page";
       for (int32_t cell = 0; cell < layout.cells; ++cell) {
         const Sum& sum = cells[static_cast<std::size_t>(cell)];
         ASSERT_GT(sum.n, 500u) << "cell " << cell << " has no watermark";

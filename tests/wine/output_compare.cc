@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "class2_decoder.h"
+#include "support/class2_decoder.h"
 
 namespace pclspool::wine {
 

@@ -1,0 +1,38 @@
+// The printer stand-in: gpcl6 (GhostPCL) renders a printer stream into the
+// pages a PCL printer would print.
+//
+// Its path is PCLSPOOL_GPCL6 from the environment, or the one the build
+// was configured with. Tests that render skip when gpcl6 or Ghostscript is
+// missing, and fail instead when the environment variable CI is set.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "support/render/page_image.h"
+
+namespace pclspool::render {
+
+std::string Gpcl6Path();
+
+// Empty when gpcl6 and Ghostscript (`gs` on PATH, which makes the real
+// jobs) can run; otherwise what is missing.
+std::string MissingRenderTools();
+
+// CI is set: a missing tool fails the test.
+bool RenderToolsRequired();
+
+// Every page gpcl6 prints for `job`, at `dpi` dots per inch, in grey.
+PageImages RenderPages(const std::filesystem::path& job, int dpi);
+
+}  // namespace pclspool::render
+
+// For the start of a test (or its fixture's SetUp) that renders.
+#define PCLSPOOL_REQUIRE_RENDER_TOOLS()                                   \
+  do {                                                                    \
+    const std::string missing_tools_ = ::pclspool::render::MissingRenderTools(); \
+    if (!missing_tools_.empty()) {                                        \
+      if (::pclspool::render::RenderToolsRequired()) FAIL() << missing_tools_; \
+      GTEST_SKIP() << missing_tools_;                                     \
+    }                                                                     \
+  } while (false)
