@@ -1,0 +1,70 @@
+#include "documents.h"
+
+#include <unistd.h>
+
+#include <vector>
+
+#include "render/real_jobs.h"
+#include "render/run_program.h"
+
+namespace pclspool::apptest {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Recipe {
+  Kind kind;
+  const char* format;
+  const char* device;  // Ghostscript's
+  const char* extension;
+  const char* resolution;  // for raster devices
+};
+
+constexpr Recipe kRecipes[] = {
+    {Kind::kPdf, "application/pdf", "pdfwrite", "pdf", nullptr},
+    {Kind::kPostScript, "application/postscript", "ps2write", "ps", nullptr},
+    {Kind::kPcl, "application/vnd.hp-pcl", "ljet4", "pcl", nullptr},
+    // 8-bit grey, what the app asks of raster clients.
+    {Kind::kPwgRaster, "image/pwg-raster", "pwgraster", "pwg", "-r150"},
+    {Kind::kJpeg, "image/jpeg", "jpeggray", "jpg", "-r100"},
+    {Kind::kPng, "image/png", "pnggray", "png", "-r100"},
+};
+
+}  // namespace
+
+DocumentFile Document(Kind kind, int pages) {
+  const Recipe* r = nullptr;
+  for (const Recipe& recipe : kRecipes) {
+    if (recipe.kind == kind) r = &recipe;
+  }
+  if (kind == Kind::kPdf || kind == Kind::kPcl) {
+    const render::JobFile job = render::GhostscriptJob(r->device, pages);
+    return {job.path, r->format, job.error};
+  }
+  const bool image = kind == Kind::kJpeg || kind == Kind::kPng;
+  const fs::path dir = PCLSPOOL_APP_TEST_CACHE;
+  fs::create_directories(dir);
+  const fs::path file =
+      dir / (std::string("numbered-") + std::to_string(image ? 1 : pages) + "." + r->extension);
+  if (fs::is_regular_file(file) && fs::file_size(file) > 0) return {file, r->format, ""};
+  const fs::path part = file.string() + "." + std::to_string(::getpid()) + ".part";
+  std::vector<std::string> args = {"gs", "-q", "-dBATCH", "-dNOPAUSE", "-dSAFER",
+                                   "-sPAPERSIZE=a4", "-dPageCount=" + std::to_string(pages),
+                                   std::string("-sDEVICE=") + r->device,
+                                   "-sOutputFile=" + part.string()};
+  if (r->resolution) args.push_back(r->resolution);
+  if (kind == Kind::kPwgRaster) args.push_back("-dcupsColorSpace=18");  // sGray, 8 bits
+  if (image) args.push_back("-dLastPage=1");
+  args.push_back((fs::path(PCLSPOOL_TEST_DATA) / "numbered_pages.ps").string());
+  const render::ProgramRun run = render::RunProgram(args, file.string() + ".log");
+  std::error_code ec;
+  if (!run.Ok() || !fs::is_regular_file(part)) {
+    fs::remove(part, ec);
+    return {{}, r->format, run.Describe(std::string("gs -sDEVICE=") + r->device)};
+  }
+  fs::rename(part, file, ec);
+  return {file, r->format, ec ? ec.message() : ""};
+}
+
+}  // namespace pclspool::apptest
