@@ -179,7 +179,9 @@ bool AppServer::AddPrinter(const std::string& name, const std::vector<std::strin
   render::ProgramRun run = Command({"add", "-d", name, "-m", "pclspool", "-v",
                                     "file://" + DeviceDir(name).string(), "-u", system});
   if (run.Ok() && !defaults.empty()) {
-    std::vector<std::string> args = {"modify", "-d", name, "-u", PrinterUri(name)};
+    // Through the domain socket: PAPPL 1.3.1's modify puts the -u URI
+    // where the server does not take it.
+    std::vector<std::string> args = {"modify", "-d", name};
     for (const std::string& d : defaults) {
       args.push_back("-o");
       args.push_back(d);
