@@ -26,6 +26,9 @@ std::vector<std::string> Keywords(AppContext& app) {
   return WatermarkKeywords(runner::WatermarkTexts(SettingsFileToRead(app)));
 }
 
+void IdentifyCopier(pappl_printer_t* printer, pappl_identify_actions_t actions,
+                    const char* message);
+
 pappl_media_col_t MediaCol(const char* pwg) {
   pappl_media_col_t m{};
   const pwg_media_t* size = pwgMediaForPWG(pwg);
@@ -83,9 +86,24 @@ void FillDriverData(pappl_pr_driver_data_t* d) {
   d->num_type = 1;
   d->type[0] = kMediaType;
   d->num_bin = 0;
-  d->identify_supported = PAPPL_IDENTIFY_ACTIONS_NONE;
+  // The copier's control panel shows the message a client sends.
+  d->identify_cb = IdentifyCopier;
+  d->identify_supported = PAPPL_IDENTIFY_ACTIONS_DISPLAY;
+  d->identify_default = PAPPL_IDENTIFY_ACTIONS_DISPLAY;
   d->num_vendor = 0;
   for (const char* name : VendorAttributeNames()) d->vendor[d->num_vendor++] = name;
+}
+
+// The attributes the driver adds to PAPPL's own: the vendor attributes
+// and what an IPP Everywhere client asks that PAPPL does not make.
+void AddCopierAttributes(ipp_t* attrs, const std::vector<std::string>& keywords, ipp_t* current) {
+  AddVendorAttributes(attrs, keywords, current);
+  ippAddBoolean(attrs, IPP_TAG_PRINTER, "preferred-attributes-supported", 0);
+  // A monochrome laser: no colour rendering to choose.
+  ippAddString(attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "print-rendering-intent-supported", nullptr,
+               "auto");
+  ippAddString(attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "print-rendering-intent-default", nullptr,
+               "auto");
 }
 
 void RefreshPrinter(pappl_printer_t* printer, void* keywords) {
@@ -93,10 +111,31 @@ void RefreshPrinter(pappl_printer_t* printer, void* keywords) {
   papplPrinterGetDriverData(printer, &data);
   ipp_t* current = papplPrinterGetDriverAttributes(printer);
   ipp_t* attrs = ippNew();
-  AddVendorAttributes(attrs, *static_cast<std::vector<std::string>*>(keywords), current);
+  AddCopierAttributes(attrs, *static_cast<std::vector<std::string>*>(keywords), current);
   papplPrinterSetDriverData(printer, &data, attrs);
   ippDelete(attrs);
   ippDelete(current);
+}
+
+// Identify-Printer: the message on the copier's control panel (PJL's ready
+// message), printable ASCII without quotes, as PJL takes it.
+void IdentifyCopier(pappl_printer_t* printer, pappl_identify_actions_t /*actions*/,
+                    const char* message) {
+  constexpr std::size_t kPanelChars = 40;
+  std::string text;
+  for (const char* p = message && *message ? message : "pclspool"; *p && text.size() < kPanelChars;
+       ++p) {
+    if (*p >= ' ' && *p <= '~' && *p != '"') text += *p;
+  }
+  pappl_device_t* device = papplPrinterOpenDevice(printer);
+  if (!device) {
+    papplLogPrinter(printer, PAPPL_LOGLEVEL_INFO, "Identify-Printer: the copier is busy.");
+    return;
+  }
+  const std::string pjl = "\x1b%-12345X@PJL RDYMSG DISPLAY = \"" + text + "\"\r\n\x1b%-12345X";
+  papplDeviceWrite(device, pjl.data(), pjl.size());
+  papplDeviceFlush(device);
+  papplPrinterCloseDevice(printer);
 }
 
 }  // namespace
@@ -117,12 +156,20 @@ bool CopierDriverCallback(pappl_system_t* /*system*/, const char* driver_name,
   // PAPPL hands the callback no attribute set: without one made here the
   // vendor attributes' -supported and -default values are lost.
   if (!*attrs) *attrs = ippNew();
-  AddVendorAttributes(*attrs, Keywords(*static_cast<AppContext*>(app)), nullptr);
+  AddCopierAttributes(*attrs, Keywords(*static_cast<AppContext*>(app)), nullptr);
   return true;
 }
 
 void PrinterCreated(pappl_printer_t* printer, void* app) {
   if (!static_cast<AppContext*>(app)->dnssd) papplPrinterSetDNSSDName(printer, nullptr);
+  // The copier's toner, whose level a PCL stream cannot ask.
+  pappl_supply_t toner{};
+  toner.color = PAPPL_SUPPLY_COLOR_BLACK;
+  std::strncpy(toner.description, "Black Toner", sizeof(toner.description) - 1);
+  toner.is_consumed = true;
+  toner.level = -1;
+  toner.type = PAPPL_SUPPLY_TYPE_TONER;
+  papplPrinterSetSupplies(printer, 1, &toner);
 }
 
 void RefreshWatermarks(pappl_system_t* system, AppContext& app) {

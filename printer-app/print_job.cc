@@ -161,13 +161,20 @@ bool RunJob(pappl_job_t* job, pappl_device_t* device, DocumentKind kind, const s
 }
 
 bool RunSpooledJob(pappl_job_t* job, pappl_device_t* device, DocumentKind kind) {
+  // A job cancelled before it started may have lost its document already.
+  if (papplJobIsCanceled(job)) return true;
+  const char* document = papplJobGetFilename(job);
+  if (!document) {
+    Fail(job, PAPPL_JREASON_DOCUMENT_UNPRINTABLE_ERROR, "the job has no document to print");
+    return false;
+  }
   const std::string work_dir = WorkDirOf(job, AppOf(job));
   std::string error;
   if (!MakeJobWorkDir(work_dir, &error)) {
     Fail(job, PAPPL_JREASON_ERRORS_DETECTED, error);
     return false;
   }
-  return RunJob(job, device, kind, papplJobGetFilename(job), work_dir);
+  return RunJob(job, device, kind, document, work_dir);
 }
 
 // A raster job as it arrives: the PWG raster file its lines go to.
@@ -192,7 +199,8 @@ RasterCapture* CaptureOf(pappl_job_t* job) {
 }  // namespace
 
 bool PrintDocument(pappl_job_t* job, pappl_device_t* device, void* /*app*/) {
-  return RunSpooledJob(job, device, KindOfFormat(papplJobGetFormat(job)));
+  const char* format = papplJobGetFormat(job);
+  return RunSpooledJob(job, device, KindOfFormat(format ? format : ""));
 }
 
 bool PrintPclFile(pappl_job_t* job, pappl_pr_options_t* /*options*/, pappl_device_t* device) {
