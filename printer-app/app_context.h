@@ -6,6 +6,8 @@
 #include <mutex>
 #include <string>
 
+#include "printer-app/printer_turns.h"
+
 namespace pclspool::app {
 
 struct AppContext {
@@ -18,6 +20,7 @@ struct AppContext {
   // Held while the settings file is read or replaced; the runner's
   // settings reader is process-wide.
   std::mutex settings_mutex;
+  PrinterTurns turns;
 };
 
 // The settings file a job or a page reads: the file, or an empty profile

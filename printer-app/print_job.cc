@@ -3,8 +3,11 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -116,10 +119,66 @@ void OnReport(pappl_job_t* job, const ReportLine& line, std::string* reason) {
   }
 }
 
+// The job's turn on its printer (printer_turns.h), and the device it
+// prints on. A file:// device is the job's own, opened here under the
+// job's name as PAPPL would: PAPPL closes a file device when any job ends,
+// so one a job shares with another PAPPL started beside it would be closed
+// under it. Any other device stays open while jobs are active; the job
+// prints on the one PAPPL opened for it.
+class PrinterTurn {
+ public:
+  PrinterTurn(pappl_job_t* job, AppContext& app, pappl_device_t* device)
+      : job_(job), device_(device) {
+    pappl_printer_t* printer = papplJobGetPrinter(job);
+    lock_ = std::unique_lock<std::timed_mutex>(app.turns.Printer(papplPrinterGetID(printer)),
+                                               std::defer_lock);
+    while (!lock_.try_lock_for(std::chrono::milliseconds(100))) {
+      if (papplJobIsCanceled(job)) return;
+    }
+    const char* uri = papplPrinterGetDeviceURI(printer);
+    if (uri && std::strncmp(uri, "file:", 5) == 0) {
+      own_ = papplDeviceOpen(uri, papplJobGetName(job), papplLogDevice,
+                             papplPrinterGetSystem(printer));
+      device_ = own_;
+    }
+  }
+  ~PrinterTurn() {
+    if (own_) papplDeviceClose(own_);
+  }
+  PrinterTurn(const PrinterTurn&) = delete;
+  PrinterTurn& operator=(const PrinterTurn&) = delete;
+
+  // Null when cancelled while waiting, or when the device cannot open.
+  pappl_device_t* device() const { return lock_.owns_lock() ? device_ : nullptr; }
+
+ private:
+  pappl_job_t* job_;
+  pappl_device_t* device_;
+  pappl_device_t* own_ = nullptr;
+  std::unique_lock<std::timed_mutex> lock_;
+};
+
 // Runs the job in its work directory, which it removes at the end.
-bool RunJob(pappl_job_t* job, pappl_device_t* device, DocumentKind kind, const std::string& input,
-            const std::string& work_dir) {
+bool RunJob(pappl_job_t* job, pappl_device_t* pappl_device, DocumentKind kind,
+            const std::string& input, const std::string& work_dir) {
   AppContext& app = AppOf(job);
+  if (!app.turns.Take(papplPrinterGetID(papplJobGetPrinter(job)), papplJobGetID(job))) {
+    papplLogJob(job, PAPPL_LOGLEVEL_WARN, "Started twice by PAPPL: printed once.");
+    RemoveJobWorkDir(work_dir);
+    return true;
+  }
+  const PrinterTurn turn(job, app, pappl_device);
+  pappl_device_t* device = turn.device();
+  if (papplJobIsCanceled(job)) {
+    RemoveJobWorkDir(work_dir);
+    return true;
+  }
+  if (!device) {
+    RemoveJobWorkDir(work_dir);
+    Fail(job, PAPPL_JREASON_ERRORS_DETECTED,
+         std::string("cannot open the device ") + papplPrinterGetDeviceURI(papplJobGetPrinter(job)));
+    return false;
+  }
   JobLaunch launch;
   JobCommand& c = launch.command;
   c.kind = kind;

@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 
 #include "app_fixture.h"
 #include "documents.h"
+#include "render/page_compare.h"
 #include "sheet_compare.h"
 
 namespace pclspool::apptest {
@@ -107,6 +109,37 @@ TEST_F(AttributesTest, EachPrintsAsTheCommandPrintsItsSettings) {
     EXPECT_EQ(CompareWithCommand(Output(c.name, c.printer), doc.path, ini_, ticket, dir_.path(), kDpi),
               "");
   }
+}
+
+TEST_F(AttributesTest, RasterAndImagesGetNupAndTheWatermarkToo) {
+  struct Case {
+    const char* name;
+    Kind kind;
+    int pages;
+    std::vector<std::string> attributes;
+    std::size_t sheets;
+  };
+  const Case cases[] = {
+      {"pwg-plain", Kind::kPwgRaster, 2, {}, 2},
+      {"pwg-two-up-watermark", Kind::kPwgRaster, 2,
+       {"integer number-up 2", "keyword watermark confidential"}, 1},
+      {"urf-four-up", Kind::kUrf, 3, {"integer number-up 4"}, 1},
+      {"jpeg-plain", Kind::kJpeg, 1, {}, 1},
+      {"jpeg-watermark", Kind::kJpeg, 1, {"keyword watermark confidential"}, 1},
+  };
+  std::map<std::string, render::PageImages> printed;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const DocumentFile doc = Document(c.kind, c.pages);
+    ASSERT_TRUE(doc.error.empty()) << doc.error;
+    ASSERT_EQ(Print({c.name, doc.path, doc.format, c.attributes, true}).state, "completed");
+    printed[c.name] = render::RenderPages(Output(c.name), kDpi);
+    EXPECT_EQ(printed[c.name].pages.size(), c.sheets) << printed[c.name].error;
+  }
+  // The watermark is ink the plain image does not have.
+  EXPECT_GT(render::ComparePages(printed["jpeg-watermark"].pages.at(0),
+                                 printed["jpeg-plain"].pages.at(0)).pixels,
+            1000u);
 }
 
 TEST_F(AttributesTest, AValueTheCopierLacksAbortsTheJobWithTheReason) {

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <functional>
 #include <vector>
 
 #include "render/real_jobs.h"
@@ -27,6 +28,8 @@ constexpr Recipe kRecipes[] = {
     {Kind::kPcl, "application/vnd.hp-pcl", "ljet4", "pcl", nullptr},
     // 8-bit grey, what the app asks of raster clients.
     {Kind::kPwgRaster, "image/pwg-raster", "pwgraster", "pwg", "-r150"},
+    // Apple raster, as AirPrint clients send it.
+    {Kind::kUrf, "image/urf", "urf", "urf", "-r300"},
     {Kind::kJpeg, "image/jpeg", "jpeggray", "jpg", "-r100"},
     {Kind::kPng, "image/png", "pnggray", "png", "-r100"},
 };
@@ -45,18 +48,25 @@ DocumentFile Document(Kind kind, int pages) {
   const bool image = kind == Kind::kJpeg || kind == Kind::kPng;
   const fs::path dir = PCLSPOOL_APP_TEST_CACHE;
   fs::create_directories(dir);
-  const fs::path file =
-      dir / (std::string("numbered-") + std::to_string(image ? 1 : pages) + "." + r->extension);
-  if (fs::is_regular_file(file) && fs::file_size(file) > 0) return {file, r->format, ""};
-  const fs::path part = file.string() + "." + std::to_string(::getpid()) + ".part";
   std::vector<std::string> args = {"gs", "-q", "-dBATCH", "-dNOPAUSE", "-dSAFER",
                                    "-sPAPERSIZE=a4", "-dPageCount=" + std::to_string(pages),
-                                   std::string("-sDEVICE=") + r->device,
-                                   "-sOutputFile=" + part.string()};
+                                   std::string("-sDEVICE=") + r->device};
   if (r->resolution) args.push_back(r->resolution);
-  if (kind == Kind::kPwgRaster) args.push_back("-dcupsColorSpace=18");  // sGray, 8 bits
+  if (kind == Kind::kPwgRaster || kind == Kind::kUrf) {
+    args.insert(args.end(), {"-dcupsColorSpace=18", "-dcupsBitsPerColor=8"});  // sGray, 8 bits
+  }
   if (image) args.push_back("-dLastPage=1");
+  args.push_back("-sOutputFile=");  // below, once the file is named
   args.push_back((fs::path(PCLSPOOL_TEST_DATA) / "numbered_pages.ps").string());
+  // Named for how it is made, so that a changed recipe makes it anew.
+  std::string recipe;
+  for (std::size_t i = 0; i + 2 < args.size(); ++i) recipe += args[i] + " ";
+  const fs::path file = dir / ("numbered-" + std::to_string(image ? 1 : pages) + "-" +
+                               std::to_string(std::hash<std::string>{}(recipe) % 1000000) + "." +
+                               r->extension);
+  if (fs::is_regular_file(file) && fs::file_size(file) > 0) return {file, r->format, ""};
+  const fs::path part = file.string() + "." + std::to_string(::getpid()) + ".part";
+  args[args.size() - 2] = "-sOutputFile=" + part.string();
   const render::ProgramRun run = render::RunProgram(args, file.string() + ".log");
   std::error_code ec;
   if (!run.Ok() || !fs::is_regular_file(part)) {

@@ -8,7 +8,7 @@
 
 namespace pclspool::apptest {
 
-enum class Kind { kPdf, kPostScript, kPcl, kPwgRaster, kJpeg, kPng };
+enum class Kind { kPdf, kPostScript, kPcl, kPwgRaster, kUrf, kJpeg, kPng };
 
 struct DocumentFile {
   std::filesystem::path path;
