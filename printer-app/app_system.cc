@@ -15,6 +15,7 @@
 #include "printer-app/interrupted_jobs.h"
 #include "printer-app/job_work_dir.h"
 #include "printer-app/print_job.h"
+#include "printer-app/settings_pages.h"
 #include "runner/input_kind.h"
 
 namespace pclspool::app {
@@ -147,6 +148,7 @@ pappl_system_t* CreateSystem(int n, cups_option_t* options, void* data) {
     papplSystemAddMIMEFilter(system, format, kCopierFormat, PrintDocument, &app);
   }
   papplSystemSetMIMECallback(system, DocumentType, nullptr);
+  AddSettingsPages(system, app);
 
   const std::vector<JobKey> aborted =
       AbortInterruptedJobs(app.state_file, LeftoverJobs(app.jobs_dir), std::time(nullptr));

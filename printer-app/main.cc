@@ -9,10 +9,12 @@
 //   pclspool-printer-app printers | jobs | cancel | modify | ...
 //
 // PAPPL's main loop runs the sub-commands. Every job runs in a process of
-// its own: this program again, with the hidden sub-command job-process.
+// its own: this program again, with the hidden sub-command job-process
+// (and the picture of a watermark for the web page, watermark-preview).
 #include <pappl/pappl.h>
 
 #include <cstdio>
+#include <string>
 #include <string_view>
 
 #include "printer-app/app_context.h"
@@ -20,6 +22,7 @@
 #include "printer-app/copier_driver.h"
 #include "printer-app/job_command.h"
 #include "printer-app/job_process.h"
+#include "printer-app/preview_process.h"
 #include "runner/job_runner.h"
 
 namespace {
@@ -64,7 +67,14 @@ int main(int argc, char** argv) {
   if (argc >= 2 && std::string_view(argv[1]) == kJobProcessCommand) {
     return JobProcessMain(argc, argv);
   }
+  if (argc >= 2 && std::string_view(argv[1]) == kPreviewCommand) {
+    return PreviewProcessMain(argc, argv);
+  }
   static AppContext app;
-  return papplMainloop(argc, argv, pclspool::runner::Version(), nullptr, 1, CopierDrivers(),
+  // PAPPL 1.3.1's page footer reads the footer's text without checking it
+  // is there: every page has one.
+  static const std::string footer =
+      std::string("pclspool printer application ") + pclspool::runner::Version();
+  return papplMainloop(argc, argv, pclspool::runner::Version(), footer.c_str(), 1, CopierDrivers(),
                        nullptr, CopierDriverCallback, nullptr, nullptr, CreateSystem, Usage, &app);
 }
