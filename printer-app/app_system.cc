@@ -4,11 +4,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <thread>
 
 #include "printer-app/app_context.h"
 #include "printer-app/copier_driver.h"
@@ -92,6 +94,26 @@ void NoPrinterDnssd(pappl_printer_t* printer, void* /*data*/) {
   papplPrinterSetDNSSDName(printer, nullptr);
 }
 
+// Nothing to do but wake PAPPL's main loop, which saves the state once it
+// wakes: with no work it sleeps 30 seconds, and a job accepted just before
+// the server is killed would be lost.
+bool WakeToSave(pappl_system_t* /*system*/, void* /*data*/) { return true; }
+
+void Resume(pappl_printer_t* printer, void* /*data*/) { papplPrinterResume(printer); }
+
+// PAPPL loads the jobs still queued from the state file but starts none
+// until something else happens on their printer. Once the system runs,
+// each printer is told to look at its queue (no printer is stopped then:
+// a pause is not kept across a restart).
+void StartQueuedJobs(pappl_system_t* system) {
+  std::thread([system] {
+    for (int i = 0; i < 600 && !papplSystemIsRunning(system); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    if (papplSystemIsRunning(system)) papplSystemIteratePrinters(system, Resume, nullptr);
+  }).detach();
+}
+
 bool SaveState(pappl_system_t* system, void* app) {
   return papplSystemSaveState(system, static_cast<AppContext*>(app)->state_file.c_str());
 }
@@ -162,6 +184,8 @@ pappl_system_t* CreateSystem(int n, cups_option_t* options, void* data) {
              key.printer_id);
   }
   papplSystemSetSaveCallback(system, SaveState, &app);
+  papplSystemAddTimerCallback(system, 0, 1, WakeToSave, nullptr);
+  StartQueuedJobs(system);
   if (!app.dnssd) {
     // After the state, which holds the names of an earlier run.
     papplSystemSetDNSSDName(system, nullptr);

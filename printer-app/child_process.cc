@@ -86,6 +86,8 @@ pid_t StartChild(const ChildSpec& spec, std::string* error) {
   return pid;
 }
 
+bool ChildEnded(pid_t pid, ChildEnd* end) { return Reaped(pid, end); }
+
 ChildEnd WaitChild(pid_t pid, bool group, const std::function<bool()>& stop, int poll_ms,
                    int grace_ms) {
   ChildEnd end;

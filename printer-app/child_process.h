@@ -38,6 +38,9 @@ struct ChildEnd {
 ChildEnd WaitChild(pid_t pid, bool group, const std::function<bool()>& stop, int poll_ms,
                    int grace_ms);
 
+// Reaps the child if it has ended; false while it runs.
+bool ChildEnded(pid_t pid, ChildEnd* end);
+
 // Stops a child that has not ended yet: SIGTERM, then SIGKILL after
 // `grace_ms`; reaps it.
 ChildEnd StopChild(pid_t pid, bool group, int grace_ms);

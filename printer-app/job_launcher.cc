@@ -8,6 +8,10 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "printer-app/child_process.h"
@@ -21,7 +25,8 @@ namespace {
 // started (an upgrade while the server runs).
 constexpr char kSelf[] = "/proc/self/exe";
 
-constexpr std::size_t kBlockBytes = 64 * 1024;
+// A block is the most that can still reach the printer after a cancel.
+constexpr std::size_t kBlockBytes = 16 * 1024;
 constexpr int kPollMs = 100;
 // After a cancel or a device failure: how long the process may take to
 // end by itself before it and its children are killed.
@@ -70,6 +75,84 @@ class ReportReader {
   std::string last_error_;
 };
 
+// The device's writes on a thread of their own: a printer that stops
+// reading blocks the write, and the job must still see its cancel and stop
+// its process at once. Blocks wait in a queue of bounded size; once the
+// job is stopped, what is queued is dropped, and only the write under way
+// (one block) can still reach the printer.
+class DeviceWriter {
+ public:
+  explicit DeviceWriter(const std::function<bool(const uint8_t*, std::size_t)>& write)
+      : write_(write), thread_([this] { Run(); }) {}
+  ~DeviceWriter() { Finish(); }
+  DeviceWriter(const DeviceWriter&) = delete;
+  DeviceWriter& operator=(const DeviceWriter&) = delete;
+
+  bool Full() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return queued_ >= kQueueBytes;
+  }
+  bool Failed() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return failed_;
+  }
+  void Push(std::vector<uint8_t> block) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (failed_ || dropped_) return;
+    queued_ += block.size();
+    queue_.push_back(std::move(block));
+    wake_.notify_all();
+  }
+  // Nothing queued reaches the printer any more.
+  void Drop() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    dropped_ = true;
+    queue_.clear();
+    queued_ = 0;
+  }
+  // Waits until what is queued is written (or dropped).
+  void Finish() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      closing_ = true;
+      wake_.notify_all();
+    }
+    if (thread_.joinable()) thread_.join();
+  }
+
+ private:
+  static constexpr std::size_t kQueueBytes = 1 << 20;
+
+  void Run() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      wake_.wait(lock, [this] { return closing_ || !queue_.empty(); });
+      if (queue_.empty()) return;
+      std::vector<uint8_t> block = std::move(queue_.front());
+      queue_.pop_front();
+      queued_ -= block.size();
+      lock.unlock();
+      const bool ok = write_(block.data(), block.size());
+      lock.lock();
+      if (!ok) {
+        failed_ = true;
+        queue_.clear();
+        queued_ = 0;
+      }
+    }
+  }
+
+  std::function<bool(const uint8_t*, std::size_t)> write_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::deque<std::vector<uint8_t>> queue_;
+  std::size_t queued_ = 0;
+  bool closing_ = false;
+  bool failed_ = false;
+  bool dropped_ = false;
+  std::thread thread_;
+};
+
 }  // namespace
 
 JobOutcome LaunchJob(const JobLaunch& launch) {
@@ -95,29 +178,49 @@ JobOutcome LaunchJob(const JobLaunch& launch) {
   }
 
   ReportReader reports(launch.on_report);
-  bool stopping = false;  // cancelled, or the device failed: discard the stream
+  DeviceWriter writer(launch.write);
+  bool stopping = false;  // cancelled, or the device failed: the process goes
   bool cancelled = false;
   bool device_failed = false;
   auto deadline = std::chrono::steady_clock::time_point::max();
-  std::vector<uint8_t> block(kBlockBytes);
+  ChildEnd end;
+  bool ended = false;  // reaped already
+  auto ended_at = std::chrono::steady_clock::time_point::max();
   while (data.read_end() >= 0 || report.read_end() >= 0) {
-    if (!stopping && launch.cancelled && launch.cancelled()) {
-      cancelled = stopping = true;
+    // A process killed whose children still hold its pipes: they go too.
+    // (One that ended by itself has its output read to the end, however
+    // slowly the printer takes it.)
+    if (!ended && ChildEnded(pid, &end)) {
+      ended = true;
+      ended_at = std::chrono::steady_clock::now();
     }
+    if (ended && end.signal != 0 &&
+        std::chrono::steady_clock::now() - ended_at > std::chrono::milliseconds(kGraceMs)) {
+      ::kill(-pid, SIGKILL);
+      break;
+    }
+    if (!stopping && launch.cancelled && launch.cancelled()) cancelled = stopping = true;
+    if (!stopping && writer.Failed()) device_failed = stopping = true;
     if (stopping && deadline == std::chrono::steady_clock::time_point::max()) {
-      ::kill(-pid, SIGTERM);
+      writer.Drop();
+      if (!ended) ::kill(-pid, SIGTERM);
       deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kGraceMs);
     }
     if (stopping && std::chrono::steady_clock::now() > deadline) break;
 
-    pollfd fds[2] = {{data.read_end(), POLLIN, 0}, {report.read_end(), POLLIN, 0}};
+    // While the printer is behind, the process waits on a full pipe.
+    const bool take_data = data.read_end() >= 0 && (stopping || !writer.Full());
+    pollfd fds[2] = {{take_data ? data.read_end() : -1, POLLIN, 0},
+                     {report.read_end(), POLLIN, 0}};
     const int n = ::poll(fds, 2, kPollMs);
     if (n < 0 && errno != EINTR) break;
     if (n <= 0) continue;
     if (fds[0].revents) {
+      std::vector<uint8_t> block(kBlockBytes);
       const ssize_t got = ::read(data.read_end(), block.data(), block.size());
-      if (got > 0 && !stopping && !launch.write(block.data(), static_cast<std::size_t>(got))) {
-        device_failed = stopping = true;
+      if (got > 0 && !stopping) {
+        block.resize(static_cast<std::size_t>(got));
+        writer.Push(std::move(block));
       }
       if (got == 0 || (got < 0 && errno != EINTR && errno != EAGAIN)) data.CloseRead();
     }
@@ -131,8 +234,13 @@ JobOutcome LaunchJob(const JobLaunch& launch) {
   data.Close();
   report.Close();
   // Ended by itself, or stopped now: either way nothing of it is left.
-  const ChildEnd end = stopping ? StopChild(pid, true, kGraceMs)
-                                : WaitChild(pid, true, {}, 10, kGraceMs);
+  if (!ended) {
+    end = stopping ? StopChild(pid, true, kGraceMs) : WaitChild(pid, true, {}, 10, kGraceMs);
+  }
+  if (end.signal != 0) ::kill(-pid, SIGKILL);
+  // Before the job's end is told: the device is PAPPL's again after it.
+  writer.Finish();
+  device_failed = device_failed || (!stopping && writer.Failed());
 
   if (cancelled) {
     outcome.end = JobOutcome::End::kCancelled;

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <fstream>
@@ -173,11 +174,12 @@ render::ProgramRun AppServer::Command(const std::vector<std::string>& args) cons
 }
 
 bool AppServer::AddPrinter(const std::string& name, const std::vector<std::string>& defaults,
-                           std::string* error) {
+                           std::string* error, const std::string& device) {
   fs::create_directories(DeviceDir(name));
   const std::string system = "ipp://127.0.0.1:" + std::to_string(port_) + "/ipp/system";
-  render::ProgramRun run = Command({"add", "-d", name, "-m", "pclspool", "-v",
-                                    "file://" + DeviceDir(name).string(), "-u", system});
+  render::ProgramRun run =
+      Command({"add", "-d", name, "-m", "pclspool", "-v",
+               device.empty() ? "file://" + DeviceDir(name).string() : device, "-u", system});
   if (run.Ok() && !defaults.empty()) {
     // Through the domain socket: PAPPL 1.3.1's modify puts the -u URI
     // where the server does not take it.
@@ -190,6 +192,64 @@ bool AppServer::AddPrinter(const std::string& name, const std::vector<std::strin
   }
   if (!run.Ok()) *error = run.Describe("pclspool-printer-app");
   return run.Ok();
+}
+
+}  // namespace pclspool::apptest
+
+namespace pclspool::apptest {
+
+namespace {
+
+std::string CommandLine(const fs::path& proc) {
+  std::string text = ReadFile(proc / "cmdline");
+  for (char& c : text) c = c == '\0' ? ' ' : c;
+  return text;
+}
+
+long ParentOf(const fs::path& proc) {
+  const std::string status = ReadFile(proc / "status");
+  const std::size_t at = status.find("PPid:");
+  return at == std::string::npos ? -1 : std::atol(status.c_str() + at + 5);
+}
+
+}  // namespace
+
+std::vector<std::string> AppServer::JobProcesses() const {
+  std::vector<std::pair<long, std::string>> all;  // pid, command line
+  std::vector<long> parents;
+  std::error_code ec;
+  for (const fs::directory_entry& e : fs::directory_iterator("/proc", ec)) {
+    const std::string name = e.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    all.emplace_back(std::atol(name.c_str()), CommandLine(e.path()));
+    parents.push_back(ParentOf(e.path()));
+  }
+  std::vector<long> found;
+  for (const auto& [pid, line] : all) {
+    if (line.find(state_.string() + "/") != std::string::npos && pid != pid_) found.push_back(pid);
+  }
+  // Their children, and theirs.
+  for (std::size_t i = 0; i < found.size(); ++i) {
+    for (std::size_t j = 0; j < all.size(); ++j) {
+      if (parents[j] == found[i] &&
+          std::find(found.begin(), found.end(), all[j].first) == found.end()) {
+        found.push_back(all[j].first);
+      }
+    }
+  }
+  std::vector<std::string> lines;
+  for (const long pid : found) {
+    for (const auto& [p, line] : all) {
+      if (p == pid) lines.push_back(std::to_string(pid) + ": " + line);
+    }
+  }
+  return lines;
+}
+
+long AppServer::ResidentKib() const {
+  const std::string status = ReadFile("/proc/" + std::to_string(pid_) + "/status");
+  const std::size_t at = status.find("VmRSS:");
+  return at == std::string::npos ? -1 : std::atol(status.c_str() + at + 6);
 }
 
 }  // namespace pclspool::apptest

@@ -40,10 +40,17 @@ class AppServer {
   std::filesystem::path DeviceDir(const std::string& printer) const;
   std::string PrinterUri(const std::string& printer) const;
 
-  // Adds a printer of the copier driver whose device is DeviceDir(name);
-  // `defaults` are -o NAME-default=VALUE options set afterwards.
+  // Adds a printer of the copier driver whose device is DeviceDir(name),
+  // or `device` when given; `defaults` are -o NAME-default=VALUE options
+  // set afterwards.
   bool AddPrinter(const std::string& name, const std::vector<std::string>& defaults,
-                  std::string* error);
+                  std::string* error, const std::string& device = "");
+  // The processes a job started that are still there (job processes,
+  // Ghostscript, cups-filters), by their command lines: those naming this
+  // server's state directory, and their children.
+  std::vector<std::string> JobProcesses() const;
+  // The server's resident memory, in KiB.
+  long ResidentKib() const;
   // The program's client sub-commands against this server.
   render::ProgramRun Command(const std::vector<std::string>& args) const;
 

@@ -23,7 +23,7 @@ constexpr char kOperationGroup[] =
 std::string GetJobTest(const std::string& job_id, bool wait) {
   return std::string("{\nNAME \"Get-Job-Attributes\"\nOPERATION Get-Job-Attributes\n") +
          kOperationGroup + "ATTR integer job-id " + job_id + "\nSTATUS successful-ok\n" +
-         (wait ? "DELAY \"0,0.2\"\nEXPECT job-state WITH-VALUE >5 REPEAT-NO-MATCH\nREPEAT-LIMIT 3000\n"
+         (wait ? "DELAY \"0,0.2\"\nEXPECT job-state WITH-VALUE >5 REPEAT-NO-MATCH\nREPEAT-LIMIT 900\n"
                : "") +
          "DISPLAY job-id\nDISPLAY job-state\nDISPLAY job-state-reasons\n"
          "DISPLAY job-state-message\nDISPLAY job-impressions-completed\n}\n";
