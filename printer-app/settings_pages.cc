@@ -199,7 +199,12 @@ bool WatermarksPage(pappl_client_t* client, void* data) {
   // response otherwise).
   if (can_change && !papplClientHTMLAuthorize(client)) return true;
   std::string status;
-  if (papplClientGetMethod(client) == HTTP_STATE_POST) {
+  int edit = 0;  // the text whose form is shown, 1 for the first
+  if (papplClientGetMethod(client) != HTTP_STATE_POST) {
+    // A request's variables can be read once: the query of a GET here, the
+    // body of a POST below.
+    edit = Form(client).Int("edit", 0);
+  } else {
     const Form form(client);
     if (!can_change) {
       papplClientRespond(client, HTTP_STATUS_FORBIDDEN, nullptr, "text/html", 0, 0);
@@ -218,8 +223,6 @@ bool WatermarksPage(pappl_client_t* client, void* data) {
     std::lock_guard<std::mutex> lock(as.app->settings_mutex);
     styles = runner::ReadWatermarkStyles(SettingsFileToRead(*as.app));
   }
-  const Form query(client);
-  const int edit = query.Int("edit", 0);
 
   papplClientRespond(client, HTTP_STATUS_OK, nullptr, "text/html", 0, 0);
   papplClientHTMLHeader(client, "Watermarks", 0);
