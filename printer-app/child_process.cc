@@ -43,19 +43,19 @@ void Signal(pid_t pid, bool group, int sig) { ::kill(group ? -pid : pid, sig); }
 
 }  // namespace
 
-pid_t StartChild(const ChildSpec& spec, std::string* error) {
+pid_t StartChild(const ChildStart& child, std::string* error) {
   posix_spawn_file_actions_t actions;
   posix_spawnattr_t attr;
   posix_spawn_file_actions_init(&actions);
   posix_spawnattr_init(&attr);
   bool stdin_mapped = false;
-  for (const auto& [from, to] : spec.fds) stdin_mapped = stdin_mapped || to == STDIN_FILENO;
+  for (const auto& [from, to] : child.fds) stdin_mapped = stdin_mapped || to == STDIN_FILENO;
   if (!stdin_mapped) {
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
   }
   // dup2 clears close-on-exec on the copy; every other descriptor the
   // server holds is close-on-exec (PAPPL's, and every one made here).
-  for (const auto& [from, to] : spec.fds) posix_spawn_file_actions_adddup2(&actions, from, to);
+  for (const auto& [from, to] : child.fds) posix_spawn_file_actions_adddup2(&actions, from, to);
 
   // The child starts with default signal handling and nothing blocked,
   // whatever the thread that starts it has set.
@@ -66,21 +66,21 @@ pid_t StartChild(const ChildSpec& spec, std::string* error) {
   posix_spawnattr_setsigmask(&attr, &none);
   posix_spawnattr_setsigdefault(&attr, &all);
   short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
-  if (spec.own_group) {
+  if (child.own_group) {
     flags |= POSIX_SPAWN_SETPGROUP;
     posix_spawnattr_setpgroup(&attr, 0);
   }
   posix_spawnattr_setflags(&attr, flags);
 
   std::vector<char*> argv;
-  for (const std::string& a : spec.argv) argv.push_back(const_cast<char*>(a.c_str()));
+  for (const std::string& a : child.argv) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   pid_t pid = -1;
   const int rc = posix_spawn(&pid, argv[0], &actions, &attr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attr);
   if (rc != 0) {
-    *error = spec.argv[0] + ": " + strerror(rc);
+    *error = child.argv[0] + ": " + strerror(rc);
     return -1;
   }
   return pid;

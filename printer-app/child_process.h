@@ -13,7 +13,7 @@
 
 namespace pclspool::app {
 
-struct ChildSpec {
+struct ChildStart {
   std::vector<std::string> argv;  // argv[0] is the program's path
   // Descriptors the child gets: (descriptor here, number in the child).
   // Standard input is /dev/null unless mapped; nothing else is inherited.
@@ -24,7 +24,7 @@ struct ChildSpec {
 };
 
 // Returns the child's pid, or -1 with *error set.
-pid_t StartChild(const ChildSpec& spec, std::string* error);
+pid_t StartChild(const ChildStart& child, std::string* error);
 
 // How a child ended: its exit status, or the signal that killed it.
 struct ChildEnd {

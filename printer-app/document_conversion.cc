@@ -76,12 +76,12 @@ bool ConvertToPdf(const JobCommand& command, const std::string& pdf,
     *error = "cannot write in the job's directory " + command.work_dir;
     return false;
   }
-  ChildSpec spec;
-  spec.argv = {program, std::to_string(command.job_id), "ipp", "document", "1", options,
+  ChildStart child;
+  child.argv = {program, std::to_string(command.job_id), "ipp", "document", "1", options,
                command.input};
-  spec.fds = {{out, STDOUT_FILENO}, {err, STDERR_FILENO}};
-  spec.own_group = true;
-  const pid_t pid = StartChild(spec, error);
+  child.fds = {{out, STDOUT_FILENO}, {err, STDERR_FILENO}};
+  child.own_group = true;
+  const pid_t pid = StartChild(child, error);
   ::close(out);
   ::close(err);
   if (pid < 0) return false;

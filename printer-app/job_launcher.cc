@@ -7,6 +7,7 @@
 #include <string.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -25,8 +26,12 @@ namespace {
 // started (an upgrade while the server runs).
 constexpr char kSelf[] = "/proc/self/exe";
 
-// A block is the most that can still reach the printer after a cancel.
-constexpr std::size_t kBlockBytes = 16 * 1024;
+// The stream is read in large blocks and written in slices: a slice is
+// the most that can still reach the printer after a cancel.
+constexpr std::size_t kBlockBytes = 256 * 1024;
+constexpr std::size_t kSliceBytes = 16 * 1024;
+// The pipe from the job process holds this much, so that it rarely waits.
+constexpr int kPipeBytes = 1 << 20;
 constexpr int kPollMs = 100;
 // After a cancel or a device failure: how long the process may take to
 // end by itself before it and its children are killed.
@@ -92,6 +97,12 @@ class DeviceWriter {
     std::lock_guard<std::mutex> lock(mutex_);
     return queued_ >= kQueueBytes;
   }
+  // Waits up to `ms` for room in the queue.
+  void WaitForRoom(int ms) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    room_.wait_for(lock, std::chrono::milliseconds(ms),
+                   [this] { return queued_ < kQueueBytes || failed_ || dropped_; });
+  }
   bool Failed() {
     std::lock_guard<std::mutex> lock(mutex_);
     return failed_;
@@ -131,13 +142,18 @@ class DeviceWriter {
       std::vector<uint8_t> block = std::move(queue_.front());
       queue_.pop_front();
       queued_ -= block.size();
-      lock.unlock();
-      const bool ok = write_(block.data(), block.size());
-      lock.lock();
+      room_.notify_all();
+      bool ok = true;
+      for (std::size_t at = 0; ok && at < block.size() && !dropped_; at += kSliceBytes) {
+        lock.unlock();
+        ok = write_(block.data() + at, std::min(kSliceBytes, block.size() - at));
+        lock.lock();
+      }
       if (!ok) {
         failed_ = true;
         queue_.clear();
         queued_ = 0;
+        room_.notify_all();
       }
     }
   }
@@ -145,6 +161,7 @@ class DeviceWriter {
   std::function<bool(const uint8_t*, std::size_t)> write_;
   std::mutex mutex_;
   std::condition_variable wake_;
+  std::condition_variable room_;
   std::deque<std::vector<uint8_t>> queue_;
   std::size_t queued_ = 0;
   bool closing_ = false;
@@ -163,13 +180,15 @@ JobOutcome LaunchJob(const JobLaunch& launch) {
     outcome.message = std::string("cannot start the job process: ") + strerror(errno);
     return outcome;
   }
-  ChildSpec spec;
-  spec.argv = {kSelf, std::string(kJobProcessCommand)};
-  for (std::string& a : JobCommandArgs(launch.command)) spec.argv.push_back(std::move(a));
-  spec.fds = {{data.write_end(), STDOUT_FILENO}, {report.write_end(), kReportFd}};
-  spec.own_group = true;
+  // A larger pipe where the system allows it; the default serves too.
+  ::fcntl(data.read_end(), F_SETPIPE_SZ, kPipeBytes);
+  ChildStart child;
+  child.argv = {kSelf, std::string(kJobProcessCommand)};
+  for (std::string& a : JobCommandArgs(launch.command)) child.argv.push_back(std::move(a));
+  child.fds = {{data.write_end(), STDOUT_FILENO}, {report.write_end(), kReportFd}};
+  child.own_group = true;
   std::string error;
-  const pid_t pid = StartChild(spec, &error);
+  const pid_t pid = StartChild(child, &error);
   data.CloseWrite();
   report.CloseWrite();
   if (pid < 0) {
@@ -208,11 +227,13 @@ JobOutcome LaunchJob(const JobLaunch& launch) {
     }
     if (stopping && std::chrono::steady_clock::now() > deadline) break;
 
-    // While the printer is behind, the process waits on a full pipe.
+    // While the printer is behind, the process waits on a full pipe, and
+    // this loop on room in the queue (and on report lines).
     const bool take_data = data.read_end() >= 0 && (stopping || !writer.Full());
+    if (data.read_end() >= 0 && !take_data) writer.WaitForRoom(kPollMs);
     pollfd fds[2] = {{take_data ? data.read_end() : -1, POLLIN, 0},
                      {report.read_end(), POLLIN, 0}};
-    const int n = ::poll(fds, 2, kPollMs);
+    const int n = ::poll(fds, 2, take_data ? kPollMs : 0);
     if (n < 0 && errno != EINTR) break;
     if (n <= 0) continue;
     if (fds[0].revents) {

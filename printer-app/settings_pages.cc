@@ -291,13 +291,13 @@ std::string MakePicture(const std::string& ini, int watermark, const std::string
     *error = "no pipe";
     return "";
   }
-  ChildSpec spec;
-  spec.argv = {"/proc/self/exe", std::string(kPreviewCommand), "--ini=" + ini,
+  ChildStart child;
+  child.argv = {"/proc/self/exe", std::string(kPreviewCommand), "--ini=" + ini,
                "--watermark=" + std::to_string(watermark), "--paper=" + paper,
                "--dpi=" + std::to_string(kPictureDpi), "--work-dir=" + dir};
-  spec.fds = {{out[1], STDOUT_FILENO}};
-  spec.own_group = true;
-  const pid_t pid = StartChild(spec, error);
+  child.fds = {{out[1], STDOUT_FILENO}};
+  child.own_group = true;
+  const pid_t pid = StartChild(child, error);
   ::close(out[1]);
   std::string png;
   const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPictureTimeoutMs);
