@@ -127,8 +127,7 @@ void OnReport(pappl_job_t* job, const ReportLine& line, std::string* reason) {
 // prints on the one PAPPL opened for it.
 class PrinterTurn {
  public:
-  PrinterTurn(pappl_job_t* job, AppContext& app, pappl_device_t* device)
-      : job_(job), device_(device) {
+  PrinterTurn(pappl_job_t* job, AppContext& app, pappl_device_t* device) : device_(device) {
     pappl_printer_t* printer = papplJobGetPrinter(job);
     lock_ = std::unique_lock<std::timed_mutex>(app.turns.Printer(papplPrinterGetID(printer)),
                                                std::defer_lock);
@@ -152,7 +151,6 @@ class PrinterTurn {
   pappl_device_t* device() const { return lock_.owns_lock() ? device_ : nullptr; }
 
  private:
-  pappl_job_t* job_;
   pappl_device_t* device_;
   pappl_device_t* own_ = nullptr;
   std::unique_lock<std::timed_mutex> lock_;

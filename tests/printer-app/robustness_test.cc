@@ -12,7 +12,7 @@
 #include "app_fixture.h"
 #include "documents.h"
 #include "fake_printer.h"
-#include "http_get.h"
+#include "http_request.h"
 #include "render/numbered_pages.h"
 
 namespace pclspool::apptest {
@@ -171,6 +171,7 @@ TEST_F(RobustnessTest, AJobPrintingWhenTheServerIsKilledIsAbortedAndTheNextPrint
 
 TEST_F(RobustnessTest, FiftyJobsOnThreePrintersAtOnce) {
   constexpr int kJobs = 50;
+  constexpr int kMore = 25;  // a second wave, for the memory
   const char* printers[] = {"copier", "second", "third"};
   std::string error;
   ASSERT_TRUE(server_.AddPrinter("second", {}, &error)) << error;
@@ -178,24 +179,25 @@ TEST_F(RobustnessTest, FiftyJobsOnThreePrintersAtOnce) {
   const auto pages_of = [](int i) { return i % 4 + 1; };
   std::vector<DocumentFile> docs;
   for (int p = 1; p <= 4; ++p) docs.push_back(Document(Kind::kPdf, p));
-  // Warm: the server's memory once it has printed on each printer.
-  for (const char* p : printers) {
-    ASSERT_EQ(Print({std::string("warm-") + p, docs[0].path, docs[0].format, {}, true}, p).state,
-              "completed");
-  }
-  const long before = server_.ResidentKib();
-
-  std::vector<std::future<IppJobResult>> submitted;
+  // Jobs first to last, all submitted at once; the server's memory after.
+  const auto wave = [&](int first, int last) {
+    std::vector<std::future<IppJobResult>> submitted;
+    for (int i = first; i < last; ++i) {
+      const IppJob job{"job-" + std::to_string(i), docs[pages_of(i) - 1].path, docs[0].format, {}, true};
+      const std::string printer = printers[i % 3];
+      submitted.push_back(std::async(std::launch::async, [this, job, printer] { return Print(job, printer); }));
+    }
+    for (auto& s : submitted) {
+      const IppJobResult r = s.get();
+      EXPECT_EQ(r.state, "completed") << r.output;
+    }
+    return server_.ResidentKib();
+  };
+  const long after_fifty = wave(0, kJobs);
   for (int i = 0; i < kJobs; ++i) {
-    const IppJob job{"job-" + std::to_string(i), docs[pages_of(i) - 1].path, docs[0].format, {}, true};
-    const std::string printer = printers[i % 3];
-    submitted.push_back(std::async(std::launch::async, [this, job, printer] { return Print(job, printer); }));
-  }
-  for (int i = 0; i < kJobs; ++i) {
-    const IppJobResult r = submitted[i].get();
-    EXPECT_EQ(r.state, "completed") << "job " << i << ": " << r.output;
     // Its own pages, each once, on its own printer's device.
-    const render::PageImages sheets = render::RenderPages(Output("job-" + std::to_string(i), printers[i % 3]), 40);
+    const render::PageImages sheets =
+        render::RenderPages(Output("job-" + std::to_string(i), printers[i % 3]), 40);
     ASSERT_EQ(sheets.pages.size(), static_cast<std::size_t>(pages_of(i))) << "job " << i << sheets.error;
     for (int p = 0; p < pages_of(i); ++p) {
       EXPECT_EQ(render::PagesOnSheet(sheets.pages[static_cast<std::size_t>(p)]), std::vector<int>{p + 1})
@@ -206,11 +208,15 @@ TEST_F(RobustnessTest, FiftyJobsOnThreePrintersAtOnce) {
   for (const char* p : printers) {
     for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(server_.DeviceDir(p))) ++files;
   }
-  EXPECT_EQ(files, static_cast<std::size_t>(kJobs + 3));
+  EXPECT_EQ(files, static_cast<std::size_t>(kJobs));
   EXPECT_TRUE(server_.JobProcesses().empty()) << Listed(server_.JobProcesses());
   EXPECT_TRUE(NoJobDirectories());
-  // Memory back where it was, but for PAPPL's history of the jobs.
-  EXPECT_LT(server_.ResidentKib() - before, 8 * 1024) << before << " KiB before";
+  // More jobs leave the server's memory where the fifty left it (the
+  // allocator keeps what they made it take; PAPPL keeps their history).
+  const long after_more = wave(kJobs, kJobs + kMore);
+  RecordProperty("resident_kib_after_fifty", static_cast<int>(after_fifty));
+  RecordProperty("resident_kib_after_more", static_cast<int>(after_more));
+  EXPECT_LT(after_more - after_fifty, 2 * 1024) << after_fifty << " KiB after the fifty";
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "http_get.h"
+#include "http_request.h"
 
 #include <cups/cups.h>
 
