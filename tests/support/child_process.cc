@@ -249,6 +249,13 @@ void ChildProcess::Reset() {
 
 void ChildProcess::CloseIn() { CloseFd(in_); }
 
+bool ChildProcess::Ended() const {
+  if (pid_ <= 0 || ended_) return true;
+  siginfo_t info{};
+  return ::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+         info.si_pid == pid_;
+}
+
 bool ChildProcess::Signal(int signal) const {
   return pid_ > 0 && !ended_ && ::kill(pid_, signal) == 0;
 }

@@ -101,6 +101,8 @@ class ChildProcess {
   int out() const { return out_; }  // Output::Pipe
   void CloseIn();
 
+  // Whether the process has ended (it is left to Wait to collect).
+  bool Ended() const;
   // Sends a signal to the process (not its group); false if it has ended.
   bool Signal(int signal) const;
   // Waits for the end, collecting what is captured, up to `limit` from

@@ -1,4 +1,5 @@
 #include "support/cups/cups_sandbox.h"
+#include "support/loopback_port.h"
 
 #include <cups/cups.h>
 #include <netinet/in.h>
@@ -57,22 +58,6 @@ ipp_t* Ask(const std::string& host, int port, ipp_t* request, const char* resour
   return response;
 }
 
-// A TCP port on 127.0.0.1 that was free a moment ago.
-int FreePort() {
-  const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof(a);
-  int port = -1;
-  if (s >= 0 && ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof(a)) == 0 &&
-      ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len) == 0) {
-    port = ntohs(a.sin_port);
-  }
-  if (s >= 0) ::close(s);
-  return port;
-}
-
 // A program in the background with its output in `log`.
 testing::ChildProcess Spawn(std::vector<std::string> argv, std::vector<std::string> env,
                             const std::string& log) {
@@ -111,7 +96,7 @@ bool CupsSandbox::Start(const SandboxFiles& files, std::string* error) {
     *error = "dbus-daemon did not start";
     return false;
   }
-  printer_port_ = FreePort();
+  printer_port_ = testing::FreeLoopbackPort();
   // It keeps each document (-k) and "prints" it with true(1): without a
   // command it would pretend to print for 5 to 15 seconds a job, and the
   // backend would wait for it.
@@ -176,7 +161,7 @@ bool CupsSandbox::Configure(const SandboxFiles& files, std::string* error) {
   }
 
   ppd_ = files.ppd;
-  cups_port_ = FreePort();
+  cups_port_ = testing::FreeLoopbackPort();
   const std::string files_conf =
       "ServerRoot " + dir_ + "/root\n" + "ServerBin " + dir_ + "/serverbin\n" + "RequestRoot " +
       dir_ + "/spool\n" + "TempDir " + temp_dir() + "\n" + "CacheDir " + dir_ + "/cache\n" +

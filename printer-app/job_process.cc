@@ -1,0 +1,142 @@
+#include "printer-app/job_process.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "printer-app/document_conversion.h"
+#include "printer-app/job_command.h"
+#include "printer-app/job_report.h"
+#include "runner/exit_status.h"
+#include "runner/input_kind.h"
+#include "runner/job_runner.h"
+#include "runner/write_all.h"
+
+namespace pclspool::app {
+
+namespace {
+
+std::atomic<bool> g_cancelled{false};
+int g_null = -1;  // /dev/null, opened before a signal can come
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+// A cancel shuts the printer stream at once: a write that waits on a full
+// pipe is interrupted (no SA_RESTART) and the next goes to /dev/null.
+extern "C" void OnTerminate(int) {
+  g_cancelled.store(true, std::memory_order_relaxed);
+  if (g_null >= 0) ::dup2(g_null, STDOUT_FILENO);
+}
+
+void InstallSignals() {
+  g_null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+  struct sigaction term {};
+  term.sa_handler = OnTerminate;
+  sigemptyset(&term.sa_mask);
+  sigaction(SIGTERM, &term, nullptr);
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  // A server that stops reading is a failed write, not a silent death that
+  // leaves page files behind.
+  sigaction(SIGPIPE, &ignore, nullptr);
+  sigaction(SIGXFSZ, &ignore, nullptr);
+  // The server's job thread waits for this process; should the server die
+  // instead, the job is cancelled like any other.
+  prctl(PR_SET_PDEATHSIG, SIGTERM);
+}
+
+void Report(const std::string& line) { runner::WriteAll(kReportFd, line); }
+
+int Refuse(const std::string& reason, const std::string& message) {
+  Report(ReasonLine(reason));
+  Report(ErrorLine(message));
+  return runner::kExitUsage;
+}
+
+// What the document's first bytes say it is.
+runner::InputKind Sniff(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return runner::InputKind::kUnknown;
+  uint8_t head[runner::kSniffBytes];
+  std::size_t size = 0;
+  while (size < sizeof(head)) {
+    const ssize_t n = ::read(fd, head + size, sizeof(head) - size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    size += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+  return runner::SniffInput(head, size);
+}
+
+int RunJob(const JobCommand& command) {
+  std::string input = command.input;
+  if (command.kind == DocumentKind::kRaster || command.kind == DocumentKind::kImage) {
+    std::string error;
+    const std::string pdf = command.work_dir + "/document.pdf";
+    if (!ConvertToPdf(command, pdf, &g_cancelled, &error)) {
+      if (g_cancelled.load()) return runner::kExitCancelled;
+      return Refuse("document-format-error", error);
+    }
+    input = pdf;
+  }
+  const runner::InputKind kind = Sniff(input);
+  if (kind == runner::InputKind::kEmpty) {
+    return Refuse("document-format-error", "the document is empty");
+  }
+  if (kind == runner::InputKind::kUnknown) {
+    return Refuse("document-format-error",
+                  "the document is not PDF, PostScript, PCL, PWG or Apple raster, JPEG or PNG");
+  }
+
+  runner::JobOptions options;
+  options.spool_dir = command.work_dir + "/pages";
+  if (::mkdir(options.spool_dir.c_str(), 0700) != 0 && errno != EEXIST) {
+    Report(ErrorLine("cannot make " + options.spool_dir + ": " + std::strerror(errno)));
+    return runner::kExitUsage;
+  }
+  options.inputs = {input};
+  options.ini = command.ini;
+  options.job_id = command.job_id;
+  options.ticket = command.ticket;
+  runner::JobEvents events;
+  events.on_error = [](const std::string& line) { Report(ErrorLine(line)); };
+  events.on_info = [](const std::string& line) { Report(InfoLine(line)); };
+  events.on_progress = [](const runner::JobProgress& p) {
+    Report(ProgressLine(p.rendered, p.sent));
+  };
+  events.on_side = [](uint32_t side, uint32_t copies) { Report(SideLine(side, copies)); };
+  const int status = runner::RunPrintJob(options, {STDOUT_FILENO, "the printer", {}}, events,
+                                         &g_cancelled);
+  // Refused after its kind was known: Ghostscript could not render it.
+  if (status == runner::kExitUsage && runner::IsRendered(kind)) {
+    Report(ReasonLine("document-unprintable-error"));
+  }
+  return status;
+}
+
+}  // namespace
+
+int JobProcessMain(int argc, char** argv) {
+  InstallSignals();
+  std::vector<std::string_view> args(argv + 2, argv + argc);
+  JobCommand command;
+  std::string error;
+  if (!ParseJobCommand(args, &command, &error)) {
+    Report(ErrorLine(error));
+    return runner::kExitUsage;
+  }
+  const int status = RunJob(command);
+  return g_cancelled.load() ? runner::kExitCancelled : status;
+}
+
+}  // namespace pclspool::app

@@ -1,0 +1,369 @@
+#include "printer-app/settings_pages.h"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "printer-app/app_context.h"
+#include "printer-app/child_process.h"
+#include "printer-app/copier_driver.h"
+#include "printer-app/copier_media.h"
+#include "printer-app/preview_process.h"
+#include "runner/watermark_styles.h"
+
+namespace pclspool::app {
+
+namespace {
+
+constexpr char kPage[] = "/watermarks";
+constexpr char kPicture[] = "/watermarks/preview.png";
+constexpr int kPictureDpi = 60;
+// A picture takes a job's time; one that takes longer is stopped.
+constexpr int kPictureTimeoutMs = 30000;
+constexpr std::size_t kMaxPictureBytes = 16 << 20;
+
+struct AppAndSystem {
+  AppContext* app;
+  pappl_system_t* system;
+};
+
+// The form or query variables of a request, freed with it.
+class Form {
+ public:
+  explicit Form(pappl_client_t* client) { count_ = papplClientGetForm(client, &options_); }
+  ~Form() { cupsFreeOptions(count_, options_); }
+  Form(const Form&) = delete;
+  Form& operator=(const Form&) = delete;
+
+  std::string Get(const char* name) const {
+    const char* v = cupsGetOption(name, count_, options_);
+    return v ? v : "";
+  }
+  int Int(const char* name, int def) const {
+    const std::string v = Get(name);
+    char* end = nullptr;
+    const long n = std::strtol(v.c_str(), &end, 10);
+    return v.empty() || *end || n < -100000 || n > 100000 ? def : static_cast<int>(n);
+  }
+  bool Valid(pappl_client_t* client) const {
+    return papplClientIsValidForm(client, count_, options_);
+  }
+
+ private:
+  int count_ = 0;
+  cups_option_t* options_ = nullptr;
+};
+
+// Whether the administrator has set a password or a PAM service.
+bool AuthenticationSet(pappl_system_t* system) {
+  char hash[256] = "";
+  papplSystemGetPassword(system, hash, sizeof(hash));
+  return papplSystemGetAuthService(system) != nullptr || hash[0] != '\0';
+}
+
+runner::WatermarkStyle StyleOf(const Form& f) {
+  runner::WatermarkStyle s;
+  s.text = f.Get("text");
+  s.face = f.Get("face");
+  s.height = f.Int("height", 0);
+  s.angle = f.Int("angle", -1);
+  s.weight = f.Int("weight", 0);
+  s.dark = f.Int("dark", -1);
+  s.centred = !f.Get("centred").empty();
+  s.x_offset = f.Int("x", 0);
+  s.y_offset = f.Int("y", 0);
+  return s;
+}
+
+std::string UrlEncode(const std::string& s) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (const char ch : s) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (std::isalnum(c) || c == '-' || c == '_' || c == '.') {
+      out += ch;
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+  }
+  return out;
+}
+
+std::string PictureUrl(const runner::WatermarkStyle& s) {
+  return std::string(kPicture) + "?text=" + UrlEncode(s.text) + "&face=" + UrlEncode(s.face) +
+         "&height=" + std::to_string(s.height) + "&angle=" + std::to_string(s.angle) +
+         "&weight=" + std::to_string(s.weight) + "&dark=" + std::to_string(s.dark) +
+         (s.centred ? "&centred=1" : "") + "&x=" + std::to_string(s.x_offset) +
+         "&y=" + std::to_string(s.y_offset);
+}
+
+void Escaped(pappl_client_t* client, const std::string& s) {
+  papplClientHTMLEscape(client, s.c_str(), s.size());
+}
+
+// A change: saved or deleted, the printers' watermark values made anew.
+std::string Change(pappl_client_t* client, const Form& form, AppAndSystem& as) {
+  if (!form.Valid(client)) return "This form has expired: load the page again.";
+  std::string error;
+  const std::string action = form.Get("action");
+  {
+    std::lock_guard<std::mutex> lock(as.app->settings_mutex);
+    const bool ok = action == "delete"
+                        ? runner::DeleteWatermarkStyle(as.app->settings_file, form.Get("replaces"), &error)
+                        : runner::SaveWatermarkStyle(as.app->settings_file, form.Get("replaces"),
+                                                     StyleOf(form), &error);
+    if (!ok) return "Not changed: " + error + ".";
+  }
+  RefreshWatermarks(as.system, *as.app);
+  papplLog(as.system, PAPPL_LOGLEVEL_INFO, "Watermarks: %s \"%s\" by %s.",
+           action == "delete" ? "deleted" : "saved",
+           (action == "delete" ? form.Get("replaces") : form.Get("text")).c_str(),
+           papplClientGetUsername(client));
+  return action == "delete" ? "Deleted." : "Saved.";
+}
+
+void Field(pappl_client_t* client, const char* label, const char* name, const std::string& value,
+           const char* attrs) {
+  papplClientHTMLPrintf(client, "<tr><th><label for=\"%s\">%s:</label></th><td><input id=\"%s\" name=\"%s\" %s value=\"",
+                        name, label, name, name, attrs);
+  Escaped(client, value);
+  papplClientHTMLPuts(client, "\"></td></tr>\n");
+}
+
+// The form of one style: a new one when `replaces` is empty.
+void StyleForm(pappl_client_t* client, const runner::WatermarkStyle& s, const std::string& replaces) {
+  papplClientHTMLPrintf(client, "<h2 class=\"title\">%s</h2>\n",
+                        replaces.empty() ? "Add a watermark text" : "Change the watermark text");
+  papplClientHTMLStartForm(client, kPage, false);
+  papplClientHTMLPuts(client, "<input type=\"hidden\" name=\"action\" value=\"save\">\n"
+                              "<input type=\"hidden\" name=\"replaces\" value=\"");
+  Escaped(client, replaces);
+  papplClientHTMLPuts(client, "\">\n<table class=\"form\">\n");
+  Field(client, "Text", "text", s.text, "type=\"text\" required maxlength=\"200\"");
+  Field(client, "Face", "face", s.face, "type=\"text\" required maxlength=\"31\"");
+  Field(client, "Height (screen pixels; negative: of the characters)", "height",
+        std::to_string(s.height), "type=\"number\" min=\"-1000\" max=\"1000\"");
+  Field(client, "Angle (tenths of a degree)", "angle", std::to_string(s.angle),
+        "type=\"number\" min=\"0\" max=\"3599\"");
+  Field(client, "Weight (400 normal, 700 bold)", "weight", std::to_string(s.weight),
+        "type=\"number\" min=\"100\" max=\"900\" step=\"100\"");
+  Field(client, "Darkness (0 lightest to 37 black)", "dark", std::to_string(s.dark),
+        "type=\"number\" min=\"0\" max=\"37\"");
+  papplClientHTMLPrintf(client,
+                        "<tr><th><label for=\"centred\">Centred:</label></th><td><input id=\"centred\" "
+                        "name=\"centred\" type=\"checkbox\" value=\"1\"%s></td></tr>\n",
+                        s.centred ? " checked" : "");
+  Field(client, "Across, when not centred (tenths of an inch)", "x", std::to_string(s.x_offset),
+        "type=\"number\" min=\"-200\" max=\"200\"");
+  Field(client, "Down, when not centred (tenths of an inch)", "y", std::to_string(s.y_offset),
+        "type=\"number\" min=\"-200\" max=\"200\"");
+  papplClientHTMLPuts(client, "<tr><th></th><td><input type=\"submit\" value=\"Save\"></td></tr>\n"
+                              "</table>\n</form>\n");
+  papplClientHTMLPrintf(client,
+                        "<p><img id=\"preview\" class=\"preview\" alt=\"A page with this watermark\" "
+                        "src=\"%s\" style=\"border:1px solid #888;max-width:300px\"></p>\n",
+                        PictureUrl(s).c_str());
+  // The picture follows the form as it is filled in.
+  papplClientHTMLPuts(
+      client,
+      "<script>\n"
+      "(function() {\n"
+      "  const form = document.querySelector('input[name=action][value=save]').form;\n"
+      "  const img = document.getElementById('preview');\n"
+      "  let timer = null;\n"
+      "  form.addEventListener('input', function() {\n"
+      "    clearTimeout(timer);\n"
+      "    timer = setTimeout(function() {\n"
+      "      const q = new URLSearchParams();\n"
+      "      for (const n of ['text','face','height','angle','weight','dark','x','y']) q.set(n, form.elements[n].value);\n"
+      "      if (form.elements['centred'].checked) q.set('centred', '1');\n"
+      "      img.src = '/watermarks/preview.png?' + q.toString();\n"
+      "    }, 400);\n"
+      "  });\n"
+      "})();\n"
+      "</script>\n");
+}
+
+bool WatermarksPage(pappl_client_t* client, void* data) {
+  AppAndSystem& as = *static_cast<AppAndSystem*>(data);
+  const bool can_change = AuthenticationSet(as.system);
+  // With a password or PAM set, the page needs it (a login form is the
+  // response otherwise).
+  if (can_change && !papplClientHTMLAuthorize(client)) return true;
+  std::string status;
+  int edit = 0;  // the text whose form is shown, 1 for the first
+  if (papplClientGetMethod(client) != HTTP_STATE_POST) {
+    // A request's variables can be read once: the query of a GET here, the
+    // body of a POST below.
+    edit = Form(client).Int("edit", 0);
+  } else {
+    const Form form(client);
+    if (!can_change) {
+      papplClientRespond(client, HTTP_STATUS_FORBIDDEN, nullptr, "text/html", 0, 0);
+      papplClientHTMLHeader(client, "Watermarks", 0);
+      papplClientHTMLPuts(client,
+                          "<div class=\"content\"><h1 class=\"title\">Watermarks</h1>\n"
+                          "<div class=\"banner\">Not changed: set an administrator password first "
+                          "(<a href=\"/security\">Security</a>).</div></div>\n");
+      papplClientHTMLFooter(client);
+      return true;
+    }
+    status = Change(client, form, as);
+  }
+  std::vector<runner::WatermarkStyle> styles;
+  {
+    std::lock_guard<std::mutex> lock(as.app->settings_mutex);
+    styles = runner::ReadWatermarkStyles(SettingsFileToRead(*as.app));
+  }
+
+  papplClientRespond(client, HTTP_STATUS_OK, nullptr, "text/html", 0, 0);
+  papplClientHTMLHeader(client, "Watermarks", 0);
+  papplClientHTMLPuts(client, "<div class=\"content\"><div class=\"row\"><div class=\"col-12\">\n"
+                              "<h1 class=\"title\">Watermarks</h1>\n");
+  if (!status.empty()) {
+    papplClientHTMLPuts(client, "<div class=\"banner\" id=\"status\">");
+    Escaped(client, status);
+    papplClientHTMLPuts(client, "</div>\n");
+  }
+  if (!can_change) {
+    papplClientHTMLPuts(client,
+                        "<div class=\"banner\">These texts can be changed once an administrator "
+                        "password is set (<a href=\"/security\">Security</a>) or the server runs "
+                        "with a PAM service (-o auth-service=).</div>\n");
+  }
+  papplClientHTMLPuts(client, "<table class=\"list\" id=\"texts\"><tr><th>Watermark</th><th>Face</th>"
+                              "<th>Height</th><th>Angle</th><th>Weight</th><th>Darkness</th>"
+                              "<th>Place</th><th>Page</th><th></th></tr>\n");
+  for (std::size_t i = 0; i < styles.size(); ++i) {
+    const runner::WatermarkStyle& s = styles[i];
+    papplClientHTMLPuts(client, "<tr><td class=\"text\">");
+    Escaped(client, s.text);
+    papplClientHTMLPuts(client, "</td><td>");
+    Escaped(client, s.face);
+    papplClientHTMLPrintf(client, "</td><td>%d</td><td>%.1f&deg;</td><td>%d</td><td>%d</td><td>",
+                          s.height, s.angle / 10.0, s.weight, s.dark);
+    if (s.centred) {
+      papplClientHTMLPuts(client, "centred");
+    } else {
+      papplClientHTMLPrintf(client, "%+.1f&quot;, %+.1f&quot;", s.x_offset / 10.0, s.y_offset / 10.0);
+    }
+    papplClientHTMLPrintf(client,
+                          "</td><td><img alt=\"\" src=\"%s\" style=\"border:1px solid #888;height:120px\"></td><td>",
+                          PictureUrl(s).c_str());
+    if (can_change) {
+      papplClientHTMLPrintf(client, "<a class=\"btn\" href=\"%s?edit=%zu\">Change</a> ", kPage, i + 1);
+      papplClientHTMLStartForm(client, kPage, false);
+      papplClientHTMLPuts(client, "<input type=\"hidden\" name=\"action\" value=\"delete\">"
+                                  "<input type=\"hidden\" name=\"replaces\" value=\"");
+      Escaped(client, s.text);
+      papplClientHTMLPuts(client, "\"><input type=\"submit\" value=\"Delete\"></form>");
+    }
+    papplClientHTMLPuts(client, "</td></tr>\n");
+  }
+  papplClientHTMLPuts(client, "</table>\n");
+  if (can_change) {
+    if (edit >= 1 && static_cast<std::size_t>(edit) <= styles.size()) {
+      StyleForm(client, styles[static_cast<std::size_t>(edit) - 1], styles[static_cast<std::size_t>(edit) - 1].text);
+    } else {
+      runner::WatermarkStyle fresh;
+      fresh.text = "";
+      StyleForm(client, fresh, "");
+    }
+  }
+  papplClientHTMLPuts(client, "</div></div></div>\n");
+  papplClientHTMLFooter(client);
+  return true;
+}
+
+// Runs the picture's process; its PNG, or "" with *error.
+std::string MakePicture(const std::string& ini, int watermark, const std::string& paper,
+                        const std::string& dir, std::string* error) {
+  int out[2];
+  if (::pipe2(out, O_CLOEXEC) != 0) {
+    *error = "no pipe";
+    return "";
+  }
+  ChildStart child;
+  child.argv = {"/proc/self/exe", std::string(kPreviewCommand), "--ini=" + ini,
+               "--watermark=" + std::to_string(watermark), "--paper=" + paper,
+               "--dpi=" + std::to_string(kPictureDpi), "--work-dir=" + dir};
+  child.fds = {{out[1], STDOUT_FILENO}};
+  child.own_group = true;
+  const pid_t pid = StartChild(child, error);
+  ::close(out[1]);
+  std::string png;
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPictureTimeoutMs);
+  char block[65536];
+  bool late = false;
+  while (pid > 0) {
+    if (std::chrono::steady_clock::now() > until) {
+      late = true;
+      break;
+    }
+    const ssize_t n = ::read(out[0], block, sizeof(block));
+    if (n <= 0) break;
+    png.append(block, static_cast<std::size_t>(n));
+    if (png.size() > kMaxPictureBytes) break;
+  }
+  ::close(out[0]);
+  if (pid < 0) return "";
+  const ChildEnd end = late ? StopChild(pid, true, 1000) : WaitChild(pid, true, {}, 10, 1000);
+  if (end.status != 0 || png.rfind("\x89PNG", 0) != 0) {
+    *error = "the picture could not be made (" + DescribeEnd(end) + ")";
+    return "";
+  }
+  return png;
+}
+
+bool PicturePage(pappl_client_t* client, void* data) {
+  AppAndSystem& as = *static_cast<AppAndSystem*>(data);
+  if (AuthenticationSet(as.system) && !papplClientHTMLAuthorize(client)) return true;
+  const Form form(client);
+  std::string paper = PaperOfMedia(form.Get("media"));
+  if (paper.empty()) paper = "a4";
+  char temp[] = "/tmp/pclspool-preview-XXXXXX";
+  const char* dir = ::mkdtemp(temp);
+  std::string error;
+  std::string png;
+  if (dir) {
+    const std::string ini = std::string(dir) + "/OrvWater.INI";
+    if (runner::SaveWatermarkStyle(ini, "", StyleOf(form), &error)) {
+      png = MakePicture(ini, 1, paper, dir, &error);
+    }
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+  } else {
+    error = "no temporary directory";
+  }
+  if (png.empty()) {
+    papplClientRespond(client, HTTP_STATUS_BAD_REQUEST, nullptr, "text/plain", 0, error.size());
+    httpWrite2(papplClientGetHTTP(client), error.data(), error.size());
+    return true;
+  }
+  papplClientRespond(client, HTTP_STATUS_OK, nullptr, "image/png", 0, png.size());
+  httpWrite2(papplClientGetHTTP(client), png.data(), png.size());
+  httpFlushWrite(papplClientGetHTTP(client));
+  return true;
+}
+
+}  // namespace
+
+void AddSettingsPages(pappl_system_t* system, AppContext& app) {
+  static AppAndSystem as;
+  as = {&app, system};
+  papplSystemAddResourceCallback(system, kPage, "text/html", WatermarksPage, &as);
+  papplSystemAddResourceCallback(system, kPicture, "image/png", PicturePage, &as);
+  papplSystemAddLink(system, "Watermarks", kPage,
+                     PAPPL_LOPTIONS_NAVIGATION | PAPPL_LOPTIONS_CONFIGURATION);
+}
+
+}  // namespace pclspool::app

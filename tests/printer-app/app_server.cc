@@ -1,0 +1,189 @@
+#include "app_server.h"
+
+#include "support/loopback_port.h"
+#include "support/test_files.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+namespace pclspool::apptest {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A server can take this long to shut down: PAPPL waits for its clients'
+// connections to close.
+constexpr auto kStopTimeout = std::chrono::seconds(90);
+constexpr auto kStartTimeout = std::chrono::seconds(30);
+
+}  // namespace
+
+std::string AppPath() { return PCLSPOOL_PRINTER_APP_PATH; }
+
+std::string MissingIppTools() {
+  if (::access("/usr/bin/ipptool", X_OK) != 0) {
+    return "ipptool is missing (Debian package cups-ipp-utils; scripts/install-deps)";
+  }
+  return "";
+}
+
+AppServer::AppServer(fs::path dir) : dir_(std::move(dir)), state_(dir_ / "state") {
+  static std::atomic<int> count{0};
+  program_ = dir_ / ("pclspool-app-test-" + std::to_string(::getpid()) + "-" +
+                     std::to_string(count++));
+  fs::create_directories(dir_);
+  fs::create_symlink(AppPath(), program_);
+  port_ = testing::FreeLoopbackPort();
+}
+
+AppServer::~AppServer() {
+  if (Running()) Kill();
+}
+
+bool AppServer::Start(std::string* error) {
+  server_ = testing::ChildProcess(
+      {.argv = {program_.string(), "server", "-o", "state-directory=" + state_.string(), "-o",
+                "listen-hostname=127.0.0.1", "-o", "server-port=" + std::to_string(port_), "-o",
+                "dnssd=off", "-o", "log-level=debug", "-o", "log-file=" + log().string()},
+       .out = testing::Output::File(dir_ / "server.out"),
+       .err = testing::Output::Stdout()});
+  const auto until = std::chrono::steady_clock::now() + kStartTimeout;
+  while (server_.started() && std::chrono::steady_clock::now() < until) {
+    if (testing::LoopbackPortAccepts(port_)) return true;
+    if (server_.Ended()) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  *error = "the server did not start: " + server_.error() +
+           testing::ReadFile(dir_ / "server.out") + testing::ReadFile(log());
+  Kill();
+  return false;
+}
+
+void AppServer::Stop() {
+  if (!Running()) return;
+  const auto until = std::chrono::steady_clock::now() + kStopTimeout;
+  server_.Stop(kStopTimeout);
+  server_ = {};
+  while (!testing::LoopbackPortFree(port_) && std::chrono::steady_clock::now() < until) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  fs::remove("/run/" + program_.filename().string() + ".sock");
+}
+
+void AppServer::Kill() {
+  if (!Running()) return;
+  server_.Signal(SIGKILL);
+  server_.Wait(kStopTimeout);
+  server_ = {};
+  std::error_code ec;
+  fs::remove("/run/" + program_.filename().string() + ".sock", ec);
+}
+
+fs::path AppServer::DeviceDir(const std::string& printer) const { return dir_ / ("out-" + printer); }
+
+std::string AppServer::PrinterUri(const std::string& printer) const {
+  return "ipp://127.0.0.1:" + std::to_string(port_) + "/ipp/print/" + printer;
+}
+
+testing::ProgramRun AppServer::Command(const std::vector<std::string>& args) const {
+  std::vector<std::string> argv = {program_.string()};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return testing::RunProgram({.argv = argv, .err = testing::Output::Stdout()});
+}
+
+bool AppServer::AddPrinter(const std::string& name, const std::vector<std::string>& defaults,
+                           std::string* error, const std::string& device) {
+  fs::create_directories(DeviceDir(name));
+  const std::string system = "ipp://127.0.0.1:" + std::to_string(port_) + "/ipp/system";
+  testing::ProgramRun run =
+      Command({"add", "-d", name, "-m", "pclspool", "-v",
+               device.empty() ? "file://" + DeviceDir(name).string() : device, "-u", system});
+  if (run.Ok() && !defaults.empty()) {
+    // Through the domain socket: PAPPL 1.3.1's modify puts the -u URI
+    // where the server does not take it.
+    std::vector<std::string> args = {"modify", "-d", name};
+    for (const std::string& d : defaults) {
+      args.push_back("-o");
+      args.push_back(d);
+    }
+    run = Command(args);
+  }
+  if (!run.Ok()) *error = run.Describe("pclspool-printer-app");
+  return run.Ok();
+}
+
+}  // namespace pclspool::apptest
+
+namespace pclspool::apptest {
+
+namespace {
+
+std::string CommandLine(const fs::path& proc) {
+  std::string text = testing::ReadFile(proc / "cmdline");
+  for (char& c : text) c = c == '\0' ? ' ' : c;
+  return text;
+}
+
+long ParentOf(const fs::path& proc) {
+  const std::string status = testing::ReadFile(proc / "status");
+  const std::size_t at = status.find("PPid:");
+  return at == std::string::npos ? -1 : std::atol(status.c_str() + at + 5);
+}
+
+}  // namespace
+
+std::vector<std::string> AppServer::JobProcesses() const {
+  std::vector<std::pair<long, std::string>> all;  // pid, command line
+  std::vector<long> parents;
+  std::error_code ec;
+  for (const fs::directory_entry& e : fs::directory_iterator("/proc", ec)) {
+    const std::string name = e.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    all.emplace_back(std::atol(name.c_str()), CommandLine(e.path()));
+    parents.push_back(ParentOf(e.path()));
+  }
+  std::vector<long> found;
+  const long server = pid();
+  for (const auto& [process, line] : all) {
+    if (line.find(state_.string() + "/") != std::string::npos && process != server) {
+      found.push_back(process);
+    }
+  }
+  // Their children, and theirs.
+  for (std::size_t i = 0; i < found.size(); ++i) {
+    for (std::size_t j = 0; j < all.size(); ++j) {
+      if (parents[j] == found[i] &&
+          std::find(found.begin(), found.end(), all[j].first) == found.end()) {
+        found.push_back(all[j].first);
+      }
+    }
+  }
+  std::vector<std::string> lines;
+  for (const long pid : found) {
+    for (const auto& [p, line] : all) {
+      if (p == pid) lines.push_back(std::to_string(pid) + ": " + line);
+    }
+  }
+  return lines;
+}
+
+long AppServer::ResidentKib() const {
+  const std::string status = testing::ReadFile("/proc/" + std::to_string(pid()) + "/status");
+  const std::size_t at = status.find("VmRSS:");
+  return at == std::string::npos ? -1 : std::atol(status.c_str() + at + 6);
+}
+
+}  // namespace pclspool::apptest

@@ -1,0 +1,33 @@
+#include "http_request.h"
+
+#include <cups/cups.h>
+
+namespace pclspool::apptest {
+
+HttpResponse HttpRequest(int port, const std::string& path, const std::string& form) {
+  HttpResponse r;
+  http_t* http = httpConnect2("127.0.0.1", port, nullptr, AF_INET, HTTP_ENCRYPTION_IF_REQUESTED,
+                              1, 30000, nullptr);
+  if (!http) return r;
+  httpClearFields(http);
+  const bool post = !form.empty();
+  if (post) {
+    httpSetField(http, HTTP_FIELD_CONTENT_TYPE, "application/x-www-form-urlencoded");
+    httpSetLength(http, form.size());
+  }
+  if ((post ? httpPost(http, path.c_str()) : httpGet(http, path.c_str())) == 0 &&
+      (!post || httpWrite2(http, form.data(), form.size()) >= 0)) {
+    http_status_t status;
+    while ((status = httpUpdate(http)) == HTTP_STATUS_CONTINUE) {
+    }
+    r.status = status;
+    r.type = httpGetField(http, HTTP_FIELD_CONTENT_TYPE);
+    char block[65536];
+    ssize_t n;
+    while ((n = httpRead2(http, block, sizeof(block))) > 0) r.body.append(block, static_cast<std::size_t>(n));
+  }
+  httpClose(http);
+  return r;
+}
+
+}  // namespace pclspool::apptest
