@@ -1,6 +1,5 @@
 #include "filter/ppd_watermarks.h"
 
-#include <cstdio>
 
 namespace pclspool::filter {
 
@@ -37,9 +36,8 @@ std::string PpdLabel(const std::string& utf8) {
     if (c >= 0x20 && c < 0x7F && !special) {
       piece = static_cast<char>(c);
     } else if (special || (c >= 0xA0 && c <= 0xFF)) {
-      char hex[8];
-      std::snprintf(hex, sizeof(hex), "<%02X>", static_cast<unsigned>(c));
-      piece = hex;
+      constexpr char kHex[] = "0123456789ABCDEF";
+      piece = {'<', kHex[(c >> 4) & 0xF], kHex[c & 0xF], '>'};
     } else {
       piece = "?";
     }

@@ -63,12 +63,16 @@ std::vector<std::string> WatermarkKeywords(const std::vector<std::string>& texts
     const auto taken = [&](const std::string& s) {
       return s == kNoWatermark || std::find(keywords.begin(), keywords.end(), s) != keywords.end();
     };
+    // Appended piece by piece: GCC 12 at -O3 takes "literal" + std::string
+    // for overlapping copies (GCC bug 105329) and stops a Release build.
+    const std::string number = std::to_string(i + 1);
     if (k.empty()) {
-      k = "text-" + std::to_string(i + 1);
+      k = "text";
+      k.append("-").append(number);
     } else if (taken(k)) {
-      k += "-" + std::to_string(i + 1);
+      k.append("-").append(number);
     }
-    while (taken(k)) k += "-" + std::to_string(i + 1);
+    while (taken(k)) k.append("-").append(number);
     keywords.push_back(k);
   }
   return keywords;

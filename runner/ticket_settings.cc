@@ -125,14 +125,19 @@ void ApplyTicket(const JobTicket& t, InputKind kind, JobOptions* o, std::string*
 
 std::string DescribeTicket(const JobTicket& t, InputKind kind) {
   std::string d = "Printing";
+  // Appended piece by piece: GCC 12 at -O3 takes "literal" + std::string
+  // for overlapping copies (GCC bug 105329) and stops a Release build.
   if (t.copies > 1) {
-    d += " " + std::to_string(t.copies) +
-         (PlanCopies(t, kind).collated > 1 ? " collated" : " uncollated") + " copies";
+    d += ' ';
+    d += std::to_string(t.copies);
+    d += PlanCopies(t, kind).collated > 1 ? " collated copies" : " uncollated copies";
   }
   if (PlacesPages(kind) && t.booklet) {
     d += " as a booklet";
   } else if (PlacesPages(kind) && t.number_up > 1) {
-    d += ", " + std::to_string(t.number_up) + " pages a side";
+    d += ", ";
+    d += std::to_string(t.number_up);
+    d += " pages a side";
   }
   if (PlacesPages(kind) && !t.booklet) {
     if (t.page_set != PageSet::kAll) d += t.page_set == PageSet::kOdd ? ", odd sides" : ", even sides";
