@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <map>
 #include <fstream>
-#include <regex>
 #include <string>
 #include <vector>
 
