@@ -216,7 +216,10 @@ TEST_F(RobustnessTest, FiftyJobsOnThreePrintersAtOnce) {
   const long after_more = wave(kJobs, kJobs + kMore);
   RecordProperty("resident_kib_after_fifty", static_cast<int>(after_fifty));
   RecordProperty("resident_kib_after_more", static_cast<int>(after_more));
+// AddressSanitizer's quarantine holds freed memory back on purpose.
+#if !defined(__SANITIZE_ADDRESS__)
   EXPECT_LT(after_more - after_fifty, 2 * 1024) << after_fifty << " KiB after the fifty";
+#endif
 }
 
 }  // namespace
