@@ -182,7 +182,7 @@ TEST_F(PrintingTest, ABadDocumentOrValueEndsTheJobWithItsReason) {
   struct Case {
     const char* name;
     std::filesystem::path file;
-    const char* format;
+    std::string format;
     std::vector<std::string> attributes;
     const char* reason;   // in job-state-reasons
     const char* message;  // in job-state-message

@@ -103,14 +103,18 @@ TEST(JobTicketFromIpp, EachAttributeIsReadOnce) {
     std::string error;
     const bool ok = ReadJobTicket(a, keywords, &got.ticket, &scaling, &error);
     EXPECT_EQ(ok, !c.error) << error;
-    if (c.error) EXPECT_NE(error.find(c.error), std::string::npos) << error;
+    if (c.error) {
+      EXPECT_NE(error.find(c.error), std::string::npos) << error;
+    }
     std::vector<std::string> want = JobCommandArgs({got.kind, "in", "ini", "dir", 1, {}, {}});
     for (std::string& arg : want) {
       for (const std::string& changed : c.args) {
         if (changed.substr(0, changed.find('=')) == arg.substr(0, arg.find('='))) arg = changed;
       }
     }
-    if (ok) EXPECT_EQ(JobCommandArgs(got), want);
+    if (ok) {
+      EXPECT_EQ(JobCommandArgs(got), want);
+    }
     ippDelete(job);
     ippDelete(defaults);
   }
