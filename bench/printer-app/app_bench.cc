@@ -32,7 +32,6 @@
 
 #include "support/cups/cups_sandbox.h"
 #include "support/child_process.h"
-#include "support/cups/processes.h"
 #include "support/loopback_port.h"
 
 namespace pclspool::bench {

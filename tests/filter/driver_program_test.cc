@@ -2,14 +2,14 @@
 // the queue's PPD lists the settings file's own watermark texts.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <unistd.h>
+#include <vector>
 
 #include "filter/ppd_watermarks.h"
+#include "support/child_process.h"
+#include "support/scratch_dir.h"
 
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
@@ -19,16 +19,6 @@ namespace pclspool::filter {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Output(const std::string& command) {
-  std::string out;
-  if (FILE* p = ::popen(command.c_str(), "r")) {
-    char buf[4096];
-    for (std::size_t n; (n = std::fread(buf, 1, sizeof(buf), p)) > 0;) out.append(buf, n);
-    ::pclose(p);
-  }
-  return out;
-}
 
 TEST(PpdLabel, TextsBecomeLatin1Labels) {
   const struct {
@@ -48,17 +38,20 @@ TEST(PpdLabel, TextsBecomeLatin1Labels) {
 }
 
 TEST(DriverProgram, ListsThePpdAndWritesTheSettingsFilesTexts) {
-  const fs::path dir = fs::temp_directory_path() / ("pclspool-driver-" + std::to_string(::getpid()));
+  const testing::ScratchDir dir{"driver"};
   fs::create_directories(dir / "pclspool");
   std::ofstream(dir / "pclspool" / "OrvWater.INI")
       << "[StringSummary]\nCONFIDENTIAL=1\nEntw\xC3\xBC" "rfe=1\nTOP: SECRET=1\n";
-  const std::string env =
-      "CUPS_SERVERROOT='" + dir.string() + "' PCLSPOOL_PPD='" PCLSPOOL_PPD "' '" PCLSPOOL_DRIVER "'";
-  EXPECT_EQ(Output(env + " list"),
+  const auto driver = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), PCLSPOOL_DRIVER);
+    return testing::RunProgram({.argv = args,
+                                .env = {"CUPS_SERVERROOT=" + dir.string(),
+                                        std::string("PCLSPOOL_PPD=") + PCLSPOOL_PPD}});
+  };
+  EXPECT_EQ(driver({"list"}).out,
             "\"pclspool:copier.ppd\" en \"pclspool\" \"pclspool PCL copier, watermarks and "
             "booklets\" \"\" \"(pclspool PCL copier)\"\n");
-  const std::string ppd = Output(env + " cat pclspool:copier.ppd");
-  std::ofstream(dir / "queue.ppd") << ppd;
+  std::ofstream(dir / "queue.ppd") << driver({"cat", "pclspool:copier.ppd"}).out;
   // libcups reads the labels back as the dialog shows them, keywords 1 to 3.
   ppd_file_t* file = ppdOpenFile((dir / "queue.ppd").c_str());
   ASSERT_NE(file, nullptr);
@@ -75,13 +68,14 @@ TEST(DriverProgram, ListsThePpdAndWritesTheSettingsFilesTexts) {
   // cupstestppd passes it (it wants 7-bit default labels: with a text
   // beyond ASCII it fails the PPD, though CUPS uses it as libcups reads it).
   std::ofstream(dir / "pclspool" / "OrvWater.INI") << "[StringSummary]\nTOP: SECRET=1\n";
-  std::ofstream(dir / "queue.ppd") << Output(env + " cat pclspool:copier.ppd");
-  EXPECT_EQ(Output("cupstestppd -q -I filters '" + (dir / "queue.ppd").string() + "'; echo $?"), "0\n");
+  std::ofstream(dir / "queue.ppd") << driver({"cat", "pclspool:copier.ppd"}).out;
+  EXPECT_EQ(testing::RunProgram({.argv = {"cupstestppd", "-q", "-I", "filters",
+                                          (dir / "queue.ppd").string()}}).status, 0);
   // Without a settings file, no text can be chosen.
   fs::remove(dir / "pclspool" / "OrvWater.INI");
-  EXPECT_EQ(Output(env + " cat pclspool:copier.ppd").find("*Watermark 1/"), std::string::npos);
-  EXPECT_NE(Output(env + " cat other.ppd 2>&1"), "");
-  fs::remove_all(dir);
+  EXPECT_EQ(driver({"cat", "pclspool:copier.ppd"}).out.find("*Watermark 1/"), std::string::npos);
+  const testing::ProgramRun other = driver({"cat", "other.ppd"});
+  EXPECT_NE(other.out + other.err, "");
 }
 
 }  // namespace

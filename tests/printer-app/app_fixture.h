@@ -5,13 +5,13 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 
 #include "app_server.h"
 #include "ipp_job.h"
 #include "support/render/renderer.h"
 #include "support/scratch_dir.h"
+#include "support/test_files.h"
 
 namespace pclspool::apptest {
 
@@ -34,10 +34,7 @@ class AppTest : public ::testing::Test {
                                const std::string& printer = "copier") const {
     return server_.DeviceDir(printer) / (job_name + ".prn");
   }
-  static std::string Read(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
+  static std::string Read(const std::filesystem::path& p) { return testing::ReadFile(p); }
 
   testing::ScratchDir dir_{"app"};
   AppServer server_{dir_.path()};

@@ -1,22 +1,15 @@
 #include "app_server.h"
 
-#include "support/loopback_port.h"
-#include "support/test_files.h"
-
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <fstream>
-#include <iterator>
 #include <thread>
+
+#include "support/loopback_port.h"
+#include "support/test_files.h"
 
 namespace pclspool::apptest {
 
@@ -49,9 +42,7 @@ AppServer::AppServer(fs::path dir) : dir_(std::move(dir)), state_(dir_ / "state"
   port_ = testing::FreeLoopbackPort();
 }
 
-AppServer::~AppServer() {
-  if (Running()) Kill();
-}
+AppServer::~AppServer() { Kill(); }
 
 bool AppServer::Start(std::string* error) {
   server_ = testing::ChildProcess(
@@ -76,11 +67,10 @@ void AppServer::Stop() {
   if (!Running()) return;
   const auto until = std::chrono::steady_clock::now() + kStopTimeout;
   server_.Stop(kStopTimeout);
-  server_ = {};
+  Kill();  // reaps it, and removes its socket
   while (!testing::LoopbackPortFree(port_) && std::chrono::steady_clock::now() < until) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
-  fs::remove("/run/" + program_.filename().string() + ".sock");
 }
 
 void AppServer::Kill() {
@@ -115,35 +105,12 @@ bool AppServer::AddPrinter(const std::string& name, const std::vector<std::strin
     // Through the domain socket: PAPPL 1.3.1's modify puts the -u URI
     // where the server does not take it.
     std::vector<std::string> args = {"modify", "-d", name};
-    for (const std::string& d : defaults) {
-      args.push_back("-o");
-      args.push_back(d);
-    }
+    for (const std::string& d : defaults) args.insert(args.end(), {"-o", d});
     run = Command(args);
   }
   if (!run.Ok()) *error = run.Describe("pclspool-printer-app");
   return run.Ok();
 }
-
-}  // namespace pclspool::apptest
-
-namespace pclspool::apptest {
-
-namespace {
-
-std::string CommandLine(const fs::path& proc) {
-  std::string text = testing::ReadFile(proc / "cmdline");
-  for (char& c : text) c = c == '\0' ? ' ' : c;
-  return text;
-}
-
-long ParentOf(const fs::path& proc) {
-  const std::string status = testing::ReadFile(proc / "status");
-  const std::size_t at = status.find("PPid:");
-  return at == std::string::npos ? -1 : std::atol(status.c_str() + at + 5);
-}
-
-}  // namespace
 
 std::vector<std::string> AppServer::JobProcesses() const {
   std::vector<std::pair<long, std::string>> all;  // pid, command line
@@ -152,31 +119,29 @@ std::vector<std::string> AppServer::JobProcesses() const {
   for (const fs::directory_entry& e : fs::directory_iterator("/proc", ec)) {
     const std::string name = e.path().filename().string();
     if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-    all.emplace_back(std::atol(name.c_str()), CommandLine(e.path()));
-    parents.push_back(ParentOf(e.path()));
+    std::string line = testing::ReadFile(e.path() / "cmdline");
+    std::replace(line.begin(), line.end(), '\0', ' ');
+    all.emplace_back(std::atol(name.c_str()), name + ": " + line);
+    const std::string status = testing::ReadFile(e.path() / "status");
+    const std::size_t at = status.find("PPid:");
+    parents.push_back(at == std::string::npos ? -1 : std::atol(status.c_str() + at + 5));
   }
-  std::vector<long> found;
-  const long server = pid();
-  for (const auto& [process, line] : all) {
-    if (line.find(state_.string() + "/") != std::string::npos && process != server) {
-      found.push_back(process);
+  // Those naming the state directory, then their children, and theirs.
+  std::vector<std::size_t> found;  // into `all`
+  for (std::size_t j = 0; j < all.size(); ++j) {
+    if (all[j].second.find(state_.string() + "/") != std::string::npos && all[j].first != pid()) {
+      found.push_back(j);
     }
   }
-  // Their children, and theirs.
   for (std::size_t i = 0; i < found.size(); ++i) {
     for (std::size_t j = 0; j < all.size(); ++j) {
-      if (parents[j] == found[i] &&
-          std::find(found.begin(), found.end(), all[j].first) == found.end()) {
-        found.push_back(all[j].first);
+      if (parents[j] == all[found[i]].first && std::find(found.begin(), found.end(), j) == found.end()) {
+        found.push_back(j);
       }
     }
   }
   std::vector<std::string> lines;
-  for (const long pid : found) {
-    for (const auto& [p, line] : all) {
-      if (p == pid) lines.push_back(std::to_string(pid) + ": " + line);
-    }
-  }
+  for (const std::size_t j : found) lines.push_back(all[j].second);
   return lines;
 }
 

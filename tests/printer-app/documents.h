@@ -1,6 +1,6 @@
 // The documents the tests print: the numbered-pages document
-// (tests/data/numbered_pages.ps) as PDF, PostScript, PCL, PWG raster, JPEG
-// and PNG, made by Ghostscript at test time and kept in the build tree.
+// (tests/data/numbered_pages.ps) as PDF, PostScript, PCL, PWG raster, URF,
+// JPEG and PNG: the render support's real jobs (made once by Ghostscript).
 #pragma once
 
 #include <filesystem>

@@ -28,23 +28,12 @@ std::string GetJobTest(const std::string& job_id, bool wait) {
          "DISPLAY job-state-message\nDISPLAY job-impressions-completed\n}\n";
 }
 
-int Int(const std::map<std::string, std::string>& values, const std::string& name) {
-  const auto it = values.find(name);
-  return it == values.end() ? 0 : std::atoi(it->second.c_str());
-}
-
-std::string Get(const std::map<std::string, std::string>& values, const std::string& name) {
-  const auto it = values.find(name);
-  return it == values.end() ? "" : it->second;
-}
-
 }  // namespace
 
 std::string RunIppTool(const std::string& uri, const std::string& test, const fs::path& dir,
                        const std::vector<std::string>& options) {
   static std::atomic<int> count{0};
-  const int n = count++;
-  const fs::path file = dir / ("ipp-" + std::to_string(n) + ".test");
+  const fs::path file = dir / ("ipp-" + std::to_string(count++) + ".test");
   std::ofstream(file) << test;
   std::vector<std::string> argv = {"ipptool", "-t"};
   argv.insert(argv.end(), options.begin(), options.end());
@@ -84,17 +73,17 @@ IppJobResult SubmitJob(const std::string& printer_uri, const IppJob& job, const 
   if (job.wait) test += GetJobTest("$job-id", true);
   IppJobResult r;
   r.output = RunIppTool(printer_uri, test, dir);
-  const std::map<std::string, std::string> values = DisplayedValues(r.output);
-  r.job_id = Int(values, "job-id");
+  std::map<std::string, std::string> values = DisplayedValues(r.output);
+  r.job_id = std::atoi(values["job-id"].c_str());
   r.status = r.job_id > 0 ? "successful-ok" : "";
   if (const size_t got = r.output.find("(got "); got != std::string::npos) {
     const size_t end = r.output.find_first_not_of("abcdefghijklmnopqrstuvwxyz-", got + 5);
     if (end != std::string::npos && r.output[end] == ')' && end > got + 5)
       r.status = r.output.substr(got + 5, end - got - 5);
   }
-  r.state = Get(values, "job-state");
-  r.reasons = Get(values, "job-state-reasons");
-  r.impressions = Int(values, "job-impressions-completed");
+  r.state = values["job-state"];
+  r.reasons = values["job-state-reasons"];
+  r.impressions = std::atoi(values["job-impressions-completed"].c_str());
   return r;
 }
 

@@ -4,57 +4,52 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 
 #include "support/scratch_dir.h"
+#include "support/test_files.h"
 #include "runner/job_runner.h"
 #include "runner/watermark_styles.h"
 
 namespace pclspool::runner {
 namespace {
 
-std::string Read(const std::filesystem::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+using testing::ReadFile;
+
+// Every field of each text's style, a line each.
+std::string Fields(const std::vector<WatermarkStyle>& styles) {
+  std::ostringstream out;
+  for (const WatermarkStyle& s : styles) {
+    out << s.text << "," << s.face << "," << s.height << "," << s.angle << "," << s.weight << ","
+        << s.dark << "," << s.centred << "," << s.x_offset << "," << s.y_offset << "\n";
+  }
+  return out.str();
 }
 
 TEST(SettingsFileEditing, SavesRenamesAndDeletesTextsKeepingTheRest) {
   const testing::ScratchDir dir{"app"};
   const std::filesystem::path ini = dir / "OrvWater.INI";
   std::filesystem::copy_file(std::filesystem::path(PCLSPOOL_EXAMPLES) / "OrvWater.INI", ini);
-  const std::string before = Read(ini);
-
+  const std::string before = ReadFile(ini);
   const std::vector<WatermarkStyle> read = ReadWatermarkStyles(ini.string());
-  ASSERT_EQ(read.size(), 2u);
-  EXPECT_EQ(read[0].text, "CONFIDENTIAL");
-  EXPECT_EQ(read[0].height, -96);
-  EXPECT_EQ(read[0].weight, 700);
-  EXPECT_EQ(read[0].dark, 2);
-  EXPECT_FALSE(read[1].centred);
-  EXPECT_EQ(read[1].y_offset, -20);
+  EXPECT_EQ(Fields(read), "CONFIDENTIAL,Arial,-96,450,700,2,1,0,0\nDRAFT,Arial,-80,450,400,0,0,0,-20\n");
 
   std::string error;
   WatermarkStyle secret{"Top Secret – intern", "DejaVu Sans", -120, 300, 400, 10, false, 5, -7};
   ASSERT_TRUE(SaveWatermarkStyle(ini.string(), "", secret, &error)) << error;
-  WatermarkStyle draft = read[1];
+  WatermarkStyle draft = read.at(1);
   draft.text = "Entwurf";
   draft.angle = 900;
   ASSERT_TRUE(SaveWatermarkStyle(ini.string(), "DRAFT", draft, &error)) << error;
   EXPECT_EQ(WatermarkTexts(ini.string()),
             (std::vector<std::string>{"CONFIDENTIAL", "Entwurf", "Top Secret – intern"}));
-  const std::vector<WatermarkStyle> after = ReadWatermarkStyles(ini.string());
-  ASSERT_EQ(after.size(), 3u);
-  EXPECT_EQ(after[1].angle, 900);
-  EXPECT_EQ(after[2].face, "DejaVu Sans");
-  EXPECT_EQ(after[2].x_offset, 5);
-  EXPECT_EQ(after[2].y_offset, -7);
-  EXPECT_FALSE(after[2].centred);
+  EXPECT_EQ(Fields(ReadWatermarkStyles(ini.string())),
+            "CONFIDENTIAL,Arial,-96,450,700,2,1,0,0\nEntwurf,Arial,-80,900,400,0,0,0,-20\n"
+            "Top Secret – intern,DejaVu Sans,-120,300,400,10,0,5,-7\n");
 
   // Every line of the file before, but the renamed text's, is still there.
   std::istringstream lines(before);
-  const std::string now = Read(ini);
+  const std::string now = ReadFile(ini);
   for (std::string line; std::getline(lines, line);) {
     if (line.find("DRAFT") != std::string::npos) continue;
     EXPECT_NE(now.find(line), std::string::npos) << "lost: " << line;
@@ -62,8 +57,8 @@ TEST(SettingsFileEditing, SavesRenamesAndDeletesTextsKeepingTheRest) {
 
   ASSERT_TRUE(DeleteWatermarkStyle(ini.string(), "confidential", &error)) << error;
   EXPECT_EQ(WatermarkTexts(ini.string()), (std::vector<std::string>{"Entwurf", "Top Secret – intern"}));
-  EXPECT_EQ(Read(ini).find("[CONFIDENTIAL]"), std::string::npos);
-  EXPECT_NE(Read(ini).find("[SETTING]"), std::string::npos);
+  EXPECT_EQ(ReadFile(ini).find("[CONFIDENTIAL]"), std::string::npos);
+  EXPECT_NE(ReadFile(ini).find("[SETTING]"), std::string::npos);
 }
 
 TEST(SettingsFileEditing, RefusesWhatTheFileCannotHold) {
@@ -71,7 +66,7 @@ TEST(SettingsFileEditing, RefusesWhatTheFileCannotHold) {
   const std::string ini = (dir / "OrvWater.INI").string();
   std::string error;
   ASSERT_TRUE(SaveWatermarkStyle(ini, "", WatermarkStyle{"DRAFT"}, &error)) << error;  // a new file
-  const std::string kept = Read(ini);
+  const std::string kept = ReadFile(ini);
   struct Case {
     const char* name;
     WatermarkStyle style;
@@ -103,10 +98,10 @@ TEST(SettingsFileEditing, RefusesWhatTheFileCannotHold) {
     SCOPED_TRACE(c.name);
     EXPECT_FALSE(SaveWatermarkStyle(ini, c.replaces, c.style, &error));
     EXPECT_NE(error.find(c.error), std::string::npos) << error;
-    EXPECT_EQ(Read(ini), kept);
+    EXPECT_EQ(ReadFile(ini), kept);
   }
   EXPECT_FALSE(DeleteWatermarkStyle(ini, "GONE", &error));
-  EXPECT_EQ(Read(ini), kept);
+  EXPECT_EQ(ReadFile(ini), kept);
 }
 
 }  // namespace

@@ -18,7 +18,6 @@ std::map<std::string, std::string> Settings(const JobOptions& o) {
   return m;
 }
 
-
 TEST(PrintMapping, CopiesLayoutAndSides) {
   struct Case {
     const char* name;
@@ -37,52 +36,31 @@ TEST(PrintMapping, CopiesLayoutAndSides) {
   const Case cases[] = {
       {"one copy", kPdf, {},
        {{"COPIES", "1"}, {"FINISHER UNIT", "0"}, {"GROUPSORT", "0"}, {"TWOupFOUR", "0"},
-        {"PAPER CODE", "9"}, {"DUPLEX", "0"}},
-       1},
-      {"collated copies are the module's",
-       kPdf, with([](JobTicket& r) { r.copies = 3; }),
-       {{"COPIES", "3"}, {"FINISHER UNIT", "1"}, {"GROUPSORT", "1"}},
-       1},
-      {"uncollated copies are the printer's",
-       kPdf, with([](JobTicket& r) { r.copies = 3, r.collate = false; }),
-       {{"COPIES", "1"}, {"FINISHER UNIT", "0"}, {"GROUPSORT", "0"}},
-       3},
-      {"a booklet's copies are collated",
-       kPdf, with([](JobTicket& r) { r.copies = 2, r.collate = false, r.booklet = true; }),
-       {{"COPIES", "2"}, {"GROUPSORT", "1"}, {"PAPER CODE", "1033"}, {"DUPLEX", "2"}},
-       1},
-      {"a booklet turns over the short edge",
-       kPdf, with([](JobTicket& r) { r.booklet = true, r.sides = Sides::kLongEdge; }),
-       {{"PAPER CODE", "1033"}, {"DUPLEX", "2"}},
-       1},
-      {"two-up Letter, long edge",
-       kPdf, with([](JobTicket& r) {
-         r.number_up = 2, r.paper = "letter", r.sides = Sides::kLongEdge;
-       }),
+        {"PAPER CODE", "9"}, {"DUPLEX", "0"}}, 1},
+      {"collated copies are the module's", kPdf, with([](JobTicket& r) { r.copies = 3; }),
+       {{"COPIES", "3"}, {"FINISHER UNIT", "1"}, {"GROUPSORT", "1"}}, 1},
+      {"uncollated copies are the printer's", kPdf,
+       with([](JobTicket& r) { r.copies = 3, r.collate = false; }),
+       {{"COPIES", "1"}, {"FINISHER UNIT", "0"}, {"GROUPSORT", "0"}}, 3},
+      {"a booklet's copies are collated", kPdf,
+       with([](JobTicket& r) { r.copies = 2, r.collate = false, r.booklet = true; }),
+       {{"COPIES", "2"}, {"GROUPSORT", "1"}, {"PAPER CODE", "1033"}, {"DUPLEX", "2"}}, 1},
+      {"a booklet turns over the short edge", kPdf,
+       with([](JobTicket& r) { r.booklet = true, r.sides = Sides::kLongEdge; }),
+       {{"PAPER CODE", "1033"}, {"DUPLEX", "2"}}, 1},
+      {"two-up Letter, long edge", kPdf,
+       with([](JobTicket& r) { r.number_up = 2, r.paper = "letter", r.sides = Sides::kLongEdge; }),
        {{"TWOupFOUR", "1"}, {"PAPER CODE", "1"}, {"DUPLEX", "1"}, {"XDIMENSION", "5100"},
-        {"YDIMENSION", "6600"}},
-       1},
-      {"four-up A3 landscape",
-       kPdf, with([](JobTicket& r) {
+        {"YDIMENSION", "6600"}}, 1},
+      {"four-up A3 landscape", kPdf, with([](JobTicket& r) {
          r.number_up = 4, r.paper = "a3", r.orientation = Orientation::kLandscape;
        }),
        {{"TWOupFOUR", "2"}, {"PAPER CODE", "8"}, {"ORIENTATION", "2"}, {"XDIMENSION", "7014"},
-        {"YDIMENSION", "9920"}},
-       1},
-      {"Legal", kPdf, with([](JobTicket& r) { r.paper = "legal"; }),
-       {{"PAPER CODE", "5"}, {"XDIMENSION", "5100"}, {"YDIMENSION", "8400"}},
-       1},
-      {"A PCL job is not placed again",
-       InputKind::kPcl, with([](JobTicket& r) {
-         r.number_up = 4, r.booklet = true;
-         r.copies = 2, r.collate = false;
+        {"YDIMENSION", "9920"}}, 1},
+      {"A PCL job is not placed again", InputKind::kPcl, with([](JobTicket& r) {
+         r.number_up = 4, r.booklet = true, r.copies = 2, r.collate = false;
        }),
-       {{"TWOupFOUR", "0"}, {"PAPER CODE", "9"}, {"COPIES", "1"}, {"GROUPSORT", "0"}},
-       2},
-      {"A PCL job's collated copies are the module's",
-       InputKind::kPcl, with([](JobTicket& r) { r.copies = 4; }),
-       {{"COPIES", "4"}, {"FINISHER UNIT", "1"}, {"GROUPSORT", "1"}},
-       1},
+       {{"TWOupFOUR", "0"}, {"PAPER CODE", "9"}, {"COPIES", "1"}, {"GROUPSORT", "0"}}, 2},
   };
   for (const Case& c : cases) {
     JobOptions o;
@@ -101,34 +79,13 @@ TEST(PrintMapping, CopiesLayoutAndSides) {
   }
 }
 
-TEST(PrintMapping, PageRangesAndWatermark) {
+// The sides' choices and the page ranges reach the rendering side; a
+// booklet keeps its own order, a PCL job its order and all its pages, and
+// each says so. The watermark is every job's.
+TEST(PrintMapping, SidesChosenAndOrdered) {
   JobTicket t;
   t.page_ranges = "2-3,7";
   t.watermark = 2;
-  JobOptions o;
-  std::string left_out;
-  ApplyTicket(t, InputKind::kPdf, &o, &left_out);
-  EXPECT_EQ(o.page_ranges, "2-3,7");
-  EXPECT_EQ(o.watermark, 2);
-
-  // A PCL job prints whole, and says so.
-  o = {};
-  ApplyTicket(t, InputKind::kPcl, &o, &left_out);
-  EXPECT_TRUE(o.page_ranges.empty());
-  EXPECT_EQ(o.watermark, 2);
-  EXPECT_FALSE(left_out.empty());
-}
-
-}  // namespace
-}  // namespace pclspool::runner
-
-namespace pclspool::runner {
-namespace {
-
-// The sides' choices reach the rendering side; a booklet and a PCL job keep
-// their own order, and say so.
-TEST(PrintMapping, SidesChosenAndOrdered) {
-  JobTicket t;
   t.page_set = PageSet::kOdd;
   t.reverse_order = true;
   t.number_up_layout = NupLayout::kTbrl;
@@ -155,6 +112,8 @@ TEST(PrintMapping, SidesChosenAndOrdered) {
     EXPECT_EQ(o.page_border, c.applied);
     EXPECT_EQ(o.upside_down, c.kind != InputKind::kPcl);
     EXPECT_EQ(o.documents, DocumentCopies::kUncollated);
+    EXPECT_EQ(o.page_ranges, c.kind == InputKind::kPcl ? "" : "2-3,7");
+    EXPECT_EQ(o.watermark, 2);
     EXPECT_EQ(left_out.empty(), c.applied);
   }
 }

@@ -4,7 +4,6 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,19 +19,15 @@ namespace pclspool::testing {
 namespace {
 
 using std::chrono::milliseconds;
-using Clock = std::chrono::steady_clock;
 
 // A failing program's output is quoted in messages up to this length.
 constexpr std::size_t kQuotedOutput = 2000;
-// Without a pidfd the end of a child is looked for this often.
-constexpr milliseconds kPollTick{10};
 
-// What the child could not do before exec, sent to the parent.
-enum Step : int { kStdin, kStdout, kStderr, kDirectory, kLimit, kExec };
-struct ChildFailure {
-  int step;
-  int error;
-};
+// What the child could not do before exec, sent to the parent: the step
+// (an index into kSteps) and errno.
+constexpr const char* kSteps[] = {"cannot open its standard input", "cannot open its standard output",
+                                  "cannot open its standard error", "cannot change to",
+                                  "cannot set its file size limit", "cannot run it"};
 
 void CloseFd(int& fd) {
   if (fd >= 0) ::close(fd);
@@ -65,44 +60,28 @@ int BytesFile(const std::string& bytes) {
   const int fd = ::mkostemp(name.data(), O_CLOEXEC);
   if (fd < 0) return -1;
   ::unlink(name.c_str());
-  for (std::size_t done = 0; done < bytes.size();) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return ::close(fd), -1;
-    done += static_cast<std::size_t>(n);
+  if (::write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) {
+    return ::close(fd), -1;
   }
   ::lseek(fd, 0, SEEK_SET);
   return fd;
 }
 
-int WaitStatus(int status) {
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
-// In the child, between fork and exec: async-signal-safe calls only.
-[[noreturn]] void Fail(int report, Step step) {
-  const ChildFailure f{step, errno};
-  [[maybe_unused]] const ssize_t n = ::write(report, &f, sizeof(f));
-  ::_exit(127);
-}
-
-int OpenInput(const Input& in, int bytes_fd, int pipe_end) {
-  switch (in.kind) {
-    case Input::Kind::kNull: return ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-    case Input::Kind::kFile: return ::open(in.value.c_str(), O_RDONLY | O_CLOEXEC);
-    case Input::Kind::kBytes: return bytes_fd;
-    case Input::Kind::kPipe: return pipe_end;
+// The descriptor the child's stream `target` gets: what the parent opened
+// (a pipe's end, the bytes file), or a file opened here. Between fork and
+// exec: async-signal-safe calls only; on failure the step and errno go to
+// `report`.
+void Redirect(int fd, int target, int step, int report) {
+  if (fd < 0 || ::dup2(fd, target) < 0) {
+    const int failure[2] = {step, errno};
+    [[maybe_unused]] const ssize_t n = ::write(report, failure, sizeof(failure));
+    ::_exit(127);
   }
-  return -1;
 }
 
 int OpenOutput(const Output& o, int pipe_end) {
-  switch (o.kind) {
-    case Output::Kind::kNull: return ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-    case Output::Kind::kFile:
-      return ::open(o.path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    default: return pipe_end;
-  }
+  if (o.kind != Output::Kind::kFile) return pipe_end;
+  return ::open(o.path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
 }
 
 }  // namespace
@@ -124,9 +103,8 @@ std::string FindProgram(const std::string& name) {
   const std::string dirs = std::string(path ? path : "/usr/bin:/bin") + ":/usr/sbin:/sbin";
   for (std::size_t from = 0; from <= dirs.size();) {
     const std::size_t colon = std::min(dirs.find(':', from), dirs.size());
-    const std::string dir = dirs.substr(from, colon - from);
-    const std::string candidate = dir + "/" + name;
-    if (!dir.empty() && ::access(candidate.c_str(), X_OK) == 0) return candidate;
+    const std::string candidate = dirs.substr(from, colon - from) + "/" + name;
+    if (colon > from && ::access(candidate.c_str(), X_OK) == 0) return candidate;
     from = colon + 1;
   }
   return "";
@@ -147,17 +125,12 @@ ChildProcess::ChildProcess(const Program& p) {
 
   // Every descriptor of ours is close-on-exec; the child's three are
   // made by dup2, which clears the flag.
-  int report[2], in_pipe[2] = {-1, -1}, out_pipe[2] = {-1, -1}, err_pipe[2] = {-1, -1};
-  if (::pipe2(report, O_CLOEXEC) != 0) {
-    run_.error = std::string("pipe: ") + std::strerror(errno);
-    return;
-  }
+  int report[2] = {-1, -1}, in_pipe[2] = {-1, -1}, out_pipe[2] = {-1, -1}, err_pipe[2] = {-1, -1};
   const auto is_pipe = [](const Output& o) {
-    return o.kind == Output::Kind::kCapture || o.kind == Output::Kind::kPipe ||
-           o.kind == Output::Kind::kClosedPipe;
+    return o.kind != Output::Kind::kFile && o.kind != Output::Kind::kStdout;
   };
   int bytes_fd = -1;
-  bool ok = true;
+  bool ok = ::pipe2(report, O_CLOEXEC) == 0;
   if (p.in.kind == Input::Kind::kPipe) ok &= ::pipe2(in_pipe, O_CLOEXEC) == 0;
   if (p.in.kind == Input::Kind::kBytes) ok &= (bytes_fd = BytesFile(p.in.value)) >= 0;
   if (is_pipe(p.out)) ok &= ::pipe2(out_pipe, O_CLOEXEC) == 0;
@@ -168,50 +141,40 @@ ChildProcess::ChildProcess(const Program& p) {
   const pid_t pid = ok ? ::fork() : -1;
   if (pid == 0) {
     ::setpgid(0, 0);
-    const int in = OpenInput(p.in, bytes_fd, in_pipe[0]);
-    if (in < 0 || ::dup2(in, 0) < 0) Fail(report[1], kStdin);
-    const int out = OpenOutput(p.out, out_pipe[1]);
-    if (out < 0 || ::dup2(out, 1) < 0) Fail(report[1], kStdout);
-    const int err = p.err.kind == Output::Kind::kStdout ? 1 : OpenOutput(p.err, err_pipe[1]);
-    if (err < 0 || ::dup2(err, 2) < 0) Fail(report[1], kStderr);
-    if (!dir.empty() && ::chdir(dir.c_str()) != 0) Fail(report[1], kDirectory);
-    if (p.file_size_limit) {
-      const struct rlimit limit = {*p.file_size_limit, *p.file_size_limit};
-      if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) Fail(report[1], kLimit);
-    }
+    const int in = p.in.kind == Input::Kind::kNull   ? ::open("/dev/null", O_RDONLY | O_CLOEXEC)
+                   : p.in.kind == Input::Kind::kFile ? ::open(p.in.value.c_str(), O_RDONLY | O_CLOEXEC)
+                   : p.in.kind == Input::Kind::kBytes ? bytes_fd
+                                                      : in_pipe[0];
+    Redirect(in, 0, 0, report[1]);
+    Redirect(OpenOutput(p.out, out_pipe[1]), 1, 1, report[1]);
+    Redirect(p.err.kind == Output::Kind::kStdout ? 1 : OpenOutput(p.err, err_pipe[1]), 2, 2,
+             report[1]);
+    if (!dir.empty() && ::chdir(dir.c_str()) != 0) Redirect(-1, 0, 3, report[1]);
+    const struct rlimit limit = {p.file_size_limit.value_or(RLIM_INFINITY),
+                                 p.file_size_limit.value_or(RLIM_INFINITY)};
+    if (p.file_size_limit && ::setrlimit(RLIMIT_FSIZE, &limit) != 0) Redirect(-1, 0, 4, report[1]);
     ::execve(path.c_str(), argv.data(), envp.data());
-    Fail(report[1], kExec);
+    Redirect(-1, 0, 5, report[1]);
   }
-  const std::string fork_error = pid < 0 ? std::strerror(errno) : "";
+  const std::string fork_error = ok ? std::strerror(errno) : "cannot make its pipes";
   if (pid > 0) ::setpgid(pid, pid);  // whichever of the two runs first
-  CloseFd(report[1]);
-  CloseFd(in_pipe[0]);
-  CloseFd(out_pipe[1]);
-  CloseFd(err_pipe[1]);
-  CloseFd(bytes_fd);
-  if (pid < 0) {
-    run_.error = "cannot start " + name + ": " + fork_error;
-    for (int* fd : {&report[0], &in_pipe[1], &out_pipe[0], &err_pipe[0]}) CloseFd(*fd);
-    return;
-  }
-  ChildFailure failure{};
-  ssize_t n;
-  while ((n = ::read(report[0], &failure, sizeof(failure))) < 0 && errno == EINTR) {
+  for (int* fd : {&report[1], &in_pipe[0], &out_pipe[1], &err_pipe[1], &bytes_fd}) CloseFd(*fd);
+  int failure[2] = {};
+  ssize_t n = -1;
+  while (pid > 0 && (n = ::read(report[0], failure, sizeof(failure))) < 0 && errno == EINTR) {
   }
   CloseFd(report[0]);
-  if (n == sizeof(failure)) {
+  if (pid < 0 || n == sizeof(failure)) {
     int status;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    while (pid > 0 && ::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
-    const std::string what[] = {"cannot open its standard input", "cannot open its standard output",
-                                "cannot open its standard error", "cannot change to " + dir,
-                                "cannot set its file size limit", "cannot run it"};
-    run_.error = name + ": " + what[failure.step] + ": " + std::strerror(failure.error);
+    run_.error = pid < 0 ? "cannot start " + name + ": " + fork_error
+                         : name + ": " + kSteps[failure[0]] + (failure[0] == 3 ? " " + dir : "") +
+                               ": " + std::strerror(failure[1]);
     for (int* fd : {&in_pipe[1], &out_pipe[0], &err_pipe[0]}) CloseFd(*fd);
     return;
   }
   pid_ = pid;
-  pidfd_ = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
   in_ = in_pipe[1];
   out_ = p.out.kind == Output::Kind::kPipe ? out_pipe[0] : -1;
   capture_[0] = p.out.kind == Output::Kind::kCapture ? out_pipe[0] : -1;
@@ -228,7 +191,6 @@ ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
   if (this != &other) {
     Reset();
     pid_ = std::exchange(other.pid_, -1);
-    pidfd_ = std::exchange(other.pidfd_, -1);
     in_ = std::exchange(other.in_, -1);
     out_ = std::exchange(other.out_, -1);
     capture_[0] = std::exchange(other.capture_[0], -1);
@@ -243,11 +205,9 @@ ChildProcess::~ChildProcess() { Reset(); }
 
 void ChildProcess::Reset() {
   if (pid_ > 0 && !ended_) Wait(milliseconds(0));
-  for (int* fd : {&pidfd_, &in_, &out_, &capture_[0], &capture_[1]}) CloseFd(*fd);
+  for (int* fd : {&in_, &out_, &capture_[0], &capture_[1]}) CloseFd(*fd);
   pid_ = -1;
 }
-
-void ChildProcess::CloseIn() { CloseFd(in_); }
 
 bool ChildProcess::Ended() const {
   if (pid_ <= 0 || ended_) return true;
@@ -262,27 +222,23 @@ bool ChildProcess::Signal(int signal) const {
 
 ProgramRun ChildProcess::Wait(milliseconds limit) {
   if (pid_ <= 0 || ended_) return run_;
-  const auto deadline = Clock::now() + limit;
-  const auto drain = [&](int i) {
-    char buf[65536];
-    for (;;) {
-      const ssize_t n = ::read(capture_[i], buf, sizeof(buf));
-      if (n > 0) {
-        (i == 0 ? run_.out : run_.err).append(buf, static_cast<std::size_t>(n));
-      } else if (n < 0 && errno == EINTR) {
-        continue;
-      } else {
-        // The end, or nothing more for now (a grandchild may hold the pipe).
-        if (n == 0) CloseFd(capture_[i]);
-        return;
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  // What the captured pipes hold now; at their end, closed (a grandchild
+  // may hold one open long after the child ends).
+  const auto drain = [&] {
+    for (int i = 0; i < 2; ++i) {
+      char buf[65536];
+      ssize_t n = -1;
+      while (capture_[i] >= 0 &&
+             ((n = ::read(capture_[i], buf, sizeof(buf))) > 0 || (n < 0 && errno == EINTR))) {
+        if (n > 0) (i == 0 ? run_.out : run_.err).append(buf, static_cast<std::size_t>(n));
       }
+      if (n == 0) CloseFd(capture_[i]);
     }
   };
   int status = 0;
-  for (;;) {
-    if (::waitpid(pid_, &status, WNOHANG) == pid_) break;
-    const auto now = Clock::now();
-    if (now >= deadline) {
+  while (::waitpid(pid_, &status, WNOHANG) != pid_) {
+    if (std::chrono::steady_clock::now() >= deadline) {
       ::kill(-pid_, SIGKILL);
       ::kill(pid_, SIGKILL);
       while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
@@ -290,25 +246,16 @@ ProgramRun ChildProcess::Wait(milliseconds limit) {
       run_.timed_out = true;
       break;
     }
-    pollfd fds[3];
-    nfds_t n = 0;
-    if (pidfd_ >= 0) fds[n++] = {pidfd_, POLLIN, 0};
-    for (int fd : capture_) {
-      if (fd >= 0) fds[n++] = {fd, POLLIN, 0};
-    }
-    auto wait = std::chrono::ceil<milliseconds>(deadline - now);
-    if (pidfd_ < 0) wait = std::min(wait, kPollTick);
-    ::poll(fds, n, static_cast<int>(wait.count()));
-    for (int i = 0; i < 2; ++i) {
-      if (capture_[i] >= 0) drain(i);
-    }
+    // Woken by output, else every 10 ms to look for the end.
+    pollfd fds[2] = {{capture_[0], POLLIN, 0}, {capture_[1], POLLIN, 0}};
+    ::poll(fds, 2, 10);
+    drain();
   }
-  for (int i = 0; i < 2; ++i) {
-    if (capture_[i] >= 0) drain(i);
-    CloseFd(capture_[i]);
-  }
+  drain();
+  CloseFd(capture_[0]);
+  CloseFd(capture_[1]);
   ended_ = true;
-  run_.status = WaitStatus(status);
+  run_.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return run_;
 }
 
@@ -319,12 +266,7 @@ ProgramRun ChildProcess::Stop(milliseconds grace) {
 
 ProgramRun RunProgram(const Program& program) {
   ChildProcess child(program);
-  if (!child.started()) {
-    ProgramRun run;
-    run.error = child.error();
-    return run;
-  }
-  return child.Wait(program.time_limit);
+  return child.Wait(program.time_limit);  // what it is, when it did not start
 }
 
 }  // namespace pclspool::testing

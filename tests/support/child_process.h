@@ -32,14 +32,13 @@ struct Input {
 
 // Where a standard output stream of the child goes.
 struct Output {
-  enum class Kind { kCapture, kNull, kFile, kClosedPipe, kPipe, kStdout };
+  enum class Kind { kCapture, kFile, kClosedPipe, kPipe, kStdout };
   Kind kind = Kind::kCapture;
   std::string path;  // kFile: created or emptied
 
   // Into ProgramRun::out or ::err, through a pipe (no file size limit
   // applies to it).
   static Output Capture() { return {}; }
-  static Output Null() { return {Kind::kNull, {}}; }
   static Output File(const std::filesystem::path& p) { return {Kind::kFile, p.string()}; }
   // A pipe whose reading end is closed before the child starts: its first
   // write fails (EPIPE, or SIGPIPE where not ignored).
@@ -99,7 +98,6 @@ class ChildProcess {
   const std::string& error() const { return run_.error; }  // why it did not start
   int in() const { return in_; }    // Input::Pipe
   int out() const { return out_; }  // Output::Pipe
-  void CloseIn();
 
   // Whether the process has ended (it is left to Wait to collect).
   bool Ended() const;
@@ -116,7 +114,6 @@ class ChildProcess {
   void Reset();
 
   pid_t pid_ = -1;
-  int pidfd_ = -1;
   int in_ = -1, out_ = -1;
   int capture_[2] = {-1, -1};  // standard output, standard error
   bool ended_ = false;

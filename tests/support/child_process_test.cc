@@ -14,35 +14,32 @@ namespace {
 
 using std::chrono::milliseconds;
 
-Program Shell(const std::string& script) { return {.argv = {"/bin/sh", "-c", script}}; }
+std::vector<std::string> Shell(const std::string& script) { return {"/bin/sh", "-c", script}; }
 
 TEST(ChildProcess, RunsAsAsked) {
-  Program merged = Shell("echo out; echo err >&2");
-  merged.err = Output::Stdout();
-  Program bytes = Shell("cat; test -f /dev/stdin && echo ': a file'");
-  bytes.in = Input::Bytes("in");
-  Program alone = Shell("echo \"[$FOO] [$HOME]\"");
-  alone.env = {"FOO=bar"};
-  alone.inherit_env = false;
-  Program closed = Shell("yes | head -c 100000 || echo cannot write >&2");
-  closed.out = Output::ClosedPipe();
-  Program nowhere = Shell("true");
-  nowhere.dir = "/nonexistent";
   const struct {
     const char* name;
     Program program;
     int status;
     std::string out, err, error;
   } cases[] = {
-      {"exit status, output apart", Shell("echo out; echo err >&2; exit 3"), 3, "out\n", "err\n",
-       ""},
-      {"error with output", merged, 0, "out\nerr\n", "", ""},
-      {"a signal", Shell("kill -TERM $$"), 128 + SIGTERM, "", "", ""},
-      {"bytes from a regular file", bytes, 0, "in: a file\n", "", ""},
-      {"its environment alone", alone, 0, "[bar] []\n", "", ""},
-      {"a pipe nobody reads", closed, 0, "", "cannot write\n", ""},
+      {"exit status, output apart", {.argv = Shell("echo out; echo err >&2; exit 3")}, 3, "out\n",
+       "err\n", ""},
+      {"error with output", {.argv = Shell("echo out; echo err >&2"), .err = Output::Stdout()}, 0,
+       "out\nerr\n", "", ""},
+      {"a signal", {.argv = Shell("kill -TERM $$")}, 128 + SIGTERM, "", "", ""},
+      {"bytes from a regular file",
+       {.argv = Shell("cat; test -f /dev/stdin && echo ': a file'"), .in = Input::Bytes("in")}, 0,
+       "in: a file\n", "", ""},
+      {"its environment alone",
+       {.argv = Shell("echo \"[$FOO] [$HOME]\""), .env = {"FOO=bar"}, .inherit_env = false}, 0,
+       "[bar] []\n", "", ""},
+      {"a pipe nobody reads",
+       {.argv = Shell("yes | head -c 100000 || echo cannot write >&2"), .out = Output::ClosedPipe()},
+       0, "", "cannot write\n", ""},
       {"no such program", {.argv = {"no-such-program"}}, -1, "", "", "no such program"},
-      {"no such directory", nowhere, -1, "", "", "cannot change to /nonexistent"},
+      {"no such directory", {.argv = Shell("true"), .dir = "/nonexistent"}, -1, "", "",
+       "cannot change to /nonexistent"},
   };
   for (const auto& c : cases) {
     const ProgramRun r = RunProgram(c.program);
@@ -65,9 +62,8 @@ bool Running(const std::string& pid) {
 // The time limit ends the child and what it started; a child's own child
 // that holds its output open does not hold up the end.
 TEST(ChildProcess, TheTimeLimitKillsTheProcessGroup) {
-  Program stuck = Shell("sleep 30 & echo $!; wait");
-  stuck.time_limit = milliseconds(300);
-  const ProgramRun r = RunProgram(stuck);
+  const ProgramRun r =
+      RunProgram({.argv = Shell("sleep 30 & echo $!; wait"), .time_limit = milliseconds(300)});
   EXPECT_TRUE(r.timed_out);
   EXPECT_EQ(r.status, 128 + SIGKILL);
   const std::string sleep = r.out.substr(0, r.out.find('\n'));
@@ -75,7 +71,7 @@ TEST(ChildProcess, TheTimeLimitKillsTheProcessGroup) {
   EXPECT_FALSE(Running(sleep)) << "what the child started still runs";
 
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(RunProgram(Shell("(sleep 3 &); echo started")).out, "started\n");
+  EXPECT_EQ(RunProgram({.argv = Shell("(sleep 3 &); echo started")}).out, "started\n");
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 }
 

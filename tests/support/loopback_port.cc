@@ -11,48 +11,34 @@ namespace pclspool::testing {
 
 namespace {
 
-sockaddr_in Loopback(int port) {
+// Binds (or connects) a fresh socket to the port on 127.0.0.1; the port
+// it got (0: it failed).
+int Try(int port, bool connect, bool reuse = false) {
+  const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (s < 0) return 0;
+  const int on = 1;
+  if (reuse) ::setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on));
   sockaddr_in a{};
   a.sin_family = AF_INET;
   a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   a.sin_port = htons(static_cast<uint16_t>(port));
-  return a;
+  socklen_t len = sizeof(a);
+  auto* address = reinterpret_cast<sockaddr*>(&a);
+  const bool ok = connect ? ::connect(s, address, sizeof(a)) == 0
+                          : ::bind(s, address, sizeof(a)) == 0 && ::getsockname(s, address, &len) == 0;
+  ::close(s);
+  return ok ? ntohs(a.sin_port) : 0;
 }
 
 }  // namespace
 
 int FreeLoopbackPort() {
-  const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (s < 0) return -1;
-  sockaddr_in a = Loopback(0);
-  socklen_t len = sizeof(a);
-  int port = -1;
-  if (::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof(a)) == 0 &&
-      ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len) == 0) {
-    port = ntohs(a.sin_port);
-  }
-  ::close(s);
-  return port;
+  const int port = Try(0, false);
+  return port > 0 ? port : -1;
 }
 
-bool LoopbackPortAccepts(int port) {
-  const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (s < 0) return false;
-  const sockaddr_in a = Loopback(port);
-  const bool ok = ::connect(s, reinterpret_cast<const sockaddr*>(&a), sizeof(a)) == 0;
-  ::close(s);
-  return ok;
-}
+bool LoopbackPortAccepts(int port) { return Try(port, true) != 0; }
 
-bool LoopbackPortFree(int port) {
-  const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (s < 0) return false;
-  const int on = 1;
-  ::setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on));
-  const sockaddr_in a = Loopback(port);
-  const bool ok = ::bind(s, reinterpret_cast<const sockaddr*>(&a), sizeof(a)) == 0;
-  ::close(s);
-  return ok;
-}
+bool LoopbackPortFree(int port) { return Try(port, false, true) != 0; }
 
 }  // namespace pclspool::testing

@@ -49,7 +49,7 @@ const std::vector<std::string>& GhostscriptPclDevices() {
   return devices;
 }
 
-JobFile GhostscriptJob(const std::string& device, int pages) {
+JobFile GhostscriptJob(const std::string& device, int pages, const std::vector<std::string>& options) {
   if (pages < 1 || pages > kMaxPages) {
     return {{}, "the numbered-pages document has 1 to " + std::to_string(kMaxPages) + " pages, not " +
                     std::to_string(pages)};
@@ -62,7 +62,8 @@ JobFile GhostscriptJob(const std::string& device, int pages) {
   std::vector<std::string> args = {"gs", "-q", "-dBATCH", "-dNOPAUSE", "-dSAFER",
                                    "-sPAPERSIZE=a4", "-dPageCount=" + std::to_string(pages),
                                    "-sDEVICE=" + device};
-  if (!pdf) args.push_back("-r600");
+  if (!pdf && options.empty()) args.push_back("-r600");
+  args.insert(args.end(), options.begin(), options.end());
   std::vector<std::string> key = args;
   key.push_back(program);
 
@@ -70,7 +71,7 @@ JobFile GhostscriptJob(const std::string& device, int pages) {
   std::error_code ec;
   std::filesystem::create_directories(cache, ec);
   const std::filesystem::path job = cache / (device + "-" + std::to_string(pages) + "p-" +
-                                             Hex(Fingerprint(key)) + (pdf ? ".pdf" : ".pcl"));
+                                             Hex(Fingerprint(key)) + (pdf ? ".pdf" : options.empty() ? ".pcl" : ".out"));
   if (std::filesystem::is_regular_file(job) && std::filesystem::file_size(job) > 0) return {job, ""};
 
   // Tests run side by side: each makes its own file and renames it into

@@ -21,7 +21,8 @@ struct JobFile {
 };
 
 // `pages` pages (1 to 9) of the document through `device` (a PCL device,
-// or "pdfwrite").
-JobFile GhostscriptJob(const std::string& device, int pages);
+// or "pdfwrite"; another with its `options`, which stand for -r600).
+JobFile GhostscriptJob(const std::string& device, int pages,
+                       const std::vector<std::string>& options = {});
 
 }  // namespace pclspool::render
