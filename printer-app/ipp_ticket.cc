@@ -94,7 +94,7 @@ bool ReadWatermark(const JobAttributes& a, const std::vector<std::string>& keywo
                    std::string* error) {
   ipp_attribute_t* attr = Value(a, kWatermark);
   if (!attr) return true;
-  const char* s = ippGetString(attr, 0, nullptr);
+  const char* s = ippGetCount(attr) == 1 ? ippGetString(attr, 0, nullptr) : nullptr;
   if (s && std::strcmp(s, kNoWatermark) == 0) {
     t->watermark = 0;
     return true;

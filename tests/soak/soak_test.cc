@@ -129,7 +129,7 @@ class SoakTest : public AppTest {
     std::vector<std::string> argv = {PCLSPOOL_CLI_PATH, "print", "--ini", ini_.string()};
     argv.insert(argv.end(), k.command.begin(), k.command.end());
     argv.insert(argv.end(), {k.document.string(), "-o", (dir / "out.prn").string()});
-    return {.argv = argv, .env = {"TMPDIR=" + (dir / "tmp").string()}, .err = testing::Output::Null(),
+    return {.argv = argv, .env = {"TMPDIR=" + (dir / "tmp").string()}, .err = testing::Output::File("/dev/null"),
             .time_limit = 5min};
   }
 
