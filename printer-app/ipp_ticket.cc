@@ -6,6 +6,7 @@
 #include "printer-app/copier_media.h"
 #include "printer-app/vendor_attributes.h"
 #include "runner/page_ranges.h"
+#include "runner/report.h"
 
 namespace pclspool::app {
 
@@ -45,10 +46,13 @@ ipp_attribute_t* Value(const JobAttributes& a, const char* name) {
   return attr;
 }
 
+// The value as a message quotes it: the message becomes the job's
+// job-state-message and a line of the log, so a client's text never
+// starts a line of its own there.
 std::string Describe(ipp_attribute_t* attr) {
   char text[256];
   ippAttributeString(attr, text, sizeof(text));
-  return text;
+  return runner::Quoted(text);
 }
 
 bool Unsupported(const char* name, ipp_attribute_t* attr, std::string* error) {
@@ -90,7 +94,7 @@ bool ReadWatermark(const JobAttributes& a, const std::vector<std::string>& keywo
                    std::string* error) {
   ipp_attribute_t* attr = Value(a, kWatermark);
   if (!attr) return true;
-  const char* s = ippGetString(attr, 0, nullptr);
+  const char* s = ippGetCount(attr) == 1 ? ippGetString(attr, 0, nullptr) : nullptr;
   if (s && std::strcmp(s, kNoWatermark) == 0) {
     t->watermark = 0;
     return true;
@@ -155,7 +159,7 @@ bool ReadJobTicket(const JobAttributes& a, const std::vector<std::string>& water
   t.copies = a.copies;
   t.paper = PaperOfMedia(a.media);
   if (t.paper.empty()) {
-    *error = "media=" + a.media + ": not a paper the copier has";
+    *error = "media=" + runner::Quoted(a.media) + ": not a paper the copier has";
     return false;
   }
   switch (a.orientation) {

@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <stdlib.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -133,6 +134,13 @@ int JobProcessMain(int argc, char** argv) {
   std::string error;
   if (!ParseJobCommand(args, &command, &error)) {
     Report(ErrorLine(error));
+    return runner::kExitUsage;
+  }
+  // Whatever the job keeps in temporary files (Ghostscript's, the
+  // conversions') goes in its work directory, which the server removes
+  // when the job ends, even when this process was killed.
+  if (::setenv("TMPDIR", command.work_dir.c_str(), 1) != 0) {
+    Report(ErrorLine("cannot set TMPDIR: " + std::string(std::strerror(errno))));
     return runner::kExitUsage;
   }
   const int status = RunJob(command);

@@ -156,15 +156,45 @@ class PrinterTurn {
   std::unique_lock<std::timed_mutex> lock_;
 };
 
-// Runs the job in its work directory, which it removes at the end.
+// Whether this is the job's first start (printer_turns.h). A second start
+// leaves the job to the first, and must not touch its work directory,
+// which the first is printing from.
+bool FirstStart(pappl_job_t* job) {
+  if (AppOf(job).turns.Take(papplPrinterGetID(papplJobGetPrinter(job)), papplJobGetID(job))) {
+    return true;
+  }
+  papplLogJob(job, PAPPL_LOGLEVEL_WARN, "Started twice by PAPPL: printed once.");
+  return false;
+}
+
+// The end of a first start, for a second one to repeat.
+bool Ended(pappl_job_t* job, bool printed) {
+  JobEnd end{printed, {}, 0};
+  if (!printed) {
+    const char* message = papplJobGetMessage(job);
+    end.message = message ? message : "";
+    end.reasons = papplJobGetReasons(job);
+  }
+  AppOf(job).turns.End(papplPrinterGetID(papplJobGetPrinter(job)), papplJobGetID(job), end);
+  return printed;
+}
+
+// A second start ends as the first did.
+bool EndedAsTheFirst(pappl_job_t* job) {
+  const JobEnd end =
+      AppOf(job).turns.WaitForEnd(papplPrinterGetID(papplJobGetPrinter(job)), papplJobGetID(job));
+  if (!end.printed) {
+    papplJobSetMessage(job, "%s", end.message.c_str());
+    papplJobSetReasons(job, static_cast<pappl_jreason_t>(end.reasons), PAPPL_JREASON_NONE);
+  }
+  return end.printed;
+}
+
+// Runs the job, started once, in its work directory, which it removes at
+// the end.
 bool RunJob(pappl_job_t* job, pappl_device_t* pappl_device, DocumentKind kind,
             const std::string& input, const std::string& work_dir) {
   AppContext& app = AppOf(job);
-  if (!app.turns.Take(papplPrinterGetID(papplJobGetPrinter(job)), papplJobGetID(job))) {
-    papplLogJob(job, PAPPL_LOGLEVEL_WARN, "Started twice by PAPPL: printed once.");
-    RemoveJobWorkDir(work_dir);
-    return true;
-  }
   const PrinterTurn turn(job, app, pappl_device);
   pappl_device_t* device = turn.device();
   if (papplJobIsCanceled(job)) {
@@ -218,20 +248,21 @@ bool RunJob(pappl_job_t* job, pappl_device_t* pappl_device, DocumentKind kind,
 }
 
 bool RunSpooledJob(pappl_job_t* job, pappl_device_t* device, DocumentKind kind) {
+  if (!FirstStart(job)) return EndedAsTheFirst(job);
   // A job cancelled before it started may have lost its document already.
-  if (papplJobIsCanceled(job)) return true;
+  if (papplJobIsCanceled(job)) return Ended(job, true);
   const char* document = papplJobGetFilename(job);
   if (!document) {
     Fail(job, PAPPL_JREASON_DOCUMENT_UNPRINTABLE_ERROR, "the job has no document to print");
-    return false;
+    return Ended(job, false);
   }
   const std::string work_dir = WorkDirOf(job, AppOf(job));
   std::string error;
   if (!MakeJobWorkDir(work_dir, &error)) {
     Fail(job, PAPPL_JREASON_ERRORS_DETECTED, error);
-    return false;
+    return Ended(job, false);
   }
-  return RunJob(job, device, kind, document, work_dir);
+  return Ended(job, RunJob(job, device, kind, document, work_dir));
 }
 
 // A raster job as it arrives: the PWG raster file its lines go to.
@@ -266,6 +297,7 @@ bool PrintPclFile(pappl_job_t* job, pappl_pr_options_t* /*options*/, pappl_devic
 
 bool StartRasterJob(pappl_job_t* job, pappl_pr_options_t* /*options*/,
                     pappl_device_t* /*device*/) {
+  if (!FirstStart(job)) return true;
   auto capture = std::make_unique<RasterCapture>();
   capture->work_dir = WorkDirOf(job, AppOf(job));
   std::string error;

@@ -4,9 +4,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -16,6 +14,7 @@
 #include "printer-app/copier_driver.h"
 #include "printer-app/copier_media.h"
 #include "printer-app/preview_process.h"
+#include "printer-app/watermark_form.h"
 #include "runner/watermark_styles.h"
 
 namespace pclspool::app {
@@ -37,28 +36,20 @@ struct AppAndSystem {
 // The form or query variables of a request, freed with it.
 class Form {
  public:
-  explicit Form(pappl_client_t* client) { count_ = papplClientGetForm(client, &options_); }
-  ~Form() { cupsFreeOptions(count_, options_); }
+  explicit Form(pappl_client_t* client) { values_.count = papplClientGetForm(client, &values_.options); }
+  ~Form() { cupsFreeOptions(values_.count, values_.options); }
   Form(const Form&) = delete;
   Form& operator=(const Form&) = delete;
 
-  std::string Get(const char* name) const {
-    const char* v = cupsGetOption(name, count_, options_);
-    return v ? v : "";
-  }
-  int Int(const char* name, int def) const {
-    const std::string v = Get(name);
-    char* end = nullptr;
-    const long n = std::strtol(v.c_str(), &end, 10);
-    return v.empty() || *end || n < -100000 || n > 100000 ? def : static_cast<int>(n);
-  }
+  const FormValues& values() const { return values_; }
+  std::string Get(const char* name) const { return values_.Get(name); }
+  int Int(const char* name, int def) const { return values_.Int(name, def); }
   bool Valid(pappl_client_t* client) const {
-    return papplClientIsValidForm(client, count_, options_);
+    return papplClientIsValidForm(client, values_.count, values_.options);
   }
 
  private:
-  int count_ = 0;
-  cups_option_t* options_ = nullptr;
+  FormValues values_;
 };
 
 // Whether the administrator has set a password or a PAM service.
@@ -68,42 +59,8 @@ bool AuthenticationSet(pappl_system_t* system) {
   return papplSystemGetAuthService(system) != nullptr || hash[0] != '\0';
 }
 
-runner::WatermarkStyle StyleOf(const Form& f) {
-  runner::WatermarkStyle s;
-  s.text = f.Get("text");
-  s.face = f.Get("face");
-  s.height = f.Int("height", 0);
-  s.angle = f.Int("angle", -1);
-  s.weight = f.Int("weight", 0);
-  s.dark = f.Int("dark", -1);
-  s.centred = !f.Get("centred").empty();
-  s.x_offset = f.Int("x", 0);
-  s.y_offset = f.Int("y", 0);
-  return s;
-}
-
-std::string UrlEncode(const std::string& s) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (const char ch : s) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (std::isalnum(c) || c == '-' || c == '_' || c == '.') {
-      out += ch;
-    } else {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
-    }
-  }
-  return out;
-}
-
 std::string PictureUrl(const runner::WatermarkStyle& s) {
-  return std::string(kPicture) + "?text=" + UrlEncode(s.text) + "&face=" + UrlEncode(s.face) +
-         "&height=" + std::to_string(s.height) + "&angle=" + std::to_string(s.angle) +
-         "&weight=" + std::to_string(s.weight) + "&dark=" + std::to_string(s.dark) +
-         (s.centred ? "&centred=1" : "") + "&x=" + std::to_string(s.x_offset) +
-         "&y=" + std::to_string(s.y_offset);
+  return std::string(kPicture) + "?" + PictureQuery(s);
 }
 
 void Escaped(pappl_client_t* client, const std::string& s) {
@@ -120,7 +77,7 @@ std::string Change(pappl_client_t* client, const Form& form, AppAndSystem& as) {
     const bool ok = action == "delete"
                         ? runner::DeleteWatermarkStyle(as.app->settings_file, form.Get("replaces"), &error)
                         : runner::SaveWatermarkStyle(as.app->settings_file, form.Get("replaces"),
-                                                     StyleOf(form), &error);
+                                                     StyleOfForm(form.values()), &error);
     if (!ok) return "Not changed: " + error + ".";
   }
   RefreshWatermarks(as.system, *as.app);
@@ -336,7 +293,7 @@ bool PicturePage(pappl_client_t* client, void* data) {
   std::string png;
   if (dir) {
     const std::string ini = std::string(dir) + "/OrvWater.INI";
-    if (runner::SaveWatermarkStyle(ini, "", StyleOf(form), &error)) {
+    if (runner::SaveWatermarkStyle(ini, "", StyleOfForm(form.values()), &error)) {
       png = MakePicture(ini, 1, paper, dir, &error);
     }
     std::error_code ec;

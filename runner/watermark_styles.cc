@@ -191,6 +191,12 @@ bool CheckWatermarkStyle(const WatermarkStyle& s, std::string* error) {
   for (const char c : s.face) {
     if (static_cast<unsigned char>(c) < 0x20 || c == '"') return fail("the face holds a control character or \"");
   }
+  // Written as UTF-8, a byte that is not would come back as U+FFFD: a
+  // face other than the one asked for.
+  const std::u16string face = posix::Utf8ToUtf16(s.face);
+  if (face.find(u'\uFFFD') != std::u16string::npos) return fail("the face is not UTF-8 text");
+  // The file's reader drops them.
+  if (posix::TrimProfileBlanks(face) != face) return fail("the face begins or ends with blanks");
   if (s.height == 0 || s.height < -kMaxHeight || s.height > kMaxHeight) {
     return fail("the height is 0 or beyond " + std::to_string(kMaxHeight));
   }

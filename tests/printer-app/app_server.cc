@@ -45,10 +45,13 @@ AppServer::AppServer(fs::path dir) : dir_(std::move(dir)), state_(dir_ / "state"
 AppServer::~AppServer() { Kill(); }
 
 bool AppServer::Start(std::string* error) {
+  // A temporary directory of its own, which the tests can see empty.
+  fs::create_directories(temp_dir());
   server_ = testing::ChildProcess(
       {.argv = {program_.string(), "server", "-o", "state-directory=" + state_.string(), "-o",
                 "listen-hostname=127.0.0.1", "-o", "server-port=" + std::to_string(port_), "-o",
                 "dnssd=off", "-o", "log-level=debug", "-o", "log-file=" + log().string()},
+       .env = {"TMPDIR=" + temp_dir().string()},
        .out = testing::Output::File(dir_ / "server.out"),
        .err = testing::Output::Stdout()});
   const auto until = std::chrono::steady_clock::now() + kStartTimeout;

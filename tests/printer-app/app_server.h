@@ -35,6 +35,8 @@ class AppServer {
 
   int port() const { return port_; }
   const std::filesystem::path& state_dir() const { return state_; }
+  // The server's TMPDIR, and so its jobs' and their Ghostscripts'.
+  std::filesystem::path temp_dir() const { return dir_ / "tmp"; }
   std::filesystem::path log() const { return dir_ / "server.log"; }
   // A directory a printer's file:// device writes its jobs into.
   std::filesystem::path DeviceDir(const std::string& printer) const;

@@ -4,7 +4,8 @@
 
 namespace pclspool::apptest {
 
-HttpResponse HttpRequest(int port, const std::string& path, const std::string& form) {
+HttpResponse HttpRequest(int port, const std::string& path, const std::string& form,
+                         const char* type) {
   HttpResponse r;
   http_t* http = httpConnect2("127.0.0.1", port, nullptr, AF_INET, HTTP_ENCRYPTION_IF_REQUESTED,
                               1, 30000, nullptr);
@@ -12,7 +13,7 @@ HttpResponse HttpRequest(int port, const std::string& path, const std::string& f
   httpClearFields(http);
   const bool post = !form.empty();
   if (post) {
-    httpSetField(http, HTTP_FIELD_CONTENT_TYPE, "application/x-www-form-urlencoded");
+    httpSetField(http, HTTP_FIELD_CONTENT_TYPE, type);
     httpSetLength(http, form.size());
   }
   if ((post ? httpPost(http, path.c_str()) : httpGet(http, path.c_str())) == 0 &&

@@ -11,7 +11,9 @@ struct HttpResponse {
   std::string body;
 };
 
-// GET, or POST of a form body when `form` is not empty.
-HttpResponse HttpRequest(int port, const std::string& path, const std::string& form = "");
+// GET, or POST of a body when `body` is not empty: a form, or whatever
+// `type` says (an IPP message for "application/ipp").
+HttpResponse HttpRequest(int port, const std::string& path, const std::string& body = "",
+                         const char* type = "application/x-www-form-urlencoded");
 
 }  // namespace pclspool::apptest
