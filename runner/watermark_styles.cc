@@ -195,8 +195,9 @@ bool CheckWatermarkStyle(const WatermarkStyle& s, std::string* error) {
   // face other than the one asked for.
   const std::u16string face = posix::Utf8ToUtf16(s.face);
   if (face.find(u'\uFFFD') != std::u16string::npos) return fail("the face is not UTF-8 text");
-  // The file's reader drops them.
+  // The file's reader drops them, as it drops quotes around a value.
   if (posix::TrimProfileBlanks(face) != face) return fail("the face begins or ends with blanks");
+  if (posix::StripProfileQuotes(face) != face) return fail("the face is in quotes");
   if (s.height == 0 || s.height < -kMaxHeight || s.height > kMaxHeight) {
     return fail("the height is 0 or beyond " + std::to_string(kMaxHeight));
   }

@@ -87,6 +87,7 @@ TEST(SettingsFileEditing, RefusesWhatTheFileCannotHold) {
       {"a comment", WatermarkStyle{";X"}, "", "begins with ;"},
       {"a section's name", WatermarkStyle{"Setting"}, "", "names a section"},
       {"a line break", WatermarkStyle{"A\nB"}, "", "control"},
+      {"a face in quotes", with([](WatermarkStyle& s) { s.face = "'Arial'"; }), "", "quotes"},
       {"a long face", with([](WatermarkStyle& s) { s.face = std::string(32, 'F'); }), "", "face"},
       {"height 0", with([](WatermarkStyle& s) { s.height = 0; }), "", "height"},
       {"a full turn", with([](WatermarkStyle& s) { s.angle = 3600; }), "", "angle"},
