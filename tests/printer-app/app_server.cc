@@ -148,6 +148,16 @@ std::vector<std::string> AppServer::JobProcesses() const {
   return lines;
 }
 
+pid_t AppServer::JobProcess(int job_id) const {
+  for (const std::string& p : JobProcesses()) {
+    if (p.find("job-process") != std::string::npos &&
+        p.find("--job-id=" + std::to_string(job_id) + " ") != std::string::npos) {
+      return std::atoi(p.c_str());
+    }
+  }
+  return 0;
+}
+
 long AppServer::ResidentKib() const {
   const std::string status = testing::ReadFile("/proc/" + std::to_string(pid()) + "/status");
   const std::size_t at = status.find("VmRSS:");

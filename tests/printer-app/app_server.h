@@ -51,6 +51,8 @@ class AppServer {
   // Ghostscript, cups-filters), by their command lines: those naming this
   // server's state directory, and their children.
   std::vector<std::string> JobProcesses() const;
+  // The process of the job while it runs; 0 when there is none.
+  pid_t JobProcess(int job_id) const;
   // The server's resident memory, in KiB.
   long ResidentKib() const;
   // The program's client sub-commands against this server.
