@@ -148,10 +148,10 @@ std::vector<std::string> AppServer::JobProcesses() const {
   return lines;
 }
 
-pid_t AppServer::JobProcess(int job_id) const {
+pid_t AppServer::JobProcess(int printer_id, int job_id) const {
+  const std::string work_dir = "/jobs/" + std::to_string(printer_id) + "-" + std::to_string(job_id) + " ";
   for (const std::string& p : JobProcesses()) {
-    if (p.find("job-process") != std::string::npos &&
-        p.find("--job-id=" + std::to_string(job_id) + " ") != std::string::npos) {
+    if (p.find("job-process") != std::string::npos && p.find(work_dir) != std::string::npos) {
       return std::atoi(p.c_str());
     }
   }

@@ -83,7 +83,7 @@ TEST_F(RobustnessTest, AKilledJobProcessAbortsItsJobAndTheQueueGoesOn) {
   const DocumentFile small = Document(Kind::kPdf, 1);
   const IppJobResult next = Print({"next", small.path, small.format, {}, false}, "socket");
   ASSERT_TRUE(Eventually([&] { return copier.Received() > 100000; }, 60s));
-  const pid_t victim = server_.JobProcess(first.job_id);
+  const pid_t victim = server_.JobProcess(2, first.job_id);  // "socket", after "copier"
   ASSERT_GT(victim, 0) << Listed(server_.JobProcesses());
   ::kill(victim, SIGKILL);
   copier.Slow(0);

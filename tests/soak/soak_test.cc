@@ -187,15 +187,17 @@ class SoakTest : public AppTest {
       std::this_thread::sleep_for(when);
       if (fate == Fate::kCancel) {
         CancelJob(printer, r.job_id);
-      } else if (const pid_t p = server_.JobProcess(r.job_id); p > 0) {
+      } else if (const pid_t p = server_.JobProcess(printer == "copier" ? 1 : 2, r.job_id); p > 0) {
         ::kill(p, SIGKILL);
       }
     }
-    const std::string state = WaitForJob(server_.PrinterUri(printer), r.job_id, dir_.path())["job-state"];
+    auto job = WaitForJob(server_.PrinterUri(printer), r.job_id, dir_.path());
+    const std::string state = job["job-state"];
     const fs::path out = Output(name, printer);
     if ((fate == Fate::kFinish || state == "completed") && (state != ref.end || Read(out) != ref.bytes)) {
       Fault("app " + k.name + " " + FateName(fate) + ": " + state + " (alone: " + ref.end +
-            "), output differs: " + std::to_string(Read(out) != ref.bytes));
+            "), output differs: " + std::to_string(Read(out) != ref.bytes) + ": " +
+            job["job-state-message"]);
     }
     Note("app", k.name, std::string(FateName(fate)) + ", " + state);
     std::error_code ec;
