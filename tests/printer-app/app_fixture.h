@@ -1,11 +1,14 @@
-// A test with a server of its own, started with one printer, "copier".
+// A test with a server of its own, started with one printer, "copier", and
+// the example settings file (examples/OrvWater.INI) in its state directory.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 
 #include "app_server.h"
 #include "ipp_job.h"
@@ -20,6 +23,8 @@ class AppTest : public ::testing::Test {
   void SetUp() override {
     PCLSPOOL_REQUIRE_APP_TOOLS();
     PCLSPOOL_REQUIRE_RENDER_TOOLS();
+    std::filesystem::create_directories(server_.state_dir());
+    std::filesystem::copy_file(ini_, server_.state_dir() / "OrvWater.INI");
     std::string error;
     ASSERT_TRUE(server_.Start(&error)) << error;
     ASSERT_TRUE(server_.AddPrinter("copier", {}, &error)) << error;
@@ -35,7 +40,26 @@ class AppTest : public ::testing::Test {
     return server_.DeviceDir(printer) / (job_name + ".prn");
   }
   static std::string Read(const std::filesystem::path& p) { return testing::ReadFile(p); }
+  void CancelJob(const std::string& printer, int job_id) {
+    RunIppTool(server_.PrinterUri(printer),
+               "{\nOPERATION Cancel-Job\nGROUP operation-attributes-tag\n"
+               "ATTR charset attributes-charset utf-8\nATTR language attributes-natural-language en\n"
+               "ATTR uri printer-uri $uri\nATTR integer job-id " + std::to_string(job_id) +
+                   "\nATTR name requesting-user-name $user\n}\n",
+               dir_.path());
+  }
+  // Waits up to `limit` for `done`.
+  template <typename F>
+  static bool Eventually(F done, std::chrono::milliseconds limit) {
+    const auto until = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+      if (std::chrono::steady_clock::now() > until) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+  }
 
+  const std::filesystem::path ini_ = std::filesystem::path(PCLSPOOL_EXAMPLES) / "OrvWater.INI";
   testing::ScratchDir dir_{"app"};
   AppServer server_{dir_.path()};
 };

@@ -148,6 +148,16 @@ std::vector<std::string> AppServer::JobProcesses() const {
   return lines;
 }
 
+pid_t AppServer::JobProcess(int printer_id, int job_id) const {
+  const std::string work_dir = "/jobs/" + std::to_string(printer_id) + "-" + std::to_string(job_id) + " ";
+  for (const std::string& p : JobProcesses()) {
+    if (p.find("job-process") != std::string::npos && p.find(work_dir) != std::string::npos) {
+      return std::atoi(p.c_str());
+    }
+  }
+  return 0;
+}
+
 long AppServer::ResidentKib() const {
   const std::string status = testing::ReadFile("/proc/" + std::to_string(pid()) + "/status");
   const std::size_t at = status.find("VmRSS:");

@@ -51,6 +51,11 @@ class AppServer {
   // Ghostscript, cups-filters), by their command lines: those naming this
   // server's state directory, and their children.
   std::vector<std::string> JobProcesses() const;
+  // The process of the job while it runs; 0 when there is none.
+  // Job ids are a printer's own; printers are numbered from 1 in the
+  // order they were added. The job's process is told by its work
+  // directory, named for both.
+  pid_t JobProcess(int printer_id, int job_id) const;
   // The server's resident memory, in KiB.
   long ResidentKib() const;
   // The program's client sub-commands against this server.

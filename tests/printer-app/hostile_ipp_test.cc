@@ -80,15 +80,7 @@ struct HostileCase {
   const char* ends = "";  // an accepted Print-Job's job-state at its end
 };
 
-class HostileIppTest : public AppTest {
- protected:
-  void SetUp() override {
-    std::filesystem::create_directories(server_.state_dir());
-    std::filesystem::copy_file(std::filesystem::path(PCLSPOOL_EXAMPLES) / "OrvWater.INI",
-                               server_.state_dir() / "OrvWater.INI");
-    AppTest::SetUp();
-  }
-};
+class HostileIppTest : public AppTest {};
 
 TEST_F(HostileIppTest, EveryRequestGetsItsStatusAndTheServerPrintsAfterwards) {
   const int kNotSupported = IPP_STATUS_ERROR_ATTRIBUTES_OR_VALUES;

@@ -26,8 +26,6 @@ constexpr int kDpi = 60;
 class PrintingTest : public AppTest {
  protected:
   void SetUp() override {
-    std::filesystem::create_directories(server_.state_dir());
-    std::filesystem::copy_file(ini_, server_.state_dir() / "OrvWater.INI");
     AppTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
     std::string error;
@@ -79,8 +77,6 @@ class PrintingTest : public AppTest {
     }
     return diff.str();
   }
-
-  const std::filesystem::path ini_ = std::filesystem::path(PCLSPOOL_EXAMPLES) / "OrvWater.INI";
 };
 
 TEST_F(PrintingTest, EveryKindOfDocumentPrintsWithNupAndTheWatermark) {

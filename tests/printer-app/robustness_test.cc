@@ -20,17 +20,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Waits up to `limit` for `done`.
-template <typename F>
-bool Eventually(F done, std::chrono::milliseconds limit) {
-  const auto until = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > until) return false;
-    std::this_thread::sleep_for(50ms);
-  }
-  return true;
-}
-
 std::string Listed(const std::vector<std::string>& lines) {
   std::string s;
   for (const std::string& l : lines) s += l + "\n";
@@ -39,13 +28,10 @@ std::string Listed(const std::vector<std::string>& lines) {
 
 class RobustnessTest : public AppTest {
  protected:
-  void CancelJob(const std::string& printer, int job_id) {
-    RunIppTool(server_.PrinterUri(printer),
-               "{\nOPERATION Cancel-Job\nGROUP operation-attributes-tag\n"
-               "ATTR charset attributes-charset utf-8\nATTR language attributes-natural-language en\n"
-               "ATTR uri printer-uri $uri\nATTR integer job-id " + std::to_string(job_id) +
-                   "\nATTR name requesting-user-name $user\nSTATUS successful-ok\n}\n",
-               dir_.path());
+  // The printer "socket", printing to `copier`.
+  void AddSocketPrinter(const FakePrinter& copier) {
+    std::string error;
+    ASSERT_TRUE(server_.AddPrinter("socket", {}, &error, copier.Uri())) << error;
   }
   bool NoJobDirectories() const { return std::filesystem::is_empty(server_.state_dir() / "jobs"); }
 
@@ -61,8 +47,7 @@ class RobustnessTest : public AppTest {
 
 TEST_F(RobustnessTest, CancelStopsTheJobAtOnceEvenWithThePrinterStalled) {
   FakePrinter copier;
-  std::string error;
-  ASSERT_TRUE(server_.AddPrinter("socket", {}, &error, copier.Uri())) << error;
+  ASSERT_NO_FATAL_FAILURE(AddSocketPrinter(copier));
   const IppJobResult r = Print(LongJob("long"), "socket");
   ASSERT_GT(r.job_id, 0) << r.output;
   ASSERT_TRUE(Eventually([&] { return copier.Received() > 300000; }, 60s));
@@ -93,16 +78,12 @@ TEST_F(RobustnessTest, CancelStopsTheJobAtOnceEvenWithThePrinterStalled) {
 TEST_F(RobustnessTest, AKilledJobProcessAbortsItsJobAndTheQueueGoesOn) {
   FakePrinter copier;
   copier.Slow(32 * 1024);
-  std::string error;
-  ASSERT_TRUE(server_.AddPrinter("socket", {}, &error, copier.Uri())) << error;
+  ASSERT_NO_FATAL_FAILURE(AddSocketPrinter(copier));
   const IppJobResult first = Print(LongJob("killed"), "socket");
   const DocumentFile small = Document(Kind::kPdf, 1);
   const IppJobResult next = Print({"next", small.path, small.format, {}, false}, "socket");
   ASSERT_TRUE(Eventually([&] { return copier.Received() > 100000; }, 60s));
-  pid_t victim = 0;
-  for (const std::string& p : server_.JobProcesses()) {
-    if (p.find("job-process") != std::string::npos) victim = std::atoi(p.c_str());
-  }
+  const pid_t victim = server_.JobProcess(2, first.job_id);  // "socket", after "copier"
   ASSERT_GT(victim, 0) << Listed(server_.JobProcesses());
   ::kill(victim, SIGKILL);
   copier.Slow(0);
@@ -118,8 +99,6 @@ TEST_F(RobustnessTest, AKilledJobProcessAbortsItsJobAndTheQueueGoesOn) {
 }
 
 TEST_F(RobustnessTest, PrintersDefaultsAndTheSettingsFileSurviveARestart) {
-  std::filesystem::copy_file(std::filesystem::path(PCLSPOOL_EXAMPLES) / "OrvWater.INI",
-                             server_.state_dir() / "OrvWater.INI");
   std::string error;
   ASSERT_TRUE(server_.AddPrinter("copier-booklet", {"booklet-default=left", "watermark-default=draft"},
                                  &error))
@@ -148,8 +127,7 @@ TEST_F(RobustnessTest, PrintersDefaultsAndTheSettingsFileSurviveARestart) {
 TEST_F(RobustnessTest, AJobPrintingWhenTheServerIsKilledIsAbortedAndTheNextPrints) {
   FakePrinter copier;
   copier.Stall(true);
-  std::string error;
-  ASSERT_TRUE(server_.AddPrinter("socket", {}, &error, copier.Uri())) << error;
+  ASSERT_NO_FATAL_FAILURE(AddSocketPrinter(copier));
   const IppJobResult first = Print(LongJob("interrupted"), "socket");
   const DocumentFile small = Document(Kind::kPdf, 1);
   const IppJobResult next = Print({"queued", small.path, small.format, {}, false}, "socket");
@@ -162,6 +140,7 @@ TEST_F(RobustnessTest, AJobPrintingWhenTheServerIsKilledIsAbortedAndTheNextPrint
       << Listed(server_.JobProcesses());
 
   copier.Stall(false);
+  std::string error;
   ASSERT_TRUE(server_.Start(&error)) << error;
   const auto aborted = WaitForJob(server_.PrinterUri("socket"), first.job_id, dir_.path());
   EXPECT_EQ(aborted.at("job-state"), "aborted");

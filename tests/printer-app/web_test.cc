@@ -21,15 +21,7 @@ namespace {
 constexpr char kChromium[] = "/usr/bin/chromium";
 constexpr char kNode[] = "/usr/bin/node";
 
-class WebTest : public AppTest {
- protected:
-  void SetUp() override {
-    std::filesystem::create_directories(server_.state_dir());
-    std::filesystem::copy_file(std::filesystem::path(PCLSPOOL_EXAMPLES) / "OrvWater.INI",
-                               server_.state_dir() / "OrvWater.INI");
-    AppTest::SetUp();
-  }
-};
+class WebTest : public AppTest {};
 
 TEST_F(WebTest, RefusesEveryChangeWhileNoPasswordIsSet) {
   const std::string before = Read(server_.state_dir() / "OrvWater.INI");

@@ -11,6 +11,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -73,17 +74,7 @@ std::vector<pid_t> GroupMembers(pid_t group) {
   return found;
 }
 
-std::size_t Entries(const fs::path& dir) {
-  std::size_t n = 0;
-  std::error_code ec;
-  for (auto it = fs::recursive_directory_iterator(dir, ec); !ec && it != fs::recursive_directory_iterator();
-       it.increment(ec)) {
-    ++n;
-  }
-  return n;
-}
-
-// The names under `dir`, for a message.
+// The names under `dir`, a blank before each.
 std::string Listing(const fs::path& dir) {
   std::string names;
   std::error_code ec;
@@ -93,15 +84,16 @@ std::string Listing(const fs::path& dir) {
   }
   return names;
 }
+std::size_t Entries(const fs::path& dir) {
+  const std::string names = Listing(dir);
+  return static_cast<std::size_t>(std::count(names.begin(), names.end(), ' '));
+}
 
 std::size_t OpenDescriptors(pid_t pid) { return Entries("/proc/" + std::to_string(pid) + "/fd"); }
 
 class SoakTest : public AppTest {
  protected:
   void SetUp() override {
-    ini_ = fs::path(PCLSPOOL_EXAMPLES) / "OrvWater.INI";
-    fs::create_directories(server_.state_dir());
-    fs::copy_file(ini_, server_.state_dir() / "OrvWater.INI");
     AppTest::SetUp();
     std::string error;
     ASSERT_TRUE(server_.AddPrinter("second", {}, &error)) << error;
@@ -119,7 +111,6 @@ class SoakTest : public AppTest {
       std::ofstream(p, std::ios::binary) << bytes.substr(0, static_cast<std::size_t>(bytes.size() * part));
       return p;
     };
-    const std::string ini = "--ini=" + ini_.string();
     return {
         {"plain-pdf", pdf.path, pdf.format, {}, {}},
         {"collated", pdf.path, pdf.format, {"--set", "FINISHER UNIT=1", "--set", "GROUPSORT=1", "--set", "COPIES=2"},
@@ -145,26 +136,6 @@ class SoakTest : public AppTest {
             .time_limit = 5min};
   }
 
-  void CancelJob(const std::string& printer, int job_id) {
-    RunIppTool(server_.PrinterUri(printer),
-               "{\nOPERATION Cancel-Job\nGROUP operation-attributes-tag\n"
-               "ATTR charset attributes-charset utf-8\nATTR language attributes-natural-language en\n"
-               "ATTR uri printer-uri $uri\nATTR integer job-id " + std::to_string(job_id) +
-                   "\nATTR name requesting-user-name $user\n}\n",
-               dir_.path());
-  }
-
-  // The job's process, once it runs (it may have ended already).
-  pid_t JobProcess(int job_id) {
-    for (const std::string& p : server_.JobProcesses()) {
-      if (p.find("job-process") != std::string::npos &&
-          p.find("--job-id=" + std::to_string(job_id) + " ") != std::string::npos) {
-        return std::atoi(p.c_str());
-      }
-    }
-    return 0;
-  }
-
   void Note(const std::string& road, const std::string& kind, const std::string& outcome) {
     std::lock_guard<std::mutex> lock(mutex_);
     ++counts_[road + " " + kind + " " + outcome];
@@ -186,11 +157,9 @@ class SoakTest : public AppTest {
     const testing::ProgramRun run = child.Wait(5min);
     const std::string end = std::to_string(run.status);
     std::string outcome = run.status == 128 + SIGTERM ? "cancelled" : run.status == 128 + SIGKILL ? "killed" : "status " + end;
-    if (outcome.rfind("status", 0) == 0) {
-      if (end != ref.end || Read(dir / "out.prn") != ref.bytes) {
-        Fault("command " + k.name + ": status " + end + " (alone: " + ref.end + "), output differs: " +
-              std::to_string(Read(dir / "out.prn") != ref.bytes));
-      }
+    if (outcome.rfind("status", 0) == 0 && (end != ref.end || Read(dir / "out.prn") != ref.bytes)) {
+      Fault("command " + k.name + ": status " + end + " (alone: " + ref.end + "), output differs: " +
+            std::to_string(Read(dir / "out.prn") != ref.bytes));
     }
     // Ghostscript, on a pipe whose reader was killed, ends at its next write.
     for (int i = 0; i < 100 && !GroupMembers(group).empty(); ++i) std::this_thread::sleep_for(100ms);
@@ -218,22 +187,23 @@ class SoakTest : public AppTest {
       std::this_thread::sleep_for(when);
       if (fate == Fate::kCancel) {
         CancelJob(printer, r.job_id);
-      } else if (const pid_t p = JobProcess(r.job_id); p > 0) {
+      } else if (const pid_t p = server_.JobProcess(printer == "copier" ? 1 : 2, r.job_id); p > 0) {
         ::kill(p, SIGKILL);
       }
     }
-    const std::string state = WaitForJob(server_.PrinterUri(printer), r.job_id, dir_.path())["job-state"];
+    auto job = WaitForJob(server_.PrinterUri(printer), r.job_id, dir_.path());
+    const std::string state = job["job-state"];
     const fs::path out = Output(name, printer);
     if ((fate == Fate::kFinish || state == "completed") && (state != ref.end || Read(out) != ref.bytes)) {
       Fault("app " + k.name + " " + FateName(fate) + ": " + state + " (alone: " + ref.end +
-            "), output differs: " + std::to_string(Read(out) != ref.bytes));
+            "), output differs: " + std::to_string(Read(out) != ref.bytes) + ": " +
+            job["job-state-message"]);
     }
     Note("app", k.name, std::string(FateName(fate)) + ", " + state);
     std::error_code ec;
     fs::remove(out, ec);
   }
 
-  fs::path ini_;
   std::mutex mutex_;
   std::map<std::string, int> counts_;
   std::vector<std::string> faults_;
