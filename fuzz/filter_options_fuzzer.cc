@@ -25,6 +25,7 @@
 #include "fuzz_check.h"
 #include "runner/page_ranges.h"
 #include "runner/report.h"
+#include "ticket_checks.h"
 
 namespace {
 
@@ -38,13 +39,7 @@ void CheckMessage(const std::string& error) {
 }
 
 void CheckTicket(const runner::JobTicket& t) {
-  FUZZ_CHECK(t.copies >= 1 && t.copies <= runner::MaxCopies());
-  FUZZ_CHECK(t.number_up == 1 || t.number_up == 2 || t.number_up == 4);
-  FUZZ_CHECK(runner::IsKnownPaper(t.paper));
-  const int orientation = static_cast<int>(t.orientation);
-  FUZZ_CHECK(orientation >= 3 && orientation <= 6);
-  FUZZ_CHECK(t.booklet_style <= 1);
-  FUZZ_CHECK(t.watermark <= 99);
+  pclspool::fuzz::CheckTicketBounds(t, 99);
   if (!t.page_ranges.empty()) {
     std::string again, error;
     FUZZ_CHECK(runner::ParsePageRanges(t.page_ranges, &again, &error));

@@ -29,6 +29,7 @@
 #include "printer-app/vendor_attributes.h"
 #include "runner/page_ranges.h"
 #include "runner/report.h"
+#include "ticket_checks.h"
 
 namespace {
 
@@ -128,13 +129,7 @@ app::JobAttributes PrintOptions(ipp_t* job) {
 
 void CheckTicket(const runner::JobTicket& t, ipp_t* job, ipp_t* driver,
                  const std::vector<std::string>& keywords) {
-  FUZZ_CHECK(t.copies >= 1 && t.copies <= runner::MaxCopies());
-  FUZZ_CHECK(t.number_up == 1 || t.number_up == 2 || t.number_up == 4);
-  FUZZ_CHECK(runner::IsKnownPaper(t.paper));
-  const int orientation = static_cast<int>(t.orientation);
-  FUZZ_CHECK(orientation >= 3 && orientation <= 6);
-  FUZZ_CHECK(t.booklet_style <= 1);
-  FUZZ_CHECK(t.watermark <= keywords.size());
+  pclspool::fuzz::CheckTicketBounds(t, keywords.size());
   ipp_attribute_t* w = ippFindAttribute(job, app::kWatermark, IPP_TAG_ZERO);
   if (!w) w = ippFindAttribute(driver, "watermark-default", IPP_TAG_ZERO);
   const char* named = ippGetString(w, 0, nullptr);
