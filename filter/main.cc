@@ -14,9 +14,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "filter/cancel_signal.h"
 #include "filter/document_group.h"
 #include "filter/request_reader.h"
+#include "runner/cancel_signal.h"
 #include "runner/job_runner.h"
 #include "runner/write_all.h"
 
@@ -70,7 +70,7 @@ bool IsRegularFile(const std::string& path) {
 }
 
 int Run(int argc, const char* const* argv) {
-  const std::atomic<bool>* cancel = InstallSignalHandlers();
+  const std::atomic<bool>* cancel = runner::InstallSignalHandlers();
 
   std::string error;
   JobRequest request;

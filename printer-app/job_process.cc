@@ -17,6 +17,7 @@
 #include "printer-app/document_conversion.h"
 #include "printer-app/job_command.h"
 #include "printer-app/job_report.h"
+#include "runner/cancel_signal.h"
 #include "runner/exit_status.h"
 #include "runner/input_kind.h"
 #include "runner/job_runner.h"
@@ -26,30 +27,10 @@ namespace pclspool::app {
 
 namespace {
 
-std::atomic<bool> g_cancelled{false};
-int g_null = -1;  // /dev/null, opened before a signal can come
-static_assert(std::atomic<bool>::is_always_lock_free);
-
-// A cancel shuts the printer stream at once: a write that waits on a full
-// pipe is interrupted (no SA_RESTART) and the next goes to /dev/null.
-extern "C" void OnTerminate(int) {
-  g_cancelled.store(true, std::memory_order_relaxed);
-  if (g_null >= 0) ::dup2(g_null, STDOUT_FILENO);
-}
+const std::atomic<bool>* g_cancelled = nullptr;  // set by SIGTERM
 
 void InstallSignals() {
-  g_null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-  struct sigaction term {};
-  term.sa_handler = OnTerminate;
-  sigemptyset(&term.sa_mask);
-  sigaction(SIGTERM, &term, nullptr);
-  struct sigaction ignore {};
-  ignore.sa_handler = SIG_IGN;
-  sigemptyset(&ignore.sa_mask);
-  // A server that stops reading is a failed write, not a silent death that
-  // leaves page files behind.
-  sigaction(SIGPIPE, &ignore, nullptr);
-  sigaction(SIGXFSZ, &ignore, nullptr);
+  g_cancelled = runner::InstallSignalHandlers();
   // The server's job thread waits for this process; should the server die
   // instead, the job is cancelled like any other.
   prctl(PR_SET_PDEATHSIG, SIGTERM);
@@ -84,8 +65,8 @@ int RunJob(const JobCommand& command) {
   if (command.kind == DocumentKind::kRaster || command.kind == DocumentKind::kImage) {
     std::string error;
     const std::string pdf = command.work_dir + "/document.pdf";
-    if (!ConvertToPdf(command, pdf, &g_cancelled, &error)) {
-      if (g_cancelled.load()) return runner::kExitCancelled;
+    if (!ConvertToPdf(command, pdf, g_cancelled, &error)) {
+      if (g_cancelled->load()) return runner::kExitCancelled;
       return Refuse("document-format-error", error);
     }
     input = pdf;
@@ -117,7 +98,7 @@ int RunJob(const JobCommand& command) {
   };
   events.on_side = [](uint32_t side, uint32_t copies) { Report(SideLine(side, copies)); };
   const int status = runner::RunPrintJob(options, {STDOUT_FILENO, "the printer", {}}, events,
-                                         &g_cancelled);
+                                         g_cancelled);
   // Refused after its kind was known: Ghostscript could not render it.
   if (status == runner::kExitUsage && runner::IsRendered(kind)) {
     Report(ReasonLine("document-unprintable-error"));
@@ -144,7 +125,7 @@ int JobProcessMain(int argc, char** argv) {
     return runner::kExitUsage;
   }
   const int status = RunJob(command);
-  return g_cancelled.load() ? runner::kExitCancelled : status;
+  return g_cancelled->load() ? runner::kExitCancelled : status;
 }
 
 }  // namespace pclspool::app

@@ -1,10 +1,10 @@
-#include "filter/cancel_signal.h"
+#include "runner/cancel_signal.h"
 
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
-namespace pclspool::filter {
+namespace pclspool::runner {
 
 namespace {
 
@@ -38,4 +38,4 @@ const std::atomic<bool>* InstallSignalHandlers() {
   return &g_cancelled;
 }
 
-}  // namespace pclspool::filter
+}  // namespace pclspool::runner
