@@ -146,12 +146,26 @@ TEST_F(HostileIppTest, EveryRequestGetsItsStatusAndTheServerPrintsAfterwards) {
   const DocumentFile doc = Document(Kind::kPdf, 1);
   ASSERT_TRUE(doc.error.empty()) << doc.error;
   const std::string pdf = Read(doc.path);
-  struct Accepted {
-    const char* what;
-    int job_id;
-    const char* ends;
+  // An accepted job is waited for before the next request: PAPPL 1.3.1
+  // can start a job a second time when one ends as the next arrives, and
+  // such a start can end it completed whatever the app found (rare, seen
+  // under load; docs/printer-app.md).
+  const auto ends_as = [&](const char* what, int job_id, const std::string& ends) {
+    const auto job = WaitForJob(uri, job_id, dir_.path());
+    EXPECT_EQ(job.at("job-state"), ends);
+    if (ends != "aborted") return;
+    // The attribute is named (the first word of the case), and a value
+    // holding a line end stays on the message's one line. (A format PAPPL
+    // has no filter for it aborts itself, in its words.)
+    const std::string message = job.at("job-state-message");
+    const std::string name = std::string(what).substr(0, std::string(what).find(' '));
+    if (name != "document-format") {
+      EXPECT_NE(message.find(name + "="), std::string::npos) << message;
+    }
+    if (std::string(what).find("line end") != std::string::npos) {
+      EXPECT_NE(message.find("@PJL"), std::string::npos) << message;
+    }
   };
-  std::vector<Accepted> accepted;
   for (const HostileCase& c : cases) {
     SCOPED_TRACE(c.what);
     const std::string body = c.raw.empty() ? c.message.Encode(uri) + pdf : c.raw;
@@ -167,29 +181,10 @@ TEST_F(HostileIppTest, EveryRequestGetsItsStatusAndTheServerPrintsAfterwards) {
               std::string(ippErrorString(static_cast<ipp_status_t>(c.status))));
     const std::string job_id("\x21\x00\x06job-id\x00\x04", 11);
     const std::size_t id = r.body.find(job_id);
+    EXPECT_EQ(*c.ends != 0, id != std::string::npos) << "a job made: " << (id != std::string::npos);
     if (*c.ends && id != std::string::npos) {
       const std::string v = r.body.substr(id + job_id.size(), 4);
-      accepted.push_back({c.what, static_cast<int>(static_cast<uint8_t>(v[2]) << 8 | static_cast<uint8_t>(v[3])),
-                          c.ends});
-    }
-    EXPECT_EQ(*c.ends != 0, id != std::string::npos) << "a job made: " << (id != std::string::npos);
-  }
-  for (const Accepted& a : accepted) {
-    SCOPED_TRACE(a.what);
-    const auto job = WaitForJob(uri, a.job_id, dir_.path());
-    EXPECT_EQ(job.at("job-state"), a.ends);
-    if (std::string(a.ends) == "aborted") {
-      // The attribute is named (the first word of the case), and a value
-      // holding a line end stays on the message's one line.
-      const std::string message = job.at("job-state-message");
-      // (A format PAPPL has no filter for it aborts itself, in its words.)
-      const std::string name = std::string(a.what).substr(0, std::string(a.what).find(' '));
-      if (name != "document-format") {
-        EXPECT_NE(message.find(name + "="), std::string::npos) << message;
-      }
-      if (std::string(a.what).find("line end") != std::string::npos) {
-        EXPECT_NE(message.find("@PJL"), std::string::npos) << message;
-      }
+      ends_as(c.what, static_cast<uint8_t>(v[2]) << 8 | static_cast<uint8_t>(v[3]), c.ends);
     }
   }
   const DocumentFile two = Document(Kind::kPdf, 2);
