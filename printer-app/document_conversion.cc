@@ -7,7 +7,7 @@
 #include <sstream>
 #include <vector>
 
-#include "printer-app/child_process.h"
+#include "process/child_process.h"
 #include "printer-app/copier_media.h"
 
 namespace pclspool::app {
@@ -76,16 +76,17 @@ bool ConvertToPdf(const JobCommand& command, const std::string& pdf,
     *error = "cannot write in the job's directory " + command.work_dir;
     return false;
   }
-  ChildStart child;
+  process::ChildStart child;
   child.argv = {program, std::to_string(command.job_id), "ipp", "document", "1", options,
                command.input};
-  child.fds = {{out, STDOUT_FILENO}, {err, STDERR_FILENO}};
+  child.fds = {process::ChildFd::Copy(STDOUT_FILENO, out),
+               process::ChildFd::Copy(STDERR_FILENO, err)};
   child.own_group = true;
-  const pid_t pid = StartChild(child, error);
+  const pid_t pid = process::StartChild(child, error);
   ::close(out);
   ::close(err);
   if (pid < 0) return false;
-  const ChildEnd end = WaitChild(
+  const process::ChildEnd end = process::WaitChild(
       pid, true, [cancel] { return cancel && cancel->load(); }, kPollMs, kGraceMs);
   if (cancel && cancel->load()) {
     *error = "cancelled";
@@ -95,7 +96,7 @@ bool ConvertToPdf(const JobCommand& command, const std::string& pdf,
     const std::string why = ErrorLines(log);
     *error = (raster ? "the raster document cannot be read" : "the image cannot be read") +
              std::string(why.empty() ? "" : ": " + why) + " (" +
-             program.substr(program.rfind('/') + 1) + " " + DescribeEnd(end) + ")";
+             program.substr(program.rfind('/') + 1) + " " + process::DescribeEnd(end) + ")";
     return false;
   }
   return true;

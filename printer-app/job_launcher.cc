@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "printer-app/child_process.h"
+#include "process/child_process.h"
 #include "runner/exit_status.h"
 
 namespace pclspool::app {
@@ -182,13 +182,14 @@ JobOutcome LaunchJob(const JobLaunch& launch) {
   }
   // A larger pipe where the system allows it; the default serves too.
   ::fcntl(data.read_end(), F_SETPIPE_SZ, kPipeBytes);
-  ChildStart child;
+  process::ChildStart child;
   child.argv = {kSelf, std::string(kJobProcessCommand)};
   for (std::string& a : JobCommandArgs(launch.command)) child.argv.push_back(std::move(a));
-  child.fds = {{data.write_end(), STDOUT_FILENO}, {report.write_end(), kReportFd}};
+  child.fds = {process::ChildFd::Copy(STDOUT_FILENO, data.write_end()),
+               process::ChildFd::Copy(kReportFd, report.write_end())};
   child.own_group = true;
   std::string error;
-  const pid_t pid = StartChild(child, &error);
+  const pid_t pid = process::StartChild(child, &error);
   data.CloseWrite();
   report.CloseWrite();
   if (pid < 0) {
@@ -202,14 +203,14 @@ JobOutcome LaunchJob(const JobLaunch& launch) {
   bool cancelled = false;
   bool device_failed = false;
   auto deadline = std::chrono::steady_clock::time_point::max();
-  ChildEnd end;
+  process::ChildEnd end;
   bool ended = false;  // reaped already
   auto ended_at = std::chrono::steady_clock::time_point::max();
   while (data.read_end() >= 0 || report.read_end() >= 0) {
     // A process killed whose children still hold its pipes: they go too.
     // (One that ended by itself has its output read to the end, however
     // slowly the printer takes it.)
-    if (!ended && ChildEnded(pid, &end)) {
+    if (!ended && process::ChildEnded(pid, &end)) {
       ended = true;
       ended_at = std::chrono::steady_clock::now();
     }
@@ -256,7 +257,8 @@ JobOutcome LaunchJob(const JobLaunch& launch) {
   report.Close();
   // Ended by itself, or stopped now: either way nothing of it is left.
   if (!ended) {
-    end = stopping ? StopChild(pid, true, kGraceMs) : WaitChild(pid, true, {}, 10, kGraceMs);
+    end = stopping ? process::StopChild(pid, true, kGraceMs)
+                   : process::WaitChild(pid, true, {}, 10, kGraceMs);
   }
   if (end.signal != 0) ::kill(-pid, SIGKILL);
   // Before the job's end is told: the device is PAPPL's again after it.
@@ -268,10 +270,10 @@ JobOutcome LaunchJob(const JobLaunch& launch) {
   } else if (device_failed) {
     outcome.message = "the printer stopped taking data";
   } else if (end.signal != 0 || end.status < 0) {
-    outcome.message = "the job process was " + DescribeEnd(end);
+    outcome.message = "the job process was " + process::DescribeEnd(end);
   } else if (end.status != runner::kExitOk) {
     outcome.message = reports.last_error().empty()
-                          ? "the job process " + DescribeEnd(end)
+                          ? "the job process " + process::DescribeEnd(end)
                           : reports.last_error();
   } else {
     outcome.end = JobOutcome::End::kPrinted;

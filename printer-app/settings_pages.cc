@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "printer-app/app_context.h"
-#include "printer-app/child_process.h"
+#include "process/child_process.h"
 #include "printer-app/copier_driver.h"
 #include "printer-app/copier_media.h"
 #include "printer-app/preview_process.h"
@@ -249,13 +249,13 @@ std::string MakePicture(const std::string& ini, int watermark, const std::string
     *error = "no pipe";
     return "";
   }
-  ChildStart child;
+  process::ChildStart child;
   child.argv = {"/proc/self/exe", std::string(kPreviewCommand), "--ini=" + ini,
                "--watermark=" + std::to_string(watermark), "--paper=" + paper,
                "--dpi=" + std::to_string(kPictureDpi), "--work-dir=" + dir};
-  child.fds = {{out[1], STDOUT_FILENO}};
+  child.fds = {process::ChildFd::Copy(STDOUT_FILENO, out[1])};
   child.own_group = true;
-  const pid_t pid = StartChild(child, error);
+  const pid_t pid = process::StartChild(child, error);
   ::close(out[1]);
   std::string png;
   const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPictureTimeoutMs);
@@ -273,9 +273,10 @@ std::string MakePicture(const std::string& ini, int watermark, const std::string
   }
   ::close(out[0]);
   if (pid < 0) return "";
-  const ChildEnd end = late ? StopChild(pid, true, 1000) : WaitChild(pid, true, {}, 10, 1000);
+  const process::ChildEnd end =
+      late ? process::StopChild(pid, true, 1000) : process::WaitChild(pid, true, {}, 10, 1000);
   if (end.status != 0 || png.rfind("\x89PNG", 0) != 0) {
-    *error = "the picture could not be made (" + DescribeEnd(end) + ")";
+    *error = "the picture could not be made (" + process::DescribeEnd(end) + ")";
     return "";
   }
   return png;

@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <stdlib.h>
 #include <sys/ioctl.h>
 #include <sys/wait.h>
@@ -15,9 +14,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "process/child_process.h"
 #include "rendering/cancel_flag.h"
-
-extern char** environ;
 
 namespace pclspool::rendering {
 
@@ -66,28 +64,6 @@ std::string_view TrimLine(std::string_view line) {
   return line;
 }
 
-// The program as exec would find it: a name with a '/' as it is, any
-// other on PATH. Empty, with *err set, when there is none to run.
-std::string FindProgram(const std::string& name, int* err) {
-  if (name.find('/') != std::string::npos) {
-    if (::access(name.c_str(), X_OK) == 0) return name;
-    *err = errno;
-    return "";
-  }
-  const char* path = ::getenv("PATH");
-  const std::string dirs = path && *path ? path : "/usr/local/bin:/usr/bin:/bin";
-  *err = ENOENT;
-  for (std::size_t from = 0; from <= dirs.size();) {
-    const std::size_t colon = std::min(dirs.find(':', from), dirs.size());
-    const std::string dir = colon > from ? dirs.substr(from, colon - from) : ".";
-    const std::string candidate = dir + "/" + name;
-    if (::access(candidate.c_str(), X_OK) == 0) return candidate;
-    if (errno == EACCES) *err = EACCES;
-    from = colon + 1;
-  }
-  return "";
-}
-
 // Where Ghostscript keeps its temporary files: a new directory under
 // TMPDIR, else /tmp. Empty, with *error set, when none can be made.
 std::string MakeScratchDirectory(std::string* error) {
@@ -109,68 +85,6 @@ std::vector<std::string> SpawnArguments(const GhostscriptCommand& command,
   args[0] = program;
   if (!stdbuf.empty()) args.insert(args.begin(), {stdbuf, kStdoutBuffer});
   return args;
-}
-
-// Our environment, with TMPDIR the scratch directory: whatever
-// Ghostscript keeps there (a PDF read from a pipe, band lists of large
-// pages) goes with the directory, even when it is killed.
-std::vector<std::string> EnvironmentWithTmpdir(const std::string& scratch) {
-  std::vector<std::string> env_strings;
-  for (char** e = environ; *e; ++e) {
-    if (std::strncmp(*e, "TMPDIR=", 7) != 0) env_strings.emplace_back(*e);
-  }
-  env_strings.push_back("TMPDIR=" + scratch);
-  return env_strings;
-}
-
-// The strings as exec takes them: pointers, then a null.
-std::vector<char*> ExecArray(std::vector<std::string>& strings) {
-  std::vector<char*> array;
-  for (std::string& s : strings) array.push_back(s.data());
-  array.push_back(nullptr);
-  return array;
-}
-
-// The child's standard streams: stdin_fd (-1: /dev/null), then the write
-// ends of the page and message pipes.
-void SetChildStreams(posix_spawn_file_actions_t* actions, int stdin_fd, int out_fd, int err_fd) {
-  if (stdin_fd >= 0) {
-    if (stdin_fd != STDIN_FILENO) posix_spawn_file_actions_adddup2(actions, stdin_fd, STDIN_FILENO);
-  } else {
-    posix_spawn_file_actions_addopen(actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  }
-  posix_spawn_file_actions_adddup2(actions, out_fd, STDOUT_FILENO);
-  posix_spawn_file_actions_adddup2(actions, err_fd, STDERR_FILENO);
-}
-
-// The child's signals: the command ignores SIGPIPE and SIGXFSZ, which exec
-// keeps ignored, so Ghostscript gets them back, to die of a page stream
-// nobody reads; and it blocks none.
-void SetChildSignals(posix_spawnattr_t* attr) {
-  sigset_t defaults;
-  sigemptyset(&defaults);
-  sigaddset(&defaults, SIGPIPE);
-  sigaddset(&defaults, SIGXFSZ);
-  posix_spawnattr_setsigdefault(attr, &defaults);
-  sigset_t none;
-  sigemptyset(&none);
-  posix_spawnattr_setsigmask(attr, &none);
-  posix_spawnattr_setflags(attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-}
-
-// Starts argv[0] with those streams and signals; posix_spawn's result.
-int Spawn(pid_t* pid, const std::vector<char*>& argv, const std::vector<char*>& envp, int stdin_fd,
-          int out_fd, int err_fd) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  SetChildStreams(&actions, stdin_fd, out_fd, err_fd);
-  posix_spawnattr_t attr;
-  posix_spawnattr_init(&attr);
-  SetChildSignals(&attr);
-  const int rc = ::posix_spawn(pid, argv[0], &actions, &attr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attr);
-  return rc;
 }
 
 }  // namespace
@@ -251,12 +165,12 @@ GhostscriptProcess::~GhostscriptProcess() { Kill(); }
 bool GhostscriptProcess::Start(const GhostscriptCommand& command, int stdin_fd,
                                std::string* error) {
   int lookup = 0;
-  const std::string program = FindProgram(command.program, &lookup);
+  const std::string program = process::FindProgram(command.program, "", &lookup);
   if (program.empty()) {
     *error = "cannot run " + command.program + ": " + Reason(lookup);
     return false;
   }
-  const std::string stdbuf = FindProgram(kStdbuf, &lookup);
+  const std::string stdbuf = process::FindProgram(kStdbuf);
   const std::string scratch = MakeScratchDirectory(error);
   if (scratch.empty()) return false;
   scratch_ = scratch;
@@ -273,17 +187,24 @@ bool GhostscriptProcess::Start(const GhostscriptCommand& command, int stdin_fd,
   ::fcntl(out[0], F_SETPIPE_SZ, kPipeBytes);  // a smaller pipe only costs time
 #endif
 
-  std::vector<std::string> args = SpawnArguments(command, program, stdbuf);
-  std::vector<std::string> env = EnvironmentWithTmpdir(scratch_);
-  const int rc = Spawn(&pid_, ExecArray(args), ExecArray(env), stdin_fd, out[1], err[1]);
+  // Whatever Ghostscript keeps in TMPDIR (a PDF read from a pipe, band
+  // lists of large pages) goes with the scratch directory, even when it is
+  // killed.
+  process::ChildStart child;
+  child.argv = SpawnArguments(command, program, stdbuf);
+  child.env = {"TMPDIR=" + scratch_};
+  if (stdin_fd >= 0) child.fds.push_back(process::ChildFd::Copy(STDIN_FILENO, stdin_fd));
+  child.fds.push_back(process::ChildFd::Copy(STDOUT_FILENO, out[1]));
+  child.fds.push_back(process::ChildFd::Copy(STDERR_FILENO, err[1]));
+  std::string why;
+  pid_ = process::StartChild(child, &why);
   CloseFd(&out[1]);
   CloseFd(&err[1]);
-  if (rc != 0) {
-    pid_ = -1;
+  if (pid_ < 0) {
     CloseFd(&out[0]);
     CloseFd(&err[0]);
     RemoveScratch();
-    *error = "cannot run " + command.program + ": " + Reason(rc);
+    *error = "cannot run " + command.program + ": " + why.substr(why.find(": ") + 2);
     return false;
   }
   out_ = out[0];
@@ -350,11 +271,10 @@ bool GhostscriptProcess::ReportedError() const {
 }
 
 void GhostscriptProcess::Kill() {
-  if (pid_ > 0) ::kill(pid_, SIGKILL);
   CloseFd(&out_);
   CloseFd(&err_);
-  int status = 0;
-  Reap(&status);
+  if (pid_ > 0) process::StopChild(pid_, false, 0);
+  pid_ = -1;
   RemoveScratch();
 }
 
@@ -363,30 +283,22 @@ bool GhostscriptProcess::Wait(std::string* reason) {
   // writing pages learns that nobody reads them.
   CloseFd(&out_);
   DrainMessages(true);
-  int status = 0;
-  const bool reaped = pid_ > 0;
-  Reap(&status);
+  const bool running = pid_ > 0;
+  const process::ChildEnd end = running ? process::WaitChild(pid_, false, {}, 0, 0)
+                                        : process::ChildEnd{};
+  pid_ = -1;
   RemoveScratch();
-  if (!reaped) {
+  if (!running) {
     *reason = "Ghostscript is not running";
     return false;
   }
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
+  if (end.status == 0) return true;
   *reason = GhostscriptReason(messages_);
   if (reason->empty()) {
-    *reason = WIFEXITED(status) ? "Ghostscript ended with status " +
-                                      std::to_string(WEXITSTATUS(status))
-                                : "Ghostscript was killed by signal " +
-                                      std::to_string(WTERMSIG(status));
+    *reason = end.signal == 0 ? "Ghostscript ended with status " + std::to_string(end.status)
+                              : "Ghostscript was killed by signal " + std::to_string(end.signal);
   }
   return false;
-}
-
-void GhostscriptProcess::Reap(int* status) {
-  if (pid_ <= 0) return;
-  while (::waitpid(pid_, status, 0) < 0 && errno == EINTR) {
-  }
-  pid_ = -1;
 }
 
 void GhostscriptProcess::RemoveScratch() {

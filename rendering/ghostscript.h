@@ -77,7 +77,6 @@ class GhostscriptProcess {
 
  private:
   void DrainMessages(bool block);
-  void Reap(int* status);
   void RemoveScratch();
 
   pid_t pid_ = -1;

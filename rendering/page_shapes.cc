@@ -1,15 +1,13 @@
 #include "rendering/page_shapes.h"
 
 #include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
-extern char** environ;
+#include "process/child_process.h"
 
 namespace pclspool::rendering {
 
@@ -50,27 +48,22 @@ bool PdfPageShapes(const std::string& ghostscript, const std::string& pdf,
   const std::string input = pdf.empty() || pdf[0] == '/' ? pdf : "./" + pdf;
   std::vector<std::string> args = {ghostscript, "-q", "-dSAFER", "-dNODISPLAY", "-dPDFINFO",
                                    "-dBATCH", "-dNOPAUSE", input};
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
   int out[2];
   if (::pipe2(out, O_CLOEXEC) != 0) {
     *error = std::string("cannot run ") + ghostscript + ": " + std::strerror(errno);
     return false;
   }
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
   // Ghostscript writes the report on standard error.
-  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, out[1], STDERR_FILENO);
-  pid_t pid = -1;
-  const int rc = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
+  process::ChildStart child;
+  child.argv = std::move(args);
+  child.fds = {process::ChildFd::Copy(STDOUT_FILENO, out[1]),
+               process::ChildFd::Copy(STDERR_FILENO, out[1])};
+  std::string why;
+  const pid_t pid = process::StartChild(child, &why);
   ::close(out[1]);
-  if (rc != 0) {
+  if (pid < 0) {
     ::close(out[0]);
-    *error = std::string("cannot run ") + ghostscript + ": " + std::strerror(rc);
+    *error = "cannot run " + why;
     return false;
   }
   std::string report;
@@ -82,9 +75,7 @@ bool PdfPageShapes(const std::string& ghostscript, const std::string& pdf,
     if (report.size() < kMaxReportBytes) report.append(buf, static_cast<std::size_t>(n));
   }
   ::close(out[0]);
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
+  process::WaitChild(pid, false, {}, 0, 0);
   *shapes = ParsePdfInfo(report);
   if (shapes->empty()) {
     *error = "Ghostscript did not tell the pages' sizes";

@@ -3,8 +3,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,7 +10,7 @@
 #include <cstring>
 #include <utility>
 
-extern char** environ;
+#include "process/child_process.h"
 
 namespace pclspool::testing {
 
@@ -23,35 +21,9 @@ using std::chrono::milliseconds;
 // A failing program's output is quoted in messages up to this length.
 constexpr std::size_t kQuotedOutput = 2000;
 
-// What the child could not do before exec, sent to the parent: the step
-// (an index into kSteps) and errno.
-constexpr const char* kSteps[] = {"cannot open its standard input", "cannot open its standard output",
-                                  "cannot open its standard error", "cannot change to",
-                                  "cannot set its file size limit", "cannot run it"};
-
 void CloseFd(int& fd) {
   if (fd >= 0) ::close(fd);
   fd = -1;
-}
-
-std::vector<std::string> Environment(const Program& p) {
-  std::vector<std::string> env;
-  for (char** e = p.inherit_env ? environ : nullptr; e && *e; ++e) {
-    const std::string entry = *e;
-    const std::string name = entry.substr(0, entry.find('=') + 1);
-    bool replaced = false;
-    for (const std::string& x : p.env) replaced |= x.compare(0, name.size(), name) == 0;
-    if (!replaced) env.push_back(entry);
-  }
-  env.insert(env.end(), p.env.begin(), p.env.end());
-  return env;
-}
-
-std::vector<char*> Pointers(std::vector<std::string>& strings) {
-  std::vector<char*> p;
-  for (std::string& s : strings) p.push_back(s.data());
-  p.push_back(nullptr);
-  return p;
 }
 
 // An unlinked temporary file holding `bytes`, at its start; -1 on failure.
@@ -67,21 +39,13 @@ int BytesFile(const std::string& bytes) {
   return fd;
 }
 
-// The descriptor the child's stream `target` gets: what the parent opened
-// (a pipe's end, the bytes file), or a file opened here. Between fork and
-// exec: async-signal-safe calls only; on failure the step and errno go to
-// `report`.
-void Redirect(int fd, int target, int step, int report) {
-  if (fd < 0 || ::dup2(fd, target) < 0) {
-    const int failure[2] = {step, errno};
-    [[maybe_unused]] const ssize_t n = ::write(report, failure, sizeof(failure));
-    ::_exit(127);
+// The child's descriptor `number` for an output: a file it opens, or the
+// pipe's end.
+process::ChildFd OutputFd(int number, const Output& o, int pipe_end) {
+  if (o.kind == Output::Kind::kFile) {
+    return process::ChildFd::Open(number, o.path, O_WRONLY | O_CREAT | O_TRUNC);
   }
-}
-
-int OpenOutput(const Output& o, int pipe_end) {
-  if (o.kind != Output::Kind::kFile) return pipe_end;
-  return ::open(o.path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  return process::ChildFd::Copy(number, o.kind == Output::Kind::kStdout ? STDOUT_FILENO : pipe_end);
 }
 
 }  // namespace
@@ -96,18 +60,8 @@ std::string ProgramRun::Describe(const std::string& name) const {
 }
 
 std::string FindProgram(const std::string& name) {
-  if (name.empty()) return "";
-  if (name.find('/') != std::string::npos) return ::access(name.c_str(), X_OK) == 0 ? name : "";
-  const char* path = std::getenv("PATH");
   // cupsd and friends live in sbin, which a user's PATH may lack.
-  const std::string dirs = std::string(path ? path : "/usr/bin:/bin") + ":/usr/sbin:/sbin";
-  for (std::size_t from = 0; from <= dirs.size();) {
-    const std::size_t colon = std::min(dirs.find(':', from), dirs.size());
-    const std::string candidate = dirs.substr(from, colon - from) + "/" + name;
-    if (colon > from && ::access(candidate.c_str(), X_OK) == 0) return candidate;
-    from = colon + 1;
-  }
-  return "";
+  return process::FindProgram(name, "/usr/sbin:/sbin");
 }
 
 ChildProcess::ChildProcess(const Program& p) {
@@ -117,20 +71,25 @@ ChildProcess::ChildProcess(const Program& p) {
     run_.error = name.empty() ? "no program given" : name + ": no such program";
     return;
   }
-  std::vector<std::string> args = p.argv.empty() ? std::vector<std::string>{name} : p.argv;
-  std::vector<std::string> env = Environment(p);
-  const std::vector<char*> argv = Pointers(args);
-  const std::vector<char*> envp = Pointers(env);
-  const std::string dir = p.dir.string();
+  process::ChildStart start;
+  start.argv = p.argv.empty() ? std::vector<std::string>{name} : p.argv;
+  start.argv[0] = path;
+  if (p.file_size_limit) {
+    start.argv.insert(start.argv.begin(),
+                      {"prlimit", "--fsize=" + std::to_string(*p.file_size_limit), "--"});
+  }
+  start.env = p.env;
+  start.inherit_env = p.inherit_env;
+  start.dir = p.dir.string();
+  start.own_group = true;
 
-  // Every descriptor of ours is close-on-exec; the child's three are
-  // made by dup2, which clears the flag.
-  int report[2] = {-1, -1}, in_pipe[2] = {-1, -1}, out_pipe[2] = {-1, -1}, err_pipe[2] = {-1, -1};
+  // Every descriptor of ours is close-on-exec.
+  int in_pipe[2] = {-1, -1}, out_pipe[2] = {-1, -1}, err_pipe[2] = {-1, -1};
   const auto is_pipe = [](const Output& o) {
     return o.kind != Output::Kind::kFile && o.kind != Output::Kind::kStdout;
   };
   int bytes_fd = -1;
-  bool ok = ::pipe2(report, O_CLOEXEC) == 0;
+  bool ok = true;
   if (p.in.kind == Input::Kind::kPipe) ok &= ::pipe2(in_pipe, O_CLOEXEC) == 0;
   if (p.in.kind == Input::Kind::kBytes) ok &= (bytes_fd = BytesFile(p.in.value)) >= 0;
   if (is_pipe(p.out)) ok &= ::pipe2(out_pipe, O_CLOEXEC) == 0;
@@ -138,39 +97,18 @@ ChildProcess::ChildProcess(const Program& p) {
   // Nobody will ever read these.
   if (p.out.kind == Output::Kind::kClosedPipe) CloseFd(out_pipe[0]);
   if (p.err.kind == Output::Kind::kClosedPipe) CloseFd(err_pipe[0]);
-  const pid_t pid = ok ? ::fork() : -1;
-  if (pid == 0) {
-    ::setpgid(0, 0);
-    const int in = p.in.kind == Input::Kind::kNull   ? ::open("/dev/null", O_RDONLY | O_CLOEXEC)
-                   : p.in.kind == Input::Kind::kFile ? ::open(p.in.value.c_str(), O_RDONLY | O_CLOEXEC)
-                   : p.in.kind == Input::Kind::kBytes ? bytes_fd
-                                                      : in_pipe[0];
-    Redirect(in, 0, 0, report[1]);
-    Redirect(OpenOutput(p.out, out_pipe[1]), 1, 1, report[1]);
-    Redirect(p.err.kind == Output::Kind::kStdout ? 1 : OpenOutput(p.err, err_pipe[1]), 2, 2,
-             report[1]);
-    if (!dir.empty() && ::chdir(dir.c_str()) != 0) Redirect(-1, 0, 3, report[1]);
-    const struct rlimit limit = {p.file_size_limit.value_or(RLIM_INFINITY),
-                                 p.file_size_limit.value_or(RLIM_INFINITY)};
-    if (p.file_size_limit && ::setrlimit(RLIMIT_FSIZE, &limit) != 0) Redirect(-1, 0, 4, report[1]);
-    ::execve(path.c_str(), argv.data(), envp.data());
-    Redirect(-1, 0, 5, report[1]);
+  switch (p.in.kind) {
+    case Input::Kind::kNull: break;
+    case Input::Kind::kFile: start.fds.push_back(process::ChildFd::Open(STDIN_FILENO, p.in.value, O_RDONLY)); break;
+    case Input::Kind::kBytes: start.fds.push_back(process::ChildFd::Copy(STDIN_FILENO, bytes_fd)); break;
+    case Input::Kind::kPipe: start.fds.push_back(process::ChildFd::Copy(STDIN_FILENO, in_pipe[0])); break;
   }
-  const std::string fork_error = ok ? std::strerror(errno) : "cannot make its pipes";
-  if (pid > 0) ::setpgid(pid, pid);  // whichever of the two runs first
-  for (int* fd : {&report[1], &in_pipe[0], &out_pipe[1], &err_pipe[1], &bytes_fd}) CloseFd(*fd);
-  int failure[2] = {};
-  ssize_t n = -1;
-  while (pid > 0 && (n = ::read(report[0], failure, sizeof(failure))) < 0 && errno == EINTR) {
-  }
-  CloseFd(report[0]);
-  if (pid < 0 || n == sizeof(failure)) {
-    int status;
-    while (pid > 0 && ::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    run_.error = pid < 0 ? "cannot start " + name + ": " + fork_error
-                         : name + ": " + kSteps[failure[0]] + (failure[0] == 3 ? " " + dir : "") +
-                               ": " + std::strerror(failure[1]);
+  start.fds.push_back(OutputFd(STDOUT_FILENO, p.out, out_pipe[1]));
+  start.fds.push_back(OutputFd(STDERR_FILENO, p.err, err_pipe[1]));
+  const pid_t pid = ok ? process::StartChild(start, &run_.error) : -1;
+  if (!ok) run_.error = "cannot make the pipes of " + name;
+  for (int* fd : {&in_pipe[0], &out_pipe[1], &err_pipe[1], &bytes_fd}) CloseFd(*fd);
+  if (pid < 0) {
     for (int* fd : {&in_pipe[1], &out_pipe[0], &err_pipe[0]}) CloseFd(*fd);
     return;
   }
@@ -209,12 +147,7 @@ void ChildProcess::Reset() {
   pid_ = -1;
 }
 
-bool ChildProcess::Ended() const {
-  if (pid_ <= 0 || ended_) return true;
-  siginfo_t info{};
-  return ::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
-         info.si_pid == pid_;
-}
+bool ChildProcess::Ended() const { return pid_ <= 0 || ended_ || process::ChildHasEnded(pid_); }
 
 bool ChildProcess::Signal(int signal) const {
   return pid_ > 0 && !ended_ && ::kill(pid_, signal) == 0;
@@ -236,13 +169,10 @@ ProgramRun ChildProcess::Wait(milliseconds limit) {
       if (n == 0) CloseFd(capture_[i]);
     }
   };
-  int status = 0;
-  while (::waitpid(pid_, &status, WNOHANG) != pid_) {
+  process::ChildEnd end;
+  while (!process::ChildEnded(pid_, &end)) {
     if (std::chrono::steady_clock::now() >= deadline) {
-      ::kill(-pid_, SIGKILL);
-      ::kill(pid_, SIGKILL);
-      while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-      }
+      end = process::StopChild(pid_, true, 0);
       run_.timed_out = true;
       break;
     }
@@ -255,7 +185,7 @@ ProgramRun ChildProcess::Wait(milliseconds limit) {
   CloseFd(capture_[0]);
   CloseFd(capture_[1]);
   ended_ = true;
-  run_.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  run_.status = end.signal != 0 ? 128 + end.signal : end.status;
   return run_;
 }
 
