@@ -68,6 +68,7 @@ int Print(const CommandLine& line) {
     progress.Close();
     Report(message);
   };
+  events.on_left_out = events.on_error;
   events.on_progress = [&progress](const runner::JobProgress& p) {
     progress.Show(p.document, p.rendered, p.sent);
   };
@@ -90,7 +91,7 @@ int Main(int argc, const char* const* argv) {
     return runner::kExitUsage;
   }
   switch (line.command) {
-    case Command::kHelp: return WriteStdout(kUsage) ? runner::kExitOk : runner::kExitWriteFailed;
+    case Command::kHelp: return WriteStdout(Usage()) ? runner::kExitOk : runner::kExitWriteFailed;
     case Command::kVersion:
       return WriteStdout(std::string("pclspool ") + runner::Version() + "\n")
                  ? runner::kExitOk

@@ -5,11 +5,16 @@
 #include <limits>
 #include <string_view>
 
-#include "runner/page_ranges.h"
+#include <vector>
+
+#include "runner/job_catalogue.h"
+#include "runner/report.h"
 
 namespace pclspool::cli {
 
-const char kUsage[] =
+namespace {
+
+constexpr char kUsageHead[] =
     "Usage: pclspool print [options] [INPUT...]\n"
     "\n"
     "Plays the print spooler for one job: the job's PJL/PCL stream goes page by\n"
@@ -34,10 +39,8 @@ const char kUsage[] =
     "  --page-files          every INPUT is exactly one page, sent as it is\n"
     "  --ini FILE            the settings file (default: OrvWater.INI in the current\n"
     "                        directory; without it every setting has its default)\n"
-    "  --set KEY=VALUE       a [SETTING] key on top of the settings file (repeatable),\n"
-    "                        e.g. --set \"ZOOM INDEX=2\"\n"
-    "  --watermark N         the job's watermark text: N-th key of [StringSummary],\n"
-    "                        0 for none\n"
+    "  --set KEY=VALUE       a [SETTING] key on top of the settings file and the job\n"
+    "                        options (repeatable), e.g. --set \"ZOOM INDEX=2\"\n"
     "  --devmode FILE        the job's DEVMODEW and DriverExtra (278 bytes)\n"
     "  --spool-dir DIR       where page files go (default: a private temporary\n"
     "                        directory, removed at exit)\n"
@@ -47,17 +50,6 @@ const char kUsage[] =
     "  --dpi N               LOGPIXELSX of the screen\n"
     "  --trace               every trace line to standard error\n"
     "  --gs PROGRAM          the Ghostscript program (default: gs on PATH)\n"
-    "  --page-ranges LIST    PDF and PostScript: print only these pages, e.g.\n"
-    "                        1-3,7,10- (increasing, from 1)\n"
-    "  --orientation NAME    PDF and PostScript: portrait, landscape (ORIENTATION=2),\n"
-    "                        reverse-landscape or reverse-portrait (turned half a turn)\n"
-    "  --page-set odd|even   PDF and PostScript: only the odd or the even sides\n"
-    "  --reverse-order       PDF and PostScript: the last sheet first\n"
-    "  --number-up-layout L  the order of the pages on a sheet of two or four: lrtb\n"
-    "                        (the default), lrbt, rltb, rlbt, tblr, tbrl, btlr, btrl\n"
-    "  --page-border         a thin frame around every page of a sheet of two or four\n"
-    "  --documents uncollated  several PDF and PostScript inputs with collated copies:\n"
-    "                        each input's copies together (A A B B), not A B A B\n"
     "  --title TEXT          what messages call the document (default: its file name)\n"
     "  --page-timeout SECS   PDF and PostScript: stop a document that makes no page\n"
     "                        for SECS seconds (default 120)\n"
@@ -67,12 +59,23 @@ const char kUsage[] =
     "  --help                this text\n"
     "  --version             the version\n"
     "\n"
+    "Job options, as a print dialog gives them: with any of them the job has a\n"
+    "ticket, whose other options take their defaults, and the settings file's\n"
+    "keys they stand for (paper, resolution, orientation, copies, n-up, sides,\n"
+    "booklet) give way to it.\n";
+
+constexpr char kUsageTail[] =
+    "\n"
     "Exit status: 0 done; 1 the printer output could not be written, or stored\n"
     "pages were lost; 2 bad usage or unreadable input (also a document that\n"
-    "Ghostscript cannot render, Ghostscript missing or failing in mid-job, or a\n"
-    "limit crossed);\n"
+    "Ghostscript cannot render, Ghostscript missing or failing in mid-job, a\n"
+    "watermark text the settings file lacks, or a limit crossed);\n"
     "4 out of memory before the job could start. SIGINT, SIGTERM and SIGHUP\n"
     "stop the job cleanly, and the command then ends by the signal.\n";
+
+}  // namespace
+
+std::string Usage() { return kUsageHead + runner::JobOptionsHelp() + kUsageTail; }
 
 namespace {
 
@@ -93,16 +96,16 @@ bool SplitPair(std::string_view text, std::pair<std::string, std::string>* out) 
 
 // Options that take a value.
 constexpr std::string_view kValued[] = {
-    "-o",          "--ini",           "--set",           "--watermark",     "--devmode",
+    "-o",          "--ini",           "--set",           "--devmode",
     "--spool-dir", "--printer-handle", "--job-id",       "--font",          "--dpi",
-    "--gs",        "--page-ranges",   "--orientation",   "--page-set",      "--number-up-layout",
-    "--title",     "--documents",     "--page-timeout",  "--max-pages",     "--max-stdin-pdf"};
+    "--gs",        "--title",         "--page-timeout",  "--max-pages",     "--max-stdin-pdf"};
 
 bool TakesValue(std::string_view name) {
   for (std::string_view v : kValued) {
     if (v == name) return true;
   }
-  return false;
+  const runner::JobOption* option = runner::FindJobOptionByFlag(name);
+  return option && !option->flag_value.empty();
 }
 
 // An option's name, and its value when the argument holds one too
@@ -142,10 +145,6 @@ bool Apply(std::string_view name, std::string_view value, CommandLine* line, std
     std::pair<std::string, std::string> kv;
     if (!SplitPair(value, &kv)) return bad("KEY=VALUE");
     o->settings.push_back(std::move(kv));
-  } else if (name == "--watermark") {
-    uint16_t n = 0;
-    if (!ParseNumber(value, 10, &n)) return bad("a number from 0 to 65535");
-    o->watermark = n;
   } else if (name == "--devmode") {
     if (value.empty()) return bad("a file name");
     o->devmode = value;
@@ -173,40 +172,6 @@ bool Apply(std::string_view name, std::string_view value, CommandLine* line, std
   } else if (name == "--gs") {
     if (value.empty()) return bad("a program");
     o->ghostscript = value;
-  } else if (name == "--orientation") {
-    bool landscape = false;
-    if (value == "portrait") {
-      o->upside_down = false;
-    } else if (value == "landscape") {
-      landscape = true, o->upside_down = false;
-    } else if (value == "reverse-landscape") {
-      landscape = true, o->upside_down = true;
-    } else if (value == "reverse-portrait") {
-      o->upside_down = true;
-    } else {
-      return bad("portrait, landscape, reverse-landscape or reverse-portrait");
-    }
-    o->settings.emplace_back("ORIENTATION", landscape ? "2" : "1");
-  } else if (name == "--page-set") {
-    if (value == "odd") {
-      o->page_set = runner::PageSet::kOdd;
-    } else if (value == "even") {
-      o->page_set = runner::PageSet::kEven;
-    } else {
-      return bad("odd or even");
-    }
-  } else if (name == "--number-up-layout") {
-    if (!runner::ParseNupLayout(value, &o->number_up_layout)) {
-      return bad("one of lrtb, lrbt, rltb, rlbt, tblr, tbrl, btlr, btrl");
-    }
-  } else if (name == "--documents") {
-    if (value == "collated") {
-      o->documents = runner::DocumentCopies::kCollated;
-    } else if (value == "uncollated") {
-      o->documents = runner::DocumentCopies::kUncollated;
-    } else {
-      return bad("collated or uncollated");
-    }
   } else if (name == "--title") {
     o->title = value;
   } else if (name == "--page-timeout") {
@@ -223,13 +188,26 @@ bool Apply(std::string_view name, std::string_view value, CommandLine* line, std
     uint64_t n = 0;
     if (!ParseNumber(value, 10, &n) || n < 1) return bad("a number of bytes above 0");
     o->limits.max_stdin_pdf_bytes = n;
-  } else if (name == "--page-ranges") {
-    std::string why;
-    if (!runner::ParsePageRanges(value, &o->page_ranges, &why)) {
-      *error = std::string(name) + ": " + why;
+  }
+  return true;
+}
+
+// The job options given make the job's ticket, read in the catalogue's
+// order (a later flag of the same option wins).
+bool ReadJobOptions(
+    const std::vector<std::pair<const runner::JobOption*, std::string_view>>& given,
+    runner::JobOptions* o, std::string* error) {
+  if (given.empty()) return true;
+  runner::TicketReader reader;
+  for (const runner::JobOption& option : runner::JobCatalogue()) {
+    for (const auto& [which, value] : given) {
+      if (which != &option || reader.Read(option, value, true, error)) continue;
+      *error = std::string(option.flag) + " " + runner::Quoted(value) + ": " +
+               error->substr(error->find(": ") + 2);
       return false;
     }
   }
+  o->ticket = reader.ticket();
   return true;
 }
 
@@ -256,6 +234,7 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine* out, std::
   }
   out->command = Command::kPrint;
   runner::JobOptions& o = out->job;
+  std::vector<std::pair<const runner::JobOption*, std::string_view>> job_values;
   bool options_done = false;
   for (int i = 2; i < argc; ++i) {
     const std::string_view arg = argv[i];
@@ -283,12 +262,9 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine* out, std::
       o.trace = true;
       continue;
     }
-    if (arg == "--reverse-order") {
-      o.reverse_order = true;
-      continue;
-    }
-    if (arg == "--page-border") {
-      o.page_border = true;
+    if (const runner::JobOption* option = runner::FindJobOptionByFlag(arg);
+        option && option->flag_value.empty()) {
+      job_values.emplace_back(option, option->flag_sets);
       continue;
     }
     // "--name value", "--name=value", "-o value" and "-oFILE".
@@ -306,9 +282,13 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine* out, std::
       }
       value = argv[++i];
     }
-    if (!Apply(name, value, out, error)) return false;
+    if (const runner::JobOption* option = runner::FindJobOptionByFlag(name)) {
+      job_values.emplace_back(option, value);
+    } else if (!Apply(name, value, out, error)) {
+      return false;
+    }
   }
-  return true;
+  return ReadJobOptions(job_values, &o, error);
 }
 
 }  // namespace pclspool::cli

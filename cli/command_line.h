@@ -21,6 +21,6 @@ struct CommandLine {
 bool ParseCommandLine(int argc, const char* const* argv, CommandLine* out, std::string* error);
 
 // The text of `pclspool --help`.
-extern const char kUsage[];
+std::string Usage();
 
 }  // namespace pclspool::cli

@@ -79,11 +79,10 @@ int Run(int argc, const char* const* argv) {
   const std::string root = Env("CUPS_SERVERROOT");
   const std::string ini = (root.empty() ? kDefaultServerRoot : root) + kSettingsFile;
   const std::string settings = IsRegularFile(ini) ? ini : kNoSettings;
-  const uint16_t watermark = request.ticket.watermark;
-  if (watermark != 0 && runner::WatermarkTexts(settings).size() < watermark) {
+  if (request.ticket.watermark != 0 && settings != ini) {
     // Printed without it, the job would look like what it is not.
-    return Fail("Watermark " + std::to_string(watermark) + ": " + ini +
-                (settings == ini ? " has no such text" : " does not exist"));
+    return Fail("watermark=" + std::to_string(request.ticket.watermark) + ": " + ini +
+                " does not exist");
   }
 
   runner::JobTicket& ticket = request.ticket;
@@ -94,10 +93,14 @@ int Run(int argc, const char* const* argv) {
     ticket = runner::JobTicket{};
     ticket.paper = job.paper;
     ticket.watermark = job.watermark;
-  } else if (PlacedByImagetopdf(Env("CONTENT_TYPE")) && ticket.copies > 1) {
-    // The copies are in the document already, one page each.
-    Message("INFO: " + std::to_string(ticket.copies) + " copies made by imagetopdf");
-    ticket.copies = 1;
+  } else if (PlacedByImagetopdf(Env("CONTENT_TYPE"))) {
+    // The image is placed on its page as print-scaling asks, and the
+    // copies are in the document already, one page each.
+    ticket.scaling = runner::Scaling::kAuto;
+    if (ticket.copies > 1) {
+      Message("INFO: " + std::to_string(ticket.copies) + " copies made by imagetopdf");
+      ticket.copies = 1;
+    }
   }
   for (const std::string& line : request.not_applied) Message("INFO: " + line);
 

@@ -1,5 +1,5 @@
-// The CUPS filter's reading of a job (filter/request_reader,
-// filter/option_values) on arbitrary arguments: the job's options as cupsd
+// The CUPS filter's reading of a job (filter/request_reader, through the
+// catalogue's entries, runner/job_catalogue) on arbitrary arguments: the job's options as cupsd
 // hands them over, marked on the PPD that ships with the filter, with the
 // job's number and copies. On a shared queue the options come from any
 // client on the network. Beyond not crashing:
@@ -9,8 +9,8 @@
 //   back as itself;
 // - a refused one gets a message of one bounded line: cupsd acts on the
 //   lines a filter writes, so a value must never begin a line of its own;
-// - each value parser, given the whole options text as one value, does
-//   the same.
+// - each entry of the catalogue, given the whole options text as one
+//   value, does the same.
 //
 // Input: the job-id, a newline, the copies, a newline, then the options
 // to the end. A NUL ends an argument, as it ends a C string.
@@ -20,9 +20,9 @@
 #include <string_view>
 #include <vector>
 
-#include "filter/option_values.h"
 #include "filter/request_reader.h"
 #include "fuzz_check.h"
+#include "runner/job_catalogue.h"
 #include "runner/page_ranges.h"
 #include "runner/report.h"
 #include "ticket_checks.h"
@@ -57,23 +57,17 @@ std::string Argument(std::string_view* rest, bool last) {
   return arg.substr(0, arg.find('\0'));
 }
 
-// Every value parser on the text, on its own.
-void CheckValueParsers(const std::string& text) {
-  std::string error;
-  runner::JobTicket t;
-  const auto check = [&](bool ok) {
-    if (ok) {
-      CheckTicket(t);
+// Every entry of the catalogue on the text, on its own.
+void CheckEntries(const std::string& text) {
+  for (const runner::JobOption& option : runner::JobCatalogue()) {
+    runner::TicketReader reader;
+    std::string error;
+    if (reader.Read(option, text, true, &error)) {
+      CheckTicket(reader.ticket());
     } else {
       CheckMessage(error);
     }
-    error.clear();
-  };
-  check(filter::ParseCopies(text, &t.copies, &error));
-  check(filter::ParseNumberUp(text, &t.number_up, &error));
-  check(filter::ParsePageRanges(text, &t.page_ranges, &error));
-  check(filter::ParseOrientation(text, &t.orientation, &error));
-  check(filter::ParseSwitch("booklet", text, &t.booklet, &error));
+  }
 }
 
 }  // namespace
@@ -96,6 +90,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   } else {
     CheckMessage(error);
   }
-  CheckValueParsers(options);
+  CheckEntries(options);
   return 0;
 }

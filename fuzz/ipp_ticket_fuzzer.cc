@@ -11,8 +11,9 @@
 //   letters and digits in hyphen-joined runs;
 // - the printer's attributes hold every vendor attribute's -supported and
 //   one -default, number-up-default 1, 2 or 4;
-// - an accepted ticket holds only what the copier prints, and the
-//   watermark it picks is the keyword the job (or the preset) named;
+// - an accepted ticket holds only what the copier prints, the watermark
+//   it picks is the keyword the job (or the preset) named, and it reaches
+//   the job process as it is (written and read back by the catalogue);
 // - a refused one gets one bounded line naming the attribute: it becomes
 //   the job's job-state-message and a line of the log.
 #include <cups/cups.h>
@@ -27,6 +28,7 @@
 #include "fuzz_check.h"
 #include "printer-app/ipp_ticket.h"
 #include "printer-app/vendor_attributes.h"
+#include "runner/job_catalogue.h"
 #include "runner/page_ranges.h"
 #include "runner/report.h"
 #include "ticket_checks.h"
@@ -84,7 +86,7 @@ void CheckKeywords(const std::vector<std::string>& texts, const std::vector<std:
   FUZZ_CHECK(keywords.size() == texts.size());
   for (std::size_t i = 0; i < keywords.size(); ++i) {
     FUZZ_CHECK(IsKeyword(keywords[i]));
-    FUZZ_CHECK(keywords[i] != app::kNoWatermark);
+    FUZZ_CHECK(keywords[i] != runner::kNoWatermark);
     for (std::size_t j = 0; j < i; ++j) FUZZ_CHECK(keywords[i] != keywords[j]);
   }
 }
@@ -130,13 +132,13 @@ app::JobAttributes PrintOptions(ipp_t* job) {
 void CheckTicket(const runner::JobTicket& t, ipp_t* job, ipp_t* driver,
                  const std::vector<std::string>& keywords) {
   pclspool::fuzz::CheckTicketBounds(t, keywords.size());
-  ipp_attribute_t* w = ippFindAttribute(job, app::kWatermark, IPP_TAG_ZERO);
+  ipp_attribute_t* w = ippFindAttribute(job, "watermark", IPP_TAG_ZERO);
   if (!w) w = ippFindAttribute(driver, "watermark-default", IPP_TAG_ZERO);
   const char* named = ippGetString(w, 0, nullptr);
   if (t.watermark > 0) {
     FUZZ_CHECK(named && keywords[t.watermark - 1u] == named);
   } else if (named) {
-    FUZZ_CHECK(std::strcmp(named, app::kNoWatermark) == 0);
+    FUZZ_CHECK(named == runner::kNoWatermark);
   }
   if (!t.page_ranges.empty()) {
     FUZZ_CHECK(ippGetValueTag(ippFindAttribute(job, "page-ranges", IPP_TAG_ZERO)) == IPP_TAG_RANGE);
@@ -171,7 +173,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   ipp_t* printer = Group(request, IPP_TAG_PRINTER);
 
   const std::vector<std::string> texts = Texts(printer);
-  const std::vector<std::string> keywords = app::WatermarkKeywords(texts);
+  const std::vector<std::string> keywords = runner::WatermarkKeywords(texts);
   CheckKeywords(texts, keywords);
   ipp_t* driver = ippNew();
   app::AddVendorAttributes(driver, keywords, printer);
@@ -183,9 +185,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     return ippFindAttribute(driver, (std::string(name) + "-default").c_str(), IPP_TAG_ZERO);
   };
   runner::JobTicket ticket;
-  app::Scaling scaling = app::Scaling::kAuto;
   std::string error;
-  if (app::ReadJobTicket(a, keywords, &ticket, &scaling, &error)) {
+  if (app::ReadJobTicket(a, keywords, &ticket, &error)) {
     CheckTicket(ticket, job, driver, keywords);
   } else {
     CheckMessage(error);

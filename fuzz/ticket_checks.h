@@ -5,7 +5,9 @@
 #include <cstddef>
 
 #include "fuzz_check.h"
-#include "runner/job_ticket.h"
+#include <string>
+
+#include "runner/job_catalogue.h"
 
 namespace pclspool::fuzz {
 
@@ -17,6 +19,11 @@ inline void CheckTicketBounds(const runner::JobTicket& t, std::size_t watermarks
   FUZZ_CHECK(orientation >= 3 && orientation <= 6);
   FUZZ_CHECK(t.booklet_style <= 1);
   FUZZ_CHECK(t.watermark <= watermarks);
+  // What the job process gets is the same ticket.
+  runner::JobTicket back;
+  std::string error;
+  FUZZ_CHECK(runner::ReadTicket(runner::WriteTicket(t), &back, &error));
+  FUZZ_CHECK(runner::WriteTicket(back) == runner::WriteTicket(t));
 }
 
 }  // namespace pclspool::fuzz

@@ -171,6 +171,7 @@ pappl_system_t* CreateSystem(int n, cups_option_t* options, void* data) {
   }
   papplSystemSetMIMECallback(system, DocumentType, nullptr);
   AddSettingsPages(system, app);
+  RefreshWatermarks(system, app);  // and the words of the copier's options
 
   const std::vector<JobKey> aborted =
       AbortInterruptedJobs(app.state_file, LeftoverJobs(app.jobs_dir), std::time(nullptr));

@@ -8,6 +8,7 @@
 #include "printer-app/copier_media.h"
 #include "printer-app/print_job.h"
 #include "printer-app/vendor_attributes.h"
+#include "runner/job_catalogue.h"
 #include "runner/job_runner.h"
 
 namespace pclspool::app {
@@ -23,7 +24,7 @@ constexpr char kMediaType[] = "stationery";
 
 std::vector<std::string> Keywords(AppContext& app) {
   std::lock_guard<std::mutex> lock(app.settings_mutex);
-  return WatermarkKeywords(runner::WatermarkTexts(SettingsFileToRead(app)));
+  return runner::WatermarkKeywords(runner::WatermarkTexts(SettingsFileToRead(app)));
 }
 
 void IdentifyCopier(pappl_printer_t* printer, pappl_identify_actions_t actions,
@@ -78,8 +79,9 @@ void FillDriverData(pappl_pr_driver_data_t* d) {
   d->left_right = kMargin;
   d->bottom_top = kMargin;
   d->num_media = 0;
-  for (const CopierMedia& m : kCopierMedia) d->media[d->num_media++] = m.pwg;
-  d->media_default = MediaCol(kCopierMedia[0].pwg);
+  static const std::vector<std::string> media = CopierMediaNames();
+  for (const std::string& m : media) d->media[d->num_media++] = m.c_str();
+  d->media_default = MediaCol(media.front().c_str());
   d->num_source = 1;
   d->source[0] = kMediaSource;
   d->media_ready[0] = d->media_default;
@@ -173,7 +175,13 @@ void PrinterCreated(pappl_printer_t* printer, void* app) {
 }
 
 void RefreshWatermarks(pappl_system_t* system, AppContext& app) {
-  std::vector<std::string> keywords = Keywords(app);
+  std::vector<std::string> texts;
+  {
+    std::lock_guard<std::mutex> lock(app.settings_mutex);
+    texts = runner::WatermarkTexts(SettingsFileToRead(app));
+  }
+  AddVendorStrings(system, texts);
+  std::vector<std::string> keywords = runner::WatermarkKeywords(texts);
   papplSystemIteratePrinters(system, RefreshPrinter, &keywords);
 }
 

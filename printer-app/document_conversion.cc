@@ -9,6 +9,7 @@
 
 #include "process/child_process.h"
 #include "printer-app/copier_media.h"
+#include "runner/job_catalogue.h"
 
 namespace pclspool::app {
 
@@ -21,22 +22,6 @@ namespace {
 
 constexpr int kPollMs = 20;
 constexpr int kGraceMs = 2000;
-
-const char* ScalingName(Scaling s) {
-  switch (s) {
-    case Scaling::kAutoFit:
-      return "auto-fit";
-    case Scaling::kFit:
-      return "fit";
-    case Scaling::kFill:
-      return "fill";
-    case Scaling::kNone:
-      return "none";
-    case Scaling::kAuto:
-      break;
-  }
-  return "auto";
-}
 
 // The program's ERROR: lines, without the prefix, or its last line.
 std::string ErrorLines(const std::string& log) {
@@ -63,8 +48,8 @@ bool ConvertToPdf(const JobCommand& command, const std::string& pdf,
   if (!raster) {
     const bool landscape = command.ticket.orientation == runner::Orientation::kLandscape ||
                            command.ticket.orientation == runner::Orientation::kReverseLandscape;
-    options = "media=" + MediaOfPaper(command.ticket.paper) +
-              " print-scaling=" + ScalingName(command.scaling) +
+    options = "media=" + MediaOfPaper(command.ticket.paper) + " print-scaling=" +
+              runner::FindJobOption("print-scaling")->write(command.ticket) +
               (landscape ? " landscape=true" : "");
   }
   const std::string log = command.work_dir + "/conversion.log";

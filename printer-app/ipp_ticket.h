@@ -1,9 +1,10 @@
-// A job's IPP attributes as the copier's job ticket: copies and
-// multiple-document-handling, sides, media, orientation-requested,
-// page-ranges and print-scaling (PAPPL's, with the printer's defaults in
-// place), and the vendor attributes (vendor_attributes.h), the job's own
-// value or else the printer's default. Each is read once, here; the runner
-// applies the ticket.
+// A job's IPP attributes as the copier's job ticket, each read through its
+// entry of the catalogue (runner/job_catalogue.h): PAPPL's own (copies,
+// media, sides, orientation-requested, print-scaling, with the printer's
+// defaults in place), the job attributes PAPPL lets through
+// (multiple-document-handling, page-ranges, finishings), and the vendor
+// attributes (vendor_attributes.h), the job's own value or else the
+// printer's default. The runner applies the ticket.
 #pragma once
 
 #include <pappl/pappl.h>
@@ -12,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "printer-app/job_command.h"
 #include "runner/job_ticket.h"
 
 namespace pclspool::app {
@@ -32,10 +32,10 @@ struct JobAttributes {
   std::function<ipp_attribute_t*(const char* name)> printer_default;
 };
 
-// Fills *ticket and *scaling. False with *error, one line naming the
-// attribute and its value, when a value is not one the copier takes.
+// Fills *ticket. False with *error, one line naming the attribute and its
+// value, when a value is not one the copier takes.
 bool ReadJobTicket(const JobAttributes& attributes,
                    const std::vector<std::string>& watermark_keywords,
-                   runner::JobTicket* ticket, Scaling* scaling, std::string* error);
+                   runner::JobTicket* ticket, std::string* error);
 
 }  // namespace pclspool::app

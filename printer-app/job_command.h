@@ -2,12 +2,13 @@
 // of its own, its own program started again as
 //
 //   pclspool-printer-app job-process --kind=pdf --input=FILE --ini=FILE
-//       --work-dir=DIR --job-id=N --copies=2 --number-up=4 ...
+//       --work-dir=DIR --job-id=N --ticket="copies=2 number-up=4 ..."
 //
 // with the printer stream on standard output and its report (job_report.h)
-// on descriptor 3. The job's IPP choices arrive as a runner::JobTicket,
-// already checked and with the printer's defaults in place; a value that
-// does not parse here is a fault of the server, not of the job.
+// on descriptor 3. The job's ticket is written and read by the catalogue
+// (runner::WriteTicket, runner::ReadTicket), already checked and with the
+// printer's defaults in place; a value that does not read here is a fault
+// of the server, not of the job.
 #pragma once
 
 #include <string>
@@ -24,22 +25,17 @@ inline constexpr std::string_view kJobProcessCommand = "job-process";
 // The descriptor the report goes to.
 inline constexpr int kReportFd = 3;
 
-// What the document is, as the server received it: PDF, PostScript and PCL
-// go to the runner as they are; raster (PWG or Apple raster the server has
-// written out as PWG raster) and images become PDF first; "unknown" is
-// told by its content or refused.
-enum class DocumentKind { kPdf, kPostScript, kPcl, kRaster, kImage, kUnknown };
-
-// print-scaling, for the documents it applies to (images).
-enum class Scaling { kAuto, kAutoFit, kFit, kFill, kNone };
+// What becomes of the document before the runner tells its kind by its
+// content: raster (PWG or Apple raster the server has written out as PWG
+// raster) and images are made PDF first; anything else goes as it is.
+enum class DocumentKind { kAsItIs, kRaster, kImage };
 
 struct JobCommand {
-  DocumentKind kind = DocumentKind::kUnknown;
+  DocumentKind kind = DocumentKind::kAsItIs;
   std::string input;     // the document's file
   std::string ini;       // the settings file the job reads
   std::string work_dir;  // the job's own directory: page files, converted documents
   uint32_t job_id = 1;
-  Scaling scaling = Scaling::kAuto;
   runner::JobTicket ticket;
 };
 
@@ -50,7 +46,8 @@ std::vector<std::string> JobCommandArgs(const JobCommand& command);
 bool ParseJobCommand(const std::vector<std::string_view>& args, JobCommand* command,
                      std::string* error);
 
-// The kind of a document by its MIME type (the job's document-format).
+// What becomes of a document of this MIME type (the job's
+// document-format).
 DocumentKind KindOfFormat(std::string_view mime_type);
 
 }  // namespace pclspool::app

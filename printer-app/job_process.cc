@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,6 @@
 #include "printer-app/job_report.h"
 #include "runner/cancel_signal.h"
 #include "runner/exit_status.h"
-#include "runner/input_kind.h"
 #include "runner/job_runner.h"
 #include "runner/write_all.h"
 
@@ -44,25 +44,10 @@ int Refuse(const std::string& reason, const std::string& message) {
   return runner::kExitUsage;
 }
 
-// What the document's first bytes say it is.
-runner::InputKind Sniff(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return runner::InputKind::kUnknown;
-  uint8_t head[runner::kSniffBytes];
-  std::size_t size = 0;
-  while (size < sizeof(head)) {
-    const ssize_t n = ::read(fd, head + size, sizeof(head) - size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    size += static_cast<std::size_t>(n);
-  }
-  ::close(fd);
-  return runner::SniffInput(head, size);
-}
-
 int RunJob(const JobCommand& command) {
   std::string input = command.input;
-  if (command.kind == DocumentKind::kRaster || command.kind == DocumentKind::kImage) {
+  runner::JobTicket ticket = command.ticket;
+  if (command.kind != DocumentKind::kAsItIs) {
     std::string error;
     const std::string pdf = command.work_dir + "/document.pdf";
     if (!ConvertToPdf(command, pdf, g_cancelled, &error)) {
@@ -70,14 +55,7 @@ int RunJob(const JobCommand& command) {
       return Refuse("document-format-error", error);
     }
     input = pdf;
-  }
-  const runner::InputKind kind = Sniff(input);
-  if (kind == runner::InputKind::kEmpty) {
-    return Refuse("document-format-error", "the document is empty");
-  }
-  if (kind == runner::InputKind::kUnknown) {
-    return Refuse("document-format-error",
-                  "the document is not PDF, PostScript, PCL, PWG or Apple raster, JPEG or PNG");
+    ticket.scaling = runner::Scaling::kAuto;  // applied by the conversion
   }
 
   runner::JobOptions options;
@@ -89,8 +67,13 @@ int RunJob(const JobCommand& command) {
   options.inputs = {input};
   options.ini = command.ini;
   options.job_id = command.job_id;
-  options.ticket = command.ticket;
+  options.ticket = ticket;
+  options.title = "the document";
+  // A document the runner cannot tell is not one the copier takes; one
+  // it has told but Ghostscript cannot render is unprintable.
+  std::optional<runner::InputKind> kind;
   runner::JobEvents events;
+  events.on_kind = [&kind](runner::InputKind k) { kind = k; };
   events.on_error = [](const std::string& line) { Report(ErrorLine(line)); };
   events.on_info = [](const std::string& line) { Report(InfoLine(line)); };
   events.on_progress = [](const runner::JobProgress& p) {
@@ -99,9 +82,10 @@ int RunJob(const JobCommand& command) {
   events.on_side = [](uint32_t side, uint32_t copies) { Report(SideLine(side, copies)); };
   const int status = runner::RunPrintJob(options, {STDOUT_FILENO, "the printer", {}}, events,
                                          g_cancelled);
-  // Refused after its kind was known: Ghostscript could not render it.
-  if (status == runner::kExitUsage && runner::IsRendered(kind)) {
-    Report(ReasonLine("document-unprintable-error"));
+  if (status == runner::kExitUsage) {
+    Report(ReasonLine(!kind ? "document-format-error"
+                            : runner::IsRendered(*kind) ? "document-unprintable-error"
+                                                        : "errors-detected"));
   }
   return status;
 }

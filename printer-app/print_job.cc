@@ -16,6 +16,7 @@
 #include "printer-app/job_launcher.h"
 #include "printer-app/job_work_dir.h"
 #include "printer-app/vendor_attributes.h"
+#include "runner/job_catalogue.h"
 #include "runner/job_runner.h"
 
 namespace pclspool::app {
@@ -64,7 +65,7 @@ bool CopySettings(AppContext& app, const std::string& work_dir, std::string* ini
       return false;
     }
   }
-  *keywords = WatermarkKeywords(runner::WatermarkTexts(*ini));
+  *keywords = runner::WatermarkKeywords(runner::WatermarkTexts(*ini));
   return true;
 }
 
@@ -88,7 +89,7 @@ bool MakeTicket(pappl_job_t* job, const std::vector<std::string>& keywords, JobC
   a.printer_default = [defaults](const char* name) {
     return ippFindAttribute(defaults, (std::string(name) + "-default").c_str(), IPP_TAG_ZERO);
   };
-  const bool ok = ReadJobTicket(a, keywords, &command->ticket, &command->scaling, error);
+  const bool ok = ReadJobTicket(a, keywords, &command->ticket, error);
   ippDelete(defaults);
   papplJobDeletePrintOptions(options);
   return ok;
@@ -292,7 +293,7 @@ bool PrintDocument(pappl_job_t* job, pappl_device_t* device, void* /*app*/) {
 }
 
 bool PrintPclFile(pappl_job_t* job, pappl_pr_options_t* /*options*/, pappl_device_t* device) {
-  return RunSpooledJob(job, device, DocumentKind::kPcl);
+  return RunSpooledJob(job, device, DocumentKind::kAsItIs);
 }
 
 bool StartRasterJob(pappl_job_t* job, pappl_pr_options_t* /*options*/,

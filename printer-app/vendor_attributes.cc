@@ -1,106 +1,120 @@
 #include "printer-app/vendor_attributes.h"
 
 #include <algorithm>
+#include <deque>
+#include <mutex>
+
+#include "runner/job_catalogue.h"
 
 namespace pclspool::app {
 
 namespace {
 
-constexpr int kNumberUpValues[] = {1, 2, 4};
-constexpr const char* kLayouts[] = {"lrtb", "lrbt", "rltb", "rlbt", "tblr", "tbrl", "btlr", "btrl"};
-constexpr const char* kBooklets[] = {"none", "left", "right"};
-constexpr const char* kPageSets[] = {"all", "odd", "even"};
-constexpr const char* kOutputOrders[] = {"normal", "reverse"};
-constexpr const char* kPageBorders[] = {"none", "single"};
+using runner::JobOption;
 
-std::string Default(const char* name) { return std::string(name) + "-default"; }
+std::string Default(std::string_view name) { return std::string(name) + "-default"; }
 
-void AddKeywords(ipp_t* attrs, const char* name, const std::vector<std::string>& values,
-                 ipp_t* defaults) {
-  std::vector<const char*> v;
-  for (const std::string& s : values) v.push_back(s.c_str());
-  ippAddStrings(attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, (std::string(name) + "-supported").c_str(),
-                static_cast<int>(v.size()), nullptr, v.data());
-  const char* chosen = values.front().c_str();
-  if (defaults) {
-    const char* d = ippGetString(ippFindAttribute(defaults, Default(name).c_str(), IPP_TAG_KEYWORD),
-                                 0, nullptr);
-    // Kept even when no longer supported: a preset whose watermark text has
-    // gone from the settings file must not print without it.
-    if (d) chosen = d;
+// A text as a strings file quotes it.
+std::string Quote(std::string_view text) {
+  std::string out = "\"";
+  for (const char c : text) {
+    if (c == '"' || c == '\\') out += '\\';
+    out += c == '\n' ? ' ' : c;
   }
-  ippAddString(attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, Default(name).c_str(), nullptr, chosen);
+  return out + "\"";
 }
 
-template <std::size_t N>
-std::vector<std::string> List(const char* const (&values)[N]) {
-  return std::vector<std::string>(values, values + N);
-}
+// The languages PAPPL 1.3.1 brings its own words for, besides English.
+constexpr const char* kLanguages[] = {"en", "de", "es", "fr", "it", "ja", "nb-NO", "pl", "tr"};
 
 }  // namespace
 
 const std::vector<const char*>& VendorAttributeNames() {
-  static const std::vector<const char*> names = {kNumberUp, kNumberUpLayout, kBooklet, kWatermark,
-                                                 kPageSet,  kOutputOrder,    kPageBorder};
+  static const std::vector<const char*> names = [] {
+    // The catalogue's names live as long as the program.
+    static std::deque<std::string> kept;
+    std::vector<const char*> v;
+    for (const JobOption& o : runner::JobCatalogue()) {
+      if (o.app == runner::AppAttribute::kVendor) v.push_back(kept.emplace_back(o.name).c_str());
+    }
+    return v;
+  }();
   return names;
-}
-
-std::vector<std::string> WatermarkKeywords(const std::vector<std::string>& texts) {
-  std::vector<std::string> keywords;
-  for (std::size_t i = 0; i < texts.size(); ++i) {
-    std::string k;
-    bool hyphen = false;
-    for (const char ch : texts[i]) {
-      const auto c = static_cast<unsigned char>(ch);
-      if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z')) {
-        if (hyphen && !k.empty()) k += '-';
-        hyphen = false;
-        k += static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
-      } else {
-        hyphen = true;
-      }
-    }
-    const auto taken = [&](const std::string& s) {
-      return s == kNoWatermark || std::find(keywords.begin(), keywords.end(), s) != keywords.end();
-    };
-    // Appended piece by piece: GCC 12 at -O3 takes "literal" + std::string
-    // for overlapping copies (GCC bug 105329) and stops a Release build.
-    const std::string number = std::to_string(i + 1);
-    if (k.empty()) {
-      k = "text";
-      k.append("-").append(number);
-    } else if (taken(k)) {
-      k.append("-").append(number);
-    }
-    while (taken(k)) k.append("-").append(number);
-    keywords.push_back(k);
-  }
-  return keywords;
 }
 
 void AddVendorAttributes(ipp_t* attrs, const std::vector<std::string>& watermark_keywords,
                          ipp_t* defaults) {
-  ippAddIntegers(attrs, IPP_TAG_PRINTER, IPP_TAG_INTEGER, "number-up-supported",
-                 static_cast<int>(std::size(kNumberUpValues)), kNumberUpValues);
-  int number_up = 1;
-  if (defaults) {
-    if (ipp_attribute_t* d = ippFindAttribute(defaults, Default(kNumberUp).c_str(), IPP_TAG_INTEGER)) {
-      const int v = ippGetInteger(d, 0);
-      if (std::find(std::begin(kNumberUpValues), std::end(kNumberUpValues), v) !=
-          std::end(kNumberUpValues)) {
-        number_up = v;
+  for (const JobOption& o : runner::JobCatalogue()) {
+    if (o.app != runner::AppAttribute::kVendor) continue;
+    const std::string supported = std::string(o.name) + "-supported";
+    const std::string default_name = Default(o.name);
+    ipp_attribute_t* d = defaults ? ippFindAttribute(defaults, default_name.c_str(), IPP_TAG_ZERO)
+                                  : nullptr;
+    if (o.syntax == runner::IppSyntax::kInteger) {
+      std::vector<int> values;
+      for (const runner::OptionValue& v : o.values) values.push_back(std::stoi(std::string(v.keyword)));
+      ippAddIntegers(attrs, IPP_TAG_PRINTER, IPP_TAG_INTEGER, supported.c_str(),
+                     static_cast<int>(values.size()), values.data());
+      int chosen = std::stoi(std::string(o.default_value));
+      if (d && ippGetValueTag(d) == IPP_TAG_INTEGER &&
+          std::find(values.begin(), values.end(), ippGetInteger(d, 0)) != values.end()) {
+        chosen = ippGetInteger(d, 0);
       }
+      ippAddInteger(attrs, IPP_TAG_PRINTER, IPP_TAG_INTEGER, default_name.c_str(), chosen);
+      continue;
+    }
+    std::vector<std::string> keywords;
+    for (const runner::OptionValue& v : o.values) keywords.emplace_back(v.keyword);
+    if (o.name == "watermark") {
+      keywords = {std::string(runner::kNoWatermark)};
+      keywords.insert(keywords.end(), watermark_keywords.begin(), watermark_keywords.end());
+    }
+    std::vector<const char*> v;
+    for (const std::string& s : keywords) v.push_back(s.c_str());
+    ippAddStrings(attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, supported.c_str(),
+                  static_cast<int>(v.size()), nullptr, v.data());
+    // Kept even when no longer supported: a preset whose watermark text has
+    // gone from the settings file must not print without it.
+    const char* kept = d ? ippGetString(d, 0, nullptr) : nullptr;
+    const std::string chosen = kept ? kept : std::string(o.default_value);
+    ippAddString(attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, default_name.c_str(), nullptr,
+                 chosen.c_str());
+  }
+}
+
+std::string VendorStrings(const std::vector<std::string>& watermark_texts) {
+  std::string strings;
+  const auto add = [&](std::string_view key, std::string_view text) {
+    strings += Quote(key) + " = " + Quote(text) + ";\n";
+  };
+  for (const JobOption& o : runner::JobCatalogue()) {
+    if (o.app != runner::AppAttribute::kVendor) continue;
+    add(o.name, o.label);
+    for (const runner::OptionValue& v : o.values) {
+      add(std::string(o.name) + "." + std::string(v.keyword), v.label);
     }
   }
-  ippAddInteger(attrs, IPP_TAG_PRINTER, IPP_TAG_INTEGER, Default(kNumberUp).c_str(), number_up);
-  AddKeywords(attrs, kNumberUpLayout, List(kLayouts), defaults);
-  AddKeywords(attrs, kBooklet, List(kBooklets), defaults);
-  std::vector<std::string> watermarks = {kNoWatermark};
-  watermarks.insert(watermarks.end(), watermark_keywords.begin(), watermark_keywords.end());
-  AddKeywords(attrs, kWatermark, watermarks, defaults);
-  AddKeywords(attrs, kPageSet, List(kPageSets), defaults);
-  AddKeywords(attrs, kOutputOrder, List(kOutputOrders), defaults);
-  AddKeywords(attrs, kPageBorder, List(kPageBorders), defaults);
+  const std::vector<std::string> keywords = runner::WatermarkKeywords(watermark_texts);
+  add("watermark." + std::string(runner::kNoWatermark), "None");
+  for (std::size_t i = 0; i < keywords.size(); ++i) add("watermark." + keywords[i], watermark_texts[i]);
+  return strings;
+}
+
+void AddVendorStrings(pappl_system_t* system, const std::vector<std::string>& watermark_texts) {
+  // PAPPL 1.3.1 loads the words from a resource, keeping the words it has
+  // already. The resource goes again at once: while a resource of some
+  // language is there, every Get-Printer-Attributes adds another
+  // printer-strings-languages-supported to the printer's attributes (a
+  // duplicate that clients refuse). So a keyword whose text has changed
+  // keeps its first words until the server starts again.
+  static std::mutex mutex;
+  std::lock_guard<std::mutex> lock(mutex);
+  const std::string strings = VendorStrings(watermark_texts);
+  for (const char* language : kLanguages) {
+    const std::string path = "/pclspool-" + std::string(language) + ".strings";
+    papplSystemAddStringsData(system, path.c_str(), language, strings.c_str());
+    papplSystemRemoveResource(system, path.c_str());
+  }
 }
 
 }  // namespace pclspool::app

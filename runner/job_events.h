@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 
+#include "runner/input_kind.h"
+
 namespace pclspool::runner {
 
 struct JobProgress {
@@ -20,8 +22,13 @@ struct JobEvents {
   // Why the job failed, or what it lost: one line each, saying what and
   // where, with no prefix.
   std::function<void(const std::string& line)> on_error;
-  // What the job prints, and what it leaves out of what was asked.
+  // What the job prints.
   std::function<void(const std::string& line)> on_info;
+  // What it leaves out of what was asked (without it, on_info).
+  std::function<void(const std::string& line)> on_left_out;
+  // The kind of the job's documents, told by their content, once it is
+  // known (before the job starts; a job refused sooner never tells it).
+  std::function<void(InputKind kind)> on_kind;
   // A rendered document's pages, whenever a count changes.
   std::function<void(const JobProgress& progress)> on_progress;
   // A page has ended on the hooks: its number, 1 for the first. (It
@@ -37,6 +44,13 @@ struct JobEvents {
   }
   void Info(const std::string& line) const {
     if (on_info) on_info(line);
+  }
+  void LeftOut(const std::string& line) const {
+    if (on_left_out) {
+      on_left_out(line);
+    } else {
+      Info(line);
+    }
   }
 };
 

@@ -75,6 +75,16 @@ bool CheckOptions(const JobOptions& o, const JobEvents& events, posix::PrinterSe
   return true;
 }
 
+// The ticket's watermark text must be in the settings file: printed
+// without it, the job would look like what it is not.
+bool CheckWatermark(const JobOptions& o, const JobEvents& events) {
+  const uint16_t n = o.ticket ? o.ticket->watermark : 0;
+  if (n == 0 || WatermarkTexts(o.ini).size() >= n) return true;
+  events.Error("watermark=" + std::to_string(n) + ": the settings file " +
+               (o.ini.empty() ? std::string("OrvWater.INI") : o.ini) + " has no such text");
+  return false;
+}
+
 // Reads the inputs' kinds and applies the ticket for them.
 bool ClassifyJob(const JobEvents& events, PreparedJob* job) {
   JobOptions& o = job->options;
@@ -84,10 +94,11 @@ bool ClassifyJob(const JobEvents& events, PreparedJob* job) {
     return false;
   }
   job->rendered = !o.page_files && IsRendered(job->inputs.kind);
+  if (!o.page_files && events.on_kind) events.on_kind(job->inputs.kind);
   if (o.ticket) {
     std::string left_out;
     ApplyTicket(*o.ticket, job->inputs.kind, &o, &left_out);
-    if (!left_out.empty()) events.Info(left_out);
+    if (!left_out.empty()) events.LeftOut(left_out);
     events.Info(DescribeTicket(*o.ticket, job->inputs.kind));
   }
   if (o.watermark) {
@@ -130,12 +141,8 @@ bool PagesAllTurned(const PreparedJob& job) {
 bool PlanJob(const JobEvents& events, PreparedJob* job) {
   const JobOptions& o = job->options;
   job->settings = EffectiveSettings(job->setup);
-  if (!o.page_ranges.empty() && !job->rendered) {
-    events.Error("--page-ranges: only PDF and PostScript pages can be chosen");
-    return false;
-  }
   if (!o.page_ranges.empty() && job->inputs.paths.size() > 1) {
-    events.Error("--page-ranges: chooses the pages of a single input, not of " +
+    events.Error("page-ranges: chooses the pages of a single input, not of " +
                  std::to_string(job->inputs.paths.size()));
     return false;
   }
@@ -355,6 +362,7 @@ int RunPrintJob(const JobOptions& options, const JobOutput& output, const JobEve
   job.setup = DriverPrinterSetup();
   if (!CheckOptions(options, events, &job.setup)) return kExitUsage;
   if (!ClassifyJob(events, &job)) return kExitUsage;
+  if (!CheckWatermark(options, events)) return kExitUsage;
 
   std::string error;
   SpoolDir spool;

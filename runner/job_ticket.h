@@ -1,15 +1,16 @@
 // What a print dialog asks of the copier, in the terms of IPP's job
 // attributes: copies and collation, pages a side, booklet, paper, sides,
-// orientation, the watermark text and the pages to print. The CUPS filter
-// reads it from CUPS's options and the queue's PPD, a printer application
-// from a job's IPP attributes; the runner turns it into the module's
-// [SETTING] keys once the documents' kind is known (ApplyTicket), so that
-// every option is applied once, the same way for every front end.
+// orientation, the watermark text and the pages to print. Every front end
+// reads it through the catalogue (job_catalogue.h): the command from its
+// flags, the CUPS filter from CUPS's options and the queue's PPD, the
+// printer application from a job's IPP attributes; the runner turns it
+// into the module's [SETTING] keys once the documents' kind is known
+// (ApplyTicket), so that every option is applied once, the same way for
+// every front end. Its defaults are the catalogue's.
 #pragma once
 
 #include <cstdint>
 #include <string>
-#include <string_view>
 
 namespace pclspool::runner {
 
@@ -36,8 +37,12 @@ enum class NupLayout { kLrtb, kLrbt, kRltb, kRlbt, kTblr, kTbrl, kBtlr, kBtrl };
 
 // multiple-document-handling, for a job of several documents with copies:
 // each copy the documents one after another (A B A B), or each document's
-// copies together, each a whole copy (A A B B).
+// copies together (A A B B).
 enum class DocumentCopies { kCollated, kUncollated };
+
+// print-scaling: how an image is placed on its page (the pages of PDF and
+// PostScript are always scaled to fit their place on the sheet).
+enum class Scaling { kAuto, kAutoFit, kFit, kFill, kNone };
 
 struct JobTicket {
   int copies = 1;  // 1 to MaxCopies()
@@ -55,11 +60,8 @@ struct JobTicket {
   NupLayout number_up_layout = NupLayout::kLrtb;
   bool page_border = false;  // a thin frame around every page of an n-up sheet
   DocumentCopies documents = DocumentCopies::kCollated;
+  Scaling scaling = Scaling::kAuto;
 };
-
-// number-up-layout's keyword (lrtb, ..., btrl) as a layout; false for
-// any other text.
-bool ParseNupLayout(std::string_view keyword, NupLayout* layout);
 
 // Whether the paper is one the module knows by that name.
 bool IsKnownPaper(const std::string& paper);

@@ -50,20 +50,6 @@ bool UpsideDown(Orientation o) {
 
 int MaxCopies() { return kMaxCopies; }
 
-bool ParseNupLayout(std::string_view keyword, NupLayout* layout) {
-  static constexpr std::pair<std::string_view, NupLayout> kLayouts[] = {
-      {"lrtb", NupLayout::kLrtb}, {"lrbt", NupLayout::kLrbt}, {"rltb", NupLayout::kRltb},
-      {"rlbt", NupLayout::kRlbt}, {"tblr", NupLayout::kTblr}, {"tbrl", NupLayout::kTbrl},
-      {"btlr", NupLayout::kBtlr}, {"btrl", NupLayout::kBtrl}};
-  for (const auto& [name, value] : kLayouts) {
-    if (keyword == name) {
-      *layout = value;
-      return true;
-    }
-  }
-  return false;
-}
-
 bool IsKnownPaper(const std::string& paper) { return PaperByName(paper) != nullptr; }
 
 CopyPlan PlanCopies(const JobTicket& t, InputKind kind) {
@@ -84,6 +70,9 @@ void ApplyTicket(const JobTicket& t, InputKind kind, JobOptions* o, std::string*
   } else if (booklet && ordered) {
     *left_out = "A booklet's sheets print in the booklet's order: page-set, output order, "
                 "number-up layout and page borders are not applied to it";
+  } else if (placed && t.scaling != Scaling::kAuto && t.scaling != Scaling::kAutoFit &&
+             t.scaling != Scaling::kFit) {
+    *left_out = "print-scaling is not applied: every page is scaled to fit its place on the sheet";
   }
   o->watermark = t.watermark;
   o->page_ranges = placed ? t.page_ranges : "";
@@ -106,21 +95,26 @@ void ApplyTicket(const JobTicket& t, InputKind kind, JobOptions* o, std::string*
   const bool module_copies = copies.collated > 1;
   o->uncollated_copies = static_cast<uint16_t>(copies.uncollated);
 
-  auto set = [o](const char* key, int value) {
-    o->settings.emplace_back(key, std::to_string(value));
-  };
+  // Before the keys the job gives itself (the command's --set), which
+  // stand over the ticket's.
+  std::vector<std::pair<std::string, std::string>> keys;
+  auto set = [&keys](const char* key, int value) { keys.emplace_back(key, std::to_string(value)); };
   set("YRESOLUTION", kResolution);
   set("ORIENTATION", Landscape(t.orientation) ? kOrientationLandscape : kOrientationPortrait);
   set("PAPER CODE", paper->dmPaper | (booklet ? kBookletBit : 0));
-  set("XDIMENSION", DotsAt(paper->width300, kResolution));
-  set("YDIMENSION", DotsAt(paper->height300, kResolution));
+  // The page is its paper's, at the job's resolution and in its
+  // orientation (a key set over the ticket's, --set PAPER CODE or
+  // YRESOLUTION, changes it with them).
+  set("XDIMENSION", 0);
+  set("YDIMENSION", 0);
   set("TWOupFOUR", placed ? NupSetting(t.number_up) : kNupOneUp);
-  set("BOOKLET_STYLE", t.booklet_style);
+  set("BOOKLET_STYLE", booklet ? t.booklet_style : 0);
   set("COPIES", copies.collated);
   set("FINISHER UNIT", module_copies ? 1 : 0);
   set("GROUPSORT", module_copies ? 1 : 0);
   set("DUPLEX UNIT", 1);
   set("DUPLEX", DuplexSetting(sides));
+  o->settings.insert(o->settings.begin(), keys.begin(), keys.end());
 }
 
 std::string DescribeTicket(const JobTicket& t, InputKind kind) {

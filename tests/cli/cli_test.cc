@@ -221,10 +221,17 @@ TEST_F(Cli, DevmodeAndWatermarkOptions) {
   EXPECT_NE(r.err.find("    waterIdx=5\n"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("  Page=3\r\n"), std::string::npos) << r.err;
 
-  r = Run({"print", "--devmode", "dm.bin", "--watermark", "3", "--trace", SamplePath()});
+  // The job's choice of a text stands over its device mode's; a text the
+  // settings file lacks is refused, as every front end refuses it.
+  const std::string ini = std::string(PCLSPOOL_EXAMPLES) + "/OrvWater.INI";
+  r = Run({"print", "--devmode", "dm.bin", "--ini", ini, "--watermark", "2", "--trace",
+           SamplePath()});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.err.find("    waterIdx=3\n"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("    waterIdx=2\n"), std::string::npos) << r.err;
   EXPECT_EQ(r.err.find("    waterIdx=5\n"), std::string::npos) << r.err;
+  r = Run({"print", "--devmode", "dm.bin", "--ini", ini, "--watermark", "3", SamplePath()});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "pclspool: watermark=3: the settings file " + ini + " has no such text\n");
 }
 
 TEST_F(Cli, RefusesBadUsageAndUnreadableInput) {
@@ -241,7 +248,8 @@ TEST_F(Cli, RefusesBadUsageAndUnreadableInput) {
       {"unknown command", {"frobnicate"}, "unknown command 'frobnicate'"},
       {"unknown option", {"print", "--frobnicate", sample}, "unknown option '--frobnicate'"},
       {"option without its value", {"print", "-o"}, "missing value for -o"},
-      {"watermark out of range", {"print", "--watermark", "70000", sample}, "--watermark: '70000'"},
+      {"watermark out of range", {"print", "--watermark", "70000", sample}, "--watermark 70000: "},
+      {"a job option's bad value", {"print", "--number-up", "3", sample}, "--number-up 3: the"},
       {"setting without =", {"print", "--set", "COPIES", sample}, "KEY=VALUE"},
       {"printer handle not hexadecimal", {"print", "--printer-handle", "xyz", sample}, "hexadecimal"},
       {"missing settings file", {"print", "--ini", "nope.INI", sample}, "nope.INI: No such file"},

@@ -14,10 +14,10 @@ namespace {
 TEST(Readme, ShowsTheCommandsHelpAsItIs) {
   const std::string readme = testing::ReadFile(std::string(PCLSPOOL_EXAMPLES) + "/../README.md");
   ASSERT_FALSE(readme.empty());
-  const std::string block = "```\n" + std::string(cli::kUsage) + "```\n";
+  const std::string block = "```\n" + cli::Usage() + "```\n";
   EXPECT_NE(readme.find(block), std::string::npos)
       << "the README's usage block differs from pclspool --help";
-  const std::string usage = cli::kUsage;
+  const std::string usage = cli::Usage();
   for (const int status : {runner::kExitOk, runner::kExitWriteFailed, runner::kExitUsage,
                            runner::kExitCancelled, runner::kExitNoResources}) {
     const std::string n = std::to_string(status);

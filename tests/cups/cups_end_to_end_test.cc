@@ -447,7 +447,7 @@ TEST_F(CupsEndToEnd, AJobForAMissingWatermarkTextFails) {
   const JobStatus status = sandbox_->WaitFinished(id, kJobTimeout);
   // CUPS stops a job whose filter fails.
   EXPECT_EQ(status.state, kJobStopped);
-  EXPECT_NE(status.message.find("Watermark 3:"), std::string::npos) << status.message;
+  EXPECT_NE(status.message.find("watermark=3:"), std::string::npos) << status.message;
   EXPECT_NE(status.message.find("has no such text"), std::string::npos) << status.message;
   EXPECT_EQ(sandbox_->Received("no-such-text"), "");
   sandbox_->Client({"cancel", std::to_string(id)});
@@ -555,7 +555,11 @@ TEST_F(CupsEndToEnd, EverydayJobs) {
       {"four-up-columns", {""}, {"number-up=4", "number-up-layout=tblr", "page-border=single"}, {"1@0 3@0 2@0 4@0", "5@0"}, nullptr},
       {"documents-collated", {"a.pdf", "b.pdf"}, {"-n2", "collate=true"},
        {"1@0", "2@0", "3@0", "1@0", "2@0", "1@0", "2@0", "3@0", "1@0", "2@0"}, nullptr},
+      // Uncollated documents are uncollated copies, as CUPS sends Collate
+      // off; with collated copies asked, each document's whole copies.
       {"documents-uncollated", {"a.pdf", "b.pdf"}, {"-n2", "multiple-document-handling=separate-documents-uncollated-copies"},
+       {"1@0", "1@0", "2@0", "2@0", "3@0", "3@0", "1@0", "1@0", "2@0", "2@0"}, nullptr},
+      {"documents-uncollated-collated", {"a.pdf", "b.pdf"}, {"-n2", "collate=true", "multiple-document-handling=separate-documents-uncollated-copies"},
        {"1@0", "2@0", "3@0", "1@0", "2@0", "3@0", "1@0", "2@0", "1@0", "2@0"}, nullptr},
       {"damaged", {"broken.pdf"}, {}, {}, "damaged: the PDF is damaged or cut short"},
   };

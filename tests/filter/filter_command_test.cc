@@ -88,17 +88,17 @@ TEST_F(FilterCommand, AsCupsRunsIt) {
       {"standard input of no type", "1", "", true, {Ppd(), Root()}, 0, {"PAGE: 3 1\n"}, 1, 3},
       {"no PPD", "1", "", false, {Root()}, 1, {"ERROR: no PPD file"}, 0, 0},
       {"a watermark the settings file lacks", "1", "Watermark=3", false, {Ppd(), Root()}, 1,
-       {"ERROR: Watermark 3: ", "OrvWater.INI has no such text\n"}, 0, 0},
+       {"ERROR: watermark=3: the settings file ", "OrvWater.INI has no such text\n"}, 0, 0},
       {"a watermark without a settings file", "1", "Watermark=1", false,
        {Ppd(), "CUPS_SERVERROOT=/nonexistent"}, 1,
-       {"ERROR: Watermark 1: /nonexistent/pclspool/OrvWater.INI does not exist\n"}, 0, 0},
+       {"ERROR: watermark=1: /nonexistent/pclspool/OrvWater.INI does not exist\n"}, 0, 0},
       {"no watermark needs no settings file", "1", "", false,
        {Ppd(), "CUPS_SERVERROOT=/nonexistent"}, 0, {"PAGE: 3 1\n"}, 1, 3},
       {"six-up", "1", "number-up=6", false, {Ppd(), Root()}, 1, {"ERROR: number-up=6: "}, 0, 0},
       {"too many copies", "100", "", false, {Ppd(), Root()}, 1, {"ERROR: copies=100: "}, 0, 0},
       // cupsd acts on every line a filter writes: a value never starts one.
       {"a value holding a line", "1", "booklet='on\nPAGE: 9 9'", false, {Ppd(), Root()}, 1,
-       {"ERROR: booklet=on?PAGE: 9 9: neither on nor off\n"}, 0, 0},
+       {"ERROR: booklet=on?PAGE: 9 9: not none, left or right\n"}, 0, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -1,11 +1,19 @@
 // The filter's arguments and the job's options, marked on the PPD that
-// ships with it, as CUPS hands them to the filter.
+// ships with it, as CUPS hands them to the filter; and that PPD's options
+// against the catalogue.
 #include "filter/request_reader.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <sstream>
 #include <string>
 #include <vector>
+
+#include "runner/job_catalogue.h"
+
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+#include <cups/ppd.h>
 
 namespace pclspool::filter {
 namespace {
@@ -26,92 +34,86 @@ Read ReadWith(const std::string& copies, const std::string& options,
   return r;
 }
 
-TEST(RequestReader, QueueDefaults) {
-  const Read r = ReadWith("1", "");
-  ASSERT_TRUE(r.ok) << r.error;
-  EXPECT_EQ(r.request.job_id, 17u);
-  EXPECT_EQ(r.request.ticket.copies, 1);
-  EXPECT_TRUE(r.request.ticket.collate);
-  EXPECT_EQ(r.request.ticket.paper, "a4");
-  EXPECT_EQ(r.request.ticket.sides, runner::Sides::kOneSided);
-  EXPECT_EQ(r.request.ticket.number_up, 1);
-  EXPECT_FALSE(r.request.ticket.booklet);
-  EXPECT_EQ(r.request.ticket.booklet_style, 0);
-  EXPECT_EQ(r.request.ticket.orientation, runner::Orientation::kPortrait);
-  EXPECT_EQ(r.request.ticket.watermark, 0);
-  EXPECT_TRUE(r.request.ticket.page_ranges.empty());
-  EXPECT_TRUE(r.request.input.empty());
+// The words of a ticket's line (runner::WriteTicket) that differ from the
+// default ticket's.
+std::vector<std::string> Changed(const runner::JobTicket& t) {
+  const auto words = [](const std::string& line) {
+    std::vector<std::string> w;
+    std::istringstream in(line);
+    for (std::string word; in >> word;) w.push_back(word);
+    return w;
+  };
+  const std::vector<std::string> defaults = words(runner::WriteTicket({}));
+  std::vector<std::string> changed;
+  for (const std::string& w : words(runner::WriteTicket(t))) {
+    if (std::find(defaults.begin(), defaults.end(), w) == defaults.end()) changed.push_back(w);
+  }
+  return changed;
 }
 
-TEST(RequestReader, StandardAndPpdOptions) {
-  struct Case {
-    const char* name;
+// The queue's defaults are the catalogue's; what cupsd hands over in CUPS's
+// and the PPD's spellings reads as the options they spell.
+TEST(RequestReader, CupsSpellings) {
+  const struct {
     const char* options;
-    void (*check)(const JobRequest&);
+    std::vector<std::string> ticket;  // what differs from the default ticket
+    std::size_t notes = 0;
   } cases[] = {
-      {"media by name", "media=Letter",
-       [](const JobRequest& r) { EXPECT_EQ(r.ticket.paper, "letter"); }},
-      {"media by its PWG name", "media=iso_a3_297x420mm",
-       [](const JobRequest& r) { EXPECT_EQ(r.ticket.paper, "a3"); }},
-      {"media by PWG name, Legal", "media=na_legal_8.5x14in",
-       [](const JobRequest& r) { EXPECT_EQ(r.ticket.paper, "legal"); }},
-      {"PageSize", "PageSize=A3", [](const JobRequest& r) { EXPECT_EQ(r.ticket.paper, "a3"); }},
-      {"sides, long edge", "sides=two-sided-long-edge",
-       [](const JobRequest& r) { EXPECT_EQ(r.ticket.sides, runner::Sides::kLongEdge); }},
-      {"sides, short edge", "sides=two-sided-short-edge",
-       [](const JobRequest& r) { EXPECT_EQ(r.ticket.sides, runner::Sides::kShortEdge); }},
-      {"collate=false", "collate=false", [](const JobRequest& r) { EXPECT_FALSE(r.ticket.collate); }},
-      {"nocollate, as cupsd writes a false boolean", "nocollate",
-       [](const JobRequest& r) { EXPECT_FALSE(r.ticket.collate); }},
-      // Each document's copies whole (A A B B), not its sheets repeated.
-      {"uncollated document handling",
-       "multiple-document-handling=separate-documents-uncollated-copies",
-       [](const JobRequest& r) {
-         EXPECT_TRUE(r.ticket.collate);
-         EXPECT_EQ(r.ticket.documents, runner::DocumentCopies::kUncollated);
-       }},
-      {"sides chosen and ordered",
-       "page-set=even outputorder=reverse number-up-layout=btlr page-border=double mirror=true",
-       [](const JobRequest& r) {
-         EXPECT_EQ(r.ticket.page_set, runner::PageSet::kEven);
-         EXPECT_TRUE(r.ticket.reverse_order);
-         EXPECT_EQ(r.ticket.number_up_layout, runner::NupLayout::kBtlr);
-         EXPECT_TRUE(r.ticket.page_border);
-         EXPECT_EQ(r.not_applied.size(), 1u);
-       }},
-      {"collated document handling",
-       "multiple-document-handling=separate-documents-collated-copies",
-       [](const JobRequest& r) { EXPECT_TRUE(r.ticket.collate); }},
-      {"watermark", "Watermark=2", [](const JobRequest& r) { EXPECT_EQ(r.ticket.watermark, 2); }},
-      {"watermark not among the choices keeps the default", "Watermark=12",
-       [](const JobRequest& r) { EXPECT_EQ(r.ticket.watermark, 0); }},
-      {"booklet=on", "booklet=on", [](const JobRequest& r) { EXPECT_TRUE(r.ticket.booklet); }},
-      {"booklet=true", "booklet=true", [](const JobRequest& r) { EXPECT_TRUE(r.ticket.booklet); }},
-      {"Booklet=On, the PPD's choice", "Booklet=On",
-       [](const JobRequest& r) { EXPECT_TRUE(r.ticket.booklet); }},
-      {"bound on the right", "booklet BindEdge=Right",
-       [](const JobRequest& r) { EXPECT_EQ(r.ticket.booklet_style, 1); }},
-      {"number-up", "number-up=4", [](const JobRequest& r) { EXPECT_EQ(r.ticket.number_up, 4); }},
-      {"page-ranges", "page-ranges=2-3,5-5",
-       [](const JobRequest& r) { EXPECT_EQ(r.ticket.page_ranges, "2-3,5"); }},
-      {"landscape", "orientation-requested=4",
-       [](const JobRequest& r) { EXPECT_EQ(r.ticket.orientation, runner::Orientation::kLandscape); }},
-      {"the older landscape switch", "landscape",
-       [](const JobRequest& r) { EXPECT_EQ(r.ticket.orientation, runner::Orientation::kLandscape); }},
-      {"all at once", "number-up=2 collate=true Watermark=1 media=A4 sides=one-sided",
-       [](const JobRequest& r) {
-         EXPECT_EQ(r.ticket.number_up, 2);
-         EXPECT_TRUE(r.ticket.collate);
-         EXPECT_EQ(r.ticket.watermark, 1);
-         EXPECT_EQ(r.ticket.paper, "a4");
-       }},
+      {"", {}},
+      {"media=Letter", {"media=na_letter_8.5x11in"}},
+      {"media=iso_a3_297x420mm sides=two-sided-long-edge",
+       {"media=iso_a3_297x420mm", "sides=two-sided-long-edge"}},
+      {"PageSize=Legal Duplex=DuplexTumble", {"media=na_legal_8.5x14in", "sides=two-sided-short-edge"}},
+      {"nocollate", {"collate=false"}},
+      // As cupsd marks it: uncollated documents are uncollated copies,
+      // unless the job asks for collated ones (A A B B, each a whole copy).
+      {"multiple-document-handling=separate-documents-uncollated-copies",
+       {"collate=false", "multiple-document-handling=separate-documents-uncollated-copies"}},
+      {"multiple-document-handling=separate-documents-uncollated-copies collate=true",
+       {"multiple-document-handling=separate-documents-uncollated-copies"}},
+      {"Booklet=On BindEdge=Right", {"booklet=right"}},
+      {"booklet=true", {"booklet=left"}},
+      {"finishings=13", {"booklet=left"}},
+      {"landscape", {"orientation-requested=4"}},
+      {"outputorder=reverse page-border=double page-set=even number-up-layout=btlr",
+       {"number-up-layout=btlr", "page-set=even", "output-order=reverse", "page-border=single"}},
+      {"page-ranges=1-1,5-2147483647 Watermark=2", {"watermark=2", "page-ranges=1,5-"}},
+      {"Watermark=12", {}},  // not among the PPD's choices: the queue's default
+      {"mirror print-scaling=fill", {"print-scaling=fill"}, 1},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.options);
     const Read r = ReadWith("1", c.options);
     ASSERT_TRUE(r.ok) << r.error;
-    c.check(r.request);
+    EXPECT_EQ(Changed(r.request.ticket), c.ticket);
+    EXPECT_EQ(r.request.not_applied.size(), c.notes);
   }
+}
+
+// The PPD's options are the catalogue's: their labels, their choices with
+// what each stands for, and their defaults.
+TEST(RequestReader, ThePpdAgreesWithTheCatalogue) {
+  ppd_file_t* ppd = ppdOpenFile(PCLSPOOL_PPD);
+  ASSERT_NE(ppd, nullptr);
+  for (const runner::JobOption& o : runner::JobCatalogue()) {
+    if (o.ppd.empty()) continue;
+    SCOPED_TRACE(std::string(o.ppd));
+    ppd_option_t* option = ppdFindOption(ppd, std::string(o.ppd).c_str());
+    ASSERT_NE(option, nullptr);
+    EXPECT_EQ(option->text, o.ppd_label);
+    ASSERT_EQ(static_cast<std::size_t>(option->num_choices), o.ppd_choices.size());
+    for (const runner::PpdChoice& c : o.ppd_choices) {
+      const ppd_choice_t* choice = ppdFindChoice(option, std::string(c.choice).c_str());
+      ASSERT_NE(choice, nullptr) << c.choice;
+      EXPECT_EQ(choice->text, c.label);
+    }
+    runner::TicketReader by_ppd, by_catalogue;
+    std::string error;
+    EXPECT_TRUE(by_ppd.Read(o, runner::PpdChoiceValue(o, option->defchoice), false, &error));
+    EXPECT_TRUE(by_catalogue.Read(o, o.default_value, false, &error));
+    EXPECT_EQ(runner::WriteTicket(by_ppd.ticket()), runner::WriteTicket(by_catalogue.ticket()));
+  }
+  ppdClose(ppd);
 }
 
 TEST(RequestReader, Refusals) {
@@ -123,11 +125,12 @@ TEST(RequestReader, Refusals) {
     const char* error;  // a part of the message
   } cases[] = {
       {"six-up", "1", "number-up=6", PCLSPOOL_PPD, "number-up=6"},
-      {"too many copies", "100", "", PCLSPOOL_PPD, "at most 99 copies"},
+      {"too many copies", "100", "", PCLSPOOL_PPD, "copies=100: the copier makes 1 to 99"},
       {"copies not a number", "two", "", PCLSPOOL_PPD, "copies=two"},
       {"bad page range", "1", "page-ranges=4-2", PCLSPOOL_PPD, "runs backwards"},
       {"bad orientation", "1", "orientation-requested=9", PCLSPOOL_PPD, "orientation-requested=9"},
       {"booklet shuffle", "1", "booklet=shuffle-only", PCLSPOOL_PPD, "booklet=shuffle-only"},
+      {"landscape maybe", "1", "landscape=maybe", PCLSPOOL_PPD, "landscape=maybe"},
       {"no PPD", "1", "", "", "PPD environment variable"},
       {"missing PPD", "1", "", "/nonexistent/copier.ppd", "/nonexistent/copier.ppd"},
   };
@@ -147,9 +150,10 @@ TEST(RequestReader, Refusals) {
   EXPECT_NE(error.find("job-id 'x1'"), std::string::npos) << error;
 }
 
-TEST(RequestReader, TheFileArgument) {
+TEST(RequestReader, TheArguments) {
   const Read r = ReadWith("3", "", PCLSPOOL_PPD, "/var/spool/cups/d00017-001");
   ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(r.request.job_id, 17u);
   EXPECT_EQ(r.request.input, "/var/spool/cups/d00017-001");
   EXPECT_EQ(r.request.ticket.copies, 3);
 }

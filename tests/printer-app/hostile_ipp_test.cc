@@ -131,7 +131,7 @@ TEST_F(HostileIppTest, EveryRequestGetsItsStatusAndTheServerPrintsAfterwards) {
        "aborted"},
       {"page-set as a boolean", Job(Attr(0x22, "page-set", {"\x01"})), "", IPP_STATUS_OK, "aborted"},
       {"output-order unknown", Job(Keyword("output-order", "random")), "", IPP_STATUS_OK, "aborted"},
-      {"page-border unknown", Job(Keyword("page-border", "double")), "", IPP_STATUS_OK, "aborted"},
+      {"page-border unknown", Job(Keyword("page-border", "triple")), "", IPP_STATUS_OK, "aborted"},
       {"document-format unknown", {.format = "application/x-shockwave-flash"}, "", IPP_STATUS_OK,
        "aborted"},
       {"IPP version 9.9", {.version = 0x0909}, "", IPP_STATUS_ERROR_VERSION_NOT_SUPPORTED},

@@ -1,83 +1,21 @@
-// Printing over IPP as a client does: every kind of document, each job
-// attribute the copier takes (what reaches the device prints the same
-// sheets as `pclspool print` of the same document with the same settings),
-// the administrator's presets (printers of their own whose defaults stand
-// in for what a client's dialog does not show), bad documents,
-// print-scaling, and the app's own submit sub-command.
+// Printing over IPP as a client does: every kind of document, bad
+// documents, print-scaling, and the app's own submit sub-command. (Each
+// job attribute and the presets: same_job_test.cc.)
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <map>
-#include <sstream>
 
 #include "app_fixture.h"
 #include "documents.h"
-#include "runner/ticket_settings.h"
 #include "support/render/page_compare.h"
 #include "support/render/print_job.h"
 
 namespace pclspool::apptest {
 namespace {
 
-using runner::JobTicket;
-
 constexpr int kDpi = 60;
 
-class PrintingTest : public AppTest {
- protected:
-  void SetUp() override {
-    AppTest::SetUp();
-    if (IsSkipped() || HasFatalFailure()) return;
-    std::string error;
-    ASSERT_TRUE(server_.AddPrinter("copier-confidential", {"watermark-default=confidential"},
-                                   &error))
-        << error;
-    ASSERT_TRUE(server_.AddPrinter("copier-booklet", {"booklet-default=left"}, &error)) << error;
-  }
-
-  // Empty when the device stream `printed` shows the same sheets, pixel for
-  // pixel, as `pclspool print` of `document` with the settings file and the
-  // settings the runner makes of `ticket` (uncollated copies, which the
-  // printer makes, repeat each of its sheets); else what differs.
-  std::string CompareWithCommand(const std::filesystem::path& printed,
-                                 const std::filesystem::path& document, const JobTicket& ticket) {
-    runner::JobOptions o;
-    std::string left_out;
-    runner::ApplyTicket(ticket, runner::InputKind::kPdf, &o, &left_out);
-    std::vector<std::string> args = {"--ini", ini_.string()};
-    for (const auto& [key, value] : o.settings) args.insert(args.end(), {"--set", key + "=" + value});
-    if (o.watermark) args.insert(args.end(), {"--watermark", std::to_string(*o.watermark)});
-    if (!o.page_ranges.empty()) args.insert(args.end(), {"--page-ranges", o.page_ranges});
-    // The choices that are not [SETTING] keys, as the command's options.
-    if (o.upside_down) {
-      const bool landscape = ticket.orientation == runner::Orientation::kReverseLandscape;
-      args.insert(args.end(), {"--orientation", landscape ? "reverse-landscape" : "reverse-portrait"});
-    }
-    if (o.page_set != runner::PageSet::kAll) {
-      args.insert(args.end(), {"--page-set", o.page_set == runner::PageSet::kOdd ? "odd" : "even"});
-    }
-    if (o.reverse_order) args.push_back("--reverse-order");
-    if (o.page_border) args.push_back("--page-border");
-    constexpr const char* kLayouts[] = {"lrtb", "lrbt", "rltb", "rlbt", "tblr", "tbrl", "btlr", "btrl"};
-    args.insert(args.end(), {"--number-up-layout", kLayouts[static_cast<int>(o.number_up_layout)]});
-    const render::PageImages want = render::PrintAndRender(
-        args, document, dir_ / (printed.stem().string() + "-command.prn"), kDpi);
-    const render::PageImages got = render::RenderPages(printed, kDpi);
-    if (!want.error.empty() || !got.error.empty()) return want.error + got.error;
-    const std::size_t repeat = o.uncollated_copies;
-    std::ostringstream diff;
-    if (got.pages.size() != want.pages.size() * repeat) {
-      diff << got.pages.size() << " sheets printed, " << want.pages.size() << " x " << repeat
-           << " by the command";
-      return diff.str();
-    }
-    for (std::size_t i = 0; i < got.pages.size(); ++i) {
-      const render::PageDiff d = render::ComparePages(got.pages[i], want.pages[i / repeat]);
-      if (d.pixels) diff << "sheet " << i + 1 << ": " << d.pixels << " pixels differ in " << d.box << "; ";
-    }
-    return diff.str();
-  }
-};
+using PrintingTest = AppTest;
 
 TEST_F(PrintingTest, EveryKindOfDocumentPrintsWithNupAndTheWatermark) {
   struct Case {
@@ -117,54 +55,6 @@ TEST_F(PrintingTest, EveryKindOfDocumentPrintsWithNupAndTheWatermark) {
             1000u);
   // No job left a directory or a page file behind.
   EXPECT_TRUE(std::filesystem::is_empty(server_.state_dir() / "jobs"));
-}
-
-TEST_F(PrintingTest, EachAttributePrintsAsTheCommandPrintsItsSettings) {
-  struct Case {
-    const char* name;
-    std::vector<std::string> attributes;     // as ipptool's ATTR takes them
-    std::function<void(JobTicket*)> ticket;  // what they ask of the runner
-    const char* printer = "copier";
-  };
-  const Case cases[] = {
-      {"defaults", {}, [](JobTicket*) {}},
-      {"collated-copies", {"integer copies 2"}, [](JobTicket* t) { t->copies = 2; }},
-      {"uncollated-copies",
-       {"integer copies 2", "keyword multiple-document-handling separate-documents-uncollated-copies"},
-       [](JobTicket* t) {
-         t->copies = 2, t->collate = false, t->documents = runner::DocumentCopies::kUncollated;
-       }},
-      {"two-sided", {"keyword sides two-sided-long-edge"},
-       [](JobTicket* t) { t->sides = runner::Sides::kLongEdge; }},
-      {"a3-landscape", {"keyword media iso_a3_297x420mm", "enum orientation-requested 4"},
-       [](JobTicket* t) { t->paper = "a3", t->orientation = runner::Orientation::kLandscape; }},
-      {"legal-reverse-portrait", {"keyword media na_legal_8.5x14in", "enum orientation-requested 6"},
-       [](JobTicket* t) { t->paper = "legal", t->orientation = runner::Orientation::kReversePortrait; }},
-      {"page-ranges", {"rangeOfInteger page-ranges 2-3"}, [](JobTicket* t) { t->page_ranges = "2-3"; }},
-      {"four-up-layout-border",
-       {"integer number-up 4", "keyword number-up-layout tblr", "keyword page-border single"},
-       [](JobTicket* t) {
-         t->number_up = 4, t->number_up_layout = runner::NupLayout::kTblr, t->page_border = true;
-       }},
-      {"booklet-right", {"keyword booklet right"},
-       [](JobTicket* t) { t->booklet = true, t->booklet_style = 1; }},
-      {"watermark", {"keyword watermark draft"}, [](JobTicket* t) { t->watermark = 2; }},
-      {"odd-reversed", {"keyword page-set odd", "keyword output-order reverse"},
-       [](JobTicket* t) { t->page_set = runner::PageSet::kOdd, t->reverse_order = true; }},
-      {"preset-booklet", {"integer copies 2"},
-       [](JobTicket* t) { t->booklet = true, t->copies = 2; }, "copier-booklet"},
-      {"preset-overridden", {"keyword watermark none"}, [](JobTicket*) {}, "copier-confidential"},
-  };
-  const DocumentFile doc = Document(Kind::kPdf, 4);
-  ASSERT_TRUE(doc.error.empty()) << doc.error;
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    const IppJobResult r = Print({c.name, doc.path, doc.format, c.attributes, true}, c.printer);
-    ASSERT_EQ(r.state, "completed") << r.output;
-    JobTicket ticket;
-    c.ticket(&ticket);
-    EXPECT_EQ(CompareWithCommand(Output(c.name, c.printer), doc.path, ticket), "");
-  }
 }
 
 TEST_F(PrintingTest, ABadDocumentOrValueEndsTheJobWithItsReason) {

@@ -1,77 +1,100 @@
 // The printer application's pieces that need no server: the job ticket
-// read from IPP attributes, the job process's command line, the watermark
-// keywords, the job report, and the state file's interrupted jobs.
+// read from IPP attributes, the job report, and the state file's
+// interrupted jobs.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <climits>
 #include <functional>
+#include <sstream>
 
 #include "printer-app/interrupted_jobs.h"
 #include "printer-app/ipp_ticket.h"
-#include "printer-app/job_command.h"
 #include "printer-app/job_report.h"
-#include "printer-app/vendor_attributes.h"
+#include "runner/job_catalogue.h"
 #include "support/scratch_dir.h"
 #include "support/test_files.h"
 
 namespace pclspool::app {
 namespace {
 
-// Adds "name=value" attributes to an IPP message: an integer, else a
-// keyword.
+// Adds "name=value" attributes to an IPP message: integers (finishings as
+// enums, several values comma-separated), else a keyword.
 void Add(ipp_t* m, const std::vector<std::string>& attributes) {
   for (const std::string& a : attributes) {
     const std::string name = a.substr(0, a.find('=')), value = a.substr(a.find('=') + 1);
-    if (value.find_first_not_of("0123456789") == std::string::npos) {
-      ippAddInteger(m, IPP_TAG_JOB, IPP_TAG_INTEGER, name.c_str(), std::stoi(value));
-    } else {
+    if (value.find_first_not_of("0123456789,") != std::string::npos) {
       ippAddString(m, IPP_TAG_JOB, IPP_TAG_KEYWORD, name.c_str(), nullptr, value.c_str());
+      continue;
     }
+    std::vector<int> numbers;
+    for (std::size_t at = 0; at < value.size(); at = value.find(',', at) + 1) {
+      numbers.push_back(std::stoi(value.substr(at)));
+      if (value.find(',', at) == std::string::npos) break;
+    }
+    ippAddIntegers(m, IPP_TAG_JOB, name == "finishings" ? IPP_TAG_ENUM : IPP_TAG_INTEGER,
+                   name.c_str(), static_cast<int>(numbers.size()), numbers.data());
   }
 }
 
-// The ticket of a job with these attributes on a printer with these
-// defaults, and the watermark texts "CONFIDENTIAL" and "Top Secret!": as
-// the job process's arguments that differ from the default ticket's
-// (which also compares every other field), or refused.
-TEST(JobTicketFromIpp, EachAttributeIsReadOnce) {
+// The words of a ticket's line (runner::WriteTicket) that differ from the
+// default ticket's.
+std::vector<std::string> Changed(const runner::JobTicket& t) {
+  const auto words = [](const std::string& line) {
+    std::vector<std::string> w;
+    std::istringstream in(line);
+    for (std::string word; in >> word;) w.push_back(word);
+    return w;
+  };
+  const std::vector<std::string> defaults = words(runner::WriteTicket({}));
+  std::vector<std::string> changed;
+  for (const std::string& w : words(runner::WriteTicket(t))) {
+    if (std::find(defaults.begin(), defaults.end(), w) == defaults.end()) changed.push_back(w);
+  }
+  return changed;
+}
+
+// What the app makes of a job's attributes on a printer with these
+// defaults and the watermark texts "CONFIDENTIAL" and "Top Secret!": the
+// ticket, or a refusal. A finishing the copier cannot do is left out, never
+// refused (PAPPL 1.3.1 checks no finishings value itself).
+TEST(JobTicketFromIpp, TheAppsValidation) {
   const struct {
     const char* name;
     std::vector<std::string> job, defaults;
     std::function<void(JobAttributes*, ipp_t* job)> given;  // the rest
-    std::vector<std::string> args;  // the job process's that differ from the default's
-    const char* error = nullptr;    // when refused: part of the message
+    std::vector<std::string> ticket;  // what differs from the default ticket
+    const char* error = nullptr;      // when refused: part of the message
   } cases[] = {
       {"nothing given", {}, {}, nullptr, {}},
-      {"copies and landscape, letter, short edge", {}, {},
+      {"PAPPL's own", {}, {},
        [](JobAttributes* a, ipp_t*) {
-         a->copies = 3, a->orientation = IPP_ORIENT_LANDSCAPE, a->media = "na_letter_8.5x11in";
-         a->sides = PAPPL_SIDES_TWO_SIDED_SHORT_EDGE;
+         a->copies = 3, a->orientation = IPP_ORIENT_NONE, a->media = "na_letter_8.5x11in";
+         a->sides = PAPPL_SIDES_TWO_SIDED_SHORT_EDGE, a->scaling = PAPPL_SCALING_FILL;
        },
-       {"--copies=3", "--orientation=4", "--paper=letter", "--sides=two-sided-short-edge"}},
+       {"copies=3", "media=na_letter_8.5x11in", "sides=two-sided-short-edge", "print-scaling=fill"}},
+      {"booklet-maker, bound as the printer's default", {"finishings=13"}, {"booklet-default=right"},
+       nullptr, {"booklet=right"}},
+      {"booklet-maker, bound on the left", {"finishings=3,13"}, {}, nullptr, {"booklet=left"}},
+      {"staple and punch, as iOS sends them", {"finishings=20,78"}, {}, nullptr, {}},
+      {"no finishing keeps the preset's booklet", {"finishings=3"}, {"booklet-default=left"},
+       nullptr, {"booklet=left"}},
       {"uncollated copies", {"multiple-document-handling=separate-documents-uncollated-copies"},
-       {}, nullptr, {"--collate=0", "--documents=uncollated"}},
-      {"n-up, layout, border, page set, reverse",
-       {"number-up=4", "number-up-layout=tblr", "page-border=single", "page-set=even",
-        "output-order=reverse"},
        {}, nullptr,
-       {"--number-up=4", "--number-up-layout=tblr", "--page-border=1", "--page-set=even",
-        "--reverse-order=1"}},
-      {"booklet bound on the right, from the printer's default", {}, {"booklet-default=right"},
-       nullptr, {"--booklet=1", "--booklet-style=1"}},
+       {"collate=false", "multiple-document-handling=separate-documents-uncollated-copies"}},
       {"the job's value over the printer's default", {"watermark=top-secret"},
-       {"watermark-default=confidential"}, nullptr, {"--watermark=2"}},
+       {"watermark-default=confidential"}, nullptr, {"watermark=2"}},
       {"page ranges, the last open", {}, {},
        [](JobAttributes*, ipp_t* j) {
          const int lower[] = {2, 7}, upper[] = {4, INT_MAX};
          ippAddRanges(j, IPP_TAG_JOB, "page-ranges", 2, lower, upper);
        },
-       {"--page-ranges=2-4,7-"}},
+       {"page-ranges=2-4,7-"}},
       {"number-up 3", {"number-up=3"}, {}, nullptr, {}, "number-up=3"},
       {"a watermark the settings file lacks", {}, {"watermark-default=draft"}, nullptr, {},
        "no such watermark text"},
+      {"two watermarks", {"watermark=confidential,top-secret"}, {}, nullptr, {}, "watermark="},
       {"a booklet keyword of no binding", {"booklet=top"}, {}, nullptr, {}, "booklet=top"},
       {"more copies than the copier makes", {}, {},
        [](JobAttributes* a, ipp_t*) { a->copies = runner::MaxCopies() + 1; }, {}, "copies="},
@@ -84,7 +107,8 @@ TEST(JobTicketFromIpp, EachAttributeIsReadOnce) {
        },
        {}, "page-ranges="},
   };
-  const std::vector<std::string> keywords = WatermarkKeywords({"CONFIDENTIAL", "Top Secret!"});
+  const std::vector<std::string> keywords =
+      runner::WatermarkKeywords({"CONFIDENTIAL", "Top Secret!"});
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     ipp_t* job = ippNew();
@@ -98,62 +122,18 @@ TEST(JobTicketFromIpp, EachAttributeIsReadOnce) {
       return ippFindAttribute(defaults, (std::string(n) + "-default").c_str(), IPP_TAG_ZERO);
     };
     if (c.given) c.given(&a, job);
-    JobCommand got{DocumentKind::kPdf, "in", "ini", "dir", 1, Scaling::kAuto, {}};
-    Scaling scaling;
+    runner::JobTicket got;
     std::string error;
-    const bool ok = ReadJobTicket(a, keywords, &got.ticket, &scaling, &error);
+    const bool ok = ReadJobTicket(a, keywords, &got, &error);
     EXPECT_EQ(ok, !c.error) << error;
     if (c.error) {
       EXPECT_NE(error.find(c.error), std::string::npos) << error;
-    }
-    std::vector<std::string> want = JobCommandArgs({got.kind, "in", "ini", "dir", 1, {}, {}});
-    for (std::string& arg : want) {
-      for (const std::string& changed : c.args) {
-        if (changed.substr(0, changed.find('=')) == arg.substr(0, arg.find('='))) arg = changed;
-      }
-    }
-    if (ok) {
-      EXPECT_EQ(JobCommandArgs(got), want);
+    } else {
+      EXPECT_EQ(Changed(got), c.ticket);
     }
     ippDelete(job);
     ippDelete(defaults);
   }
-}
-
-TEST(JobCommandLine, ReadsBackWhatItWritesAndRefusesTheRest) {
-  JobCommand c{DocumentKind::kImage, "/spool/d.jpg", "/w/OrvWater.INI", "/w", 42, Scaling::kFill, {}};
-  c.ticket.copies = 5;
-  c.ticket.paper = "a3";
-  c.ticket.page_ranges = "1-2,9-";
-  c.ticket.number_up_layout = runner::NupLayout::kBtrl;
-  std::vector<std::string> args = JobCommandArgs(c);
-  const auto parse = [](const std::vector<std::string>& text, JobCommand* out, std::string* error) {
-    return ParseJobCommand(std::vector<std::string_view>(text.begin(), text.end()), out, error);
-  };
-  JobCommand back;
-  std::string error;
-  ASSERT_TRUE(parse(args, &back, &error)) << error;
-  EXPECT_EQ(JobCommandArgs(back), args);
-
-  const std::pair<std::string, const char*> bad[] = {
-      {"--paper=a9", "bad value"}, {"--orientation=7", "bad value"}, {"--copies=x", "bad value"},
-      {"--colour=1", "unknown"}};
-  for (const auto& [arg, why] : bad) {
-    std::vector<std::string> changed = args;
-    changed.push_back(arg);
-    EXPECT_FALSE(parse(changed, &back, &error)) << arg;
-    EXPECT_NE(error.find(why), std::string::npos) << error;
-  }
-  args.erase(args.begin());
-  EXPECT_FALSE(parse(args, &back, &error));
-  EXPECT_NE(error.find("missing --kind"), std::string::npos) << error;
-}
-
-TEST(WatermarkKeywords, AreMadeFromTheTextsAndStayDistinct) {
-  EXPECT_EQ(WatermarkKeywords({"CONFIDENTIAL", "Top  Secret!", "  draft 2 ", "***", "None",
-                               "Confidential", "Vertraulich – intern"}),
-            (std::vector<std::string>{"confidential", "top-secret", "draft-2", "text-4", "none-5",
-                                      "confidential-6", "vertraulich-intern"}));
 }
 
 TEST(JobReport, LinesReadBackAndMessagesStayOnOneLine) {
