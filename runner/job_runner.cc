@@ -247,13 +247,15 @@ int RenderJob(const PreparedJob& job, const std::string& scratch, const JobEvent
 }
 
 // A job of several PDF and PostScript documents whose copies are each
-// document's own (A A B B, IPP's separate-documents-uncollated-copies):
-// one job for each document; none when the documents print as one job (a
-// single copy, or collated copies A B A B).
+// document's own (A A B B, IPP's separate-documents-uncollated-copies, the
+// sheets of each copy collated or not): one job for each document, as
+// CUPS prints them, a run of its filters for each; none when the
+// documents print as one job (a single copy, or collated copies A B A B).
 std::vector<PreparedJob> SeparateDocuments(const PreparedJob& job) {
   std::vector<PreparedJob> documents;
   const JobInputs& inputs = job.inputs;
-  const bool copies = IsGroupSort(job.settings) && job.settings.dm.dmCopies > 1;
+  const bool copies = (IsGroupSort(job.settings) && job.settings.dm.dmCopies > 1) ||
+                      job.options.uncollated_copies > 1;
   if (!job.rendered || !copies || job.options.documents != DocumentCopies::kUncollated) {
     return documents;
   }
