@@ -95,19 +95,6 @@ TEST(Hooks, SheetSeparators) {
   }
 }
 
-TEST(Hooks, CellCounterTrace) {
-  FakePlatform fp;
-  SetSettings(fp, {{u"TWOupFOUR", u"2"}});
-  PrintJob(fp, kPrinter, NumberedPages(6));
-  std::vector<std::u16string> counts;
-  for (const auto& line : fp.debug.trace)
-    if (line.rfind(u"  cCount=", 0) == 0) counts.push_back(line);
-  const std::vector<std::u16string> expected = {u"  cCount=1\r\n", u"  cCount=2\r\n",
-                                                u"  cCount=3\r\n", u"  cCount=4\r\n",
-                                                u"  cCount=1\r\n"};
-  EXPECT_EQ(counts, expected);
-}
-
 TEST(Hooks, GroupSortCollatesCopiesFromPageFiles) {
   FakePlatform fp;
   SetSettings(fp, {{u"FINISHER UNIT", u"1"}, {u"GROUPSORT", u"1"}, {u"COPIES", u"2"}});
@@ -144,10 +131,6 @@ TEST(Hooks, PageFileNamesAreLowerCaseHex) {
   auto names = fp.PageFileNames();
   EXPECT_NE(std::find(names.begin(), names.end(), u"Orv12bc.1a"), names.end());
   EXPECT_NE(std::find(names.begin(), names.end(), u"Orv12bc.10"), names.end());
-  bool saw = false;
-  for (const auto& l : fp.debug.trace)
-    saw |= l == u"    Save2File:C:\\WINNT\\system32\\Orv12bc.1a Handle:281\n";
-  EXPECT_TRUE(saw) << "trace names the path and the handle";
   DrvSplEndDoc(job);
   DrvSplClose(job);
   EXPECT_TRUE(fp.PageFileNames().empty());
@@ -174,19 +157,6 @@ TEST(Hooks, BookletStreams) {
         << c.pages << " pages, style " << (c.style[0] == u'0' ? 0 : 1);
     EXPECT_TRUE(fp.PageFileNames().empty());
   }
-}
-
-TEST(Hooks, BookletOrderTrace) {
-  FakePlatform fp;
-  SetSettings(fp, {{u"PAPER CODE", u"1033"}});
-  PrintJob(fp, kPrinter, NumberedPages(6));
-  std::vector<std::u16string> lines;
-  for (const auto& l : fp.debug.trace)
-    if (l.rfind(u"ReorderBooklet", 0) == 0 || l.rfind(u"pPageOrder", 0) == 0) lines.push_back(l);
-  const std::vector<std::u16string> expected = {u"ReorderBooklet Total:6\n",
-                                                u"pPageOrder[0]=P[0,1]N[2,0]\n",
-                                                u"pPageOrder[1]=P[6,3]N[4,5]\n"};
-  EXPECT_EQ(lines, expected);
 }
 
 TEST(Hooks, BookletWithGroupSortRepeatsTheBooklet) {

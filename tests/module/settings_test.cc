@@ -32,7 +32,6 @@ TEST(SettingsCapture, CopiesTheJobDevmodeAndDriverExtra) {
   EXPECT_EQ(std::memcmp(&ctx->dm, printer.job_devmode->data(), kDevmodeBlockSize), 0);
   EXPECT_EQ(WaterIdx(*ctx), 2);
   EXPECT_EQ(fp.heap.live, 1) << "only the context stays allocated";
-  EXPECT_EQ(fp.debug.trace.back(), u"    waterIdx=2\n");
   DrvSplClose(ctx);
   EXPECT_EQ(fp.heap.live, 0);
 }
@@ -70,7 +69,6 @@ TEST(SettingsCapture, NoMemory) {
     JobContext* ctx = Start(fp);
     if (allocations_left == 0) {
       EXPECT_EQ(ctx, nullptr);
-      EXPECT_EQ(fp.debug.trace.back(), u"DrvSplStratDoc 0x:0\r\n");
       continue;
     }
     ASSERT_NE(ctx, nullptr);
@@ -96,12 +94,6 @@ TEST(SettingsOverride, WithoutIniEveryKeyTakesItsDefault) {
   EXPECT_EQ(Nup(ctx), 0);
   EXPECT_EQ(WaterIdx(ctx), 5) << "waterIdx has no key and keeps the job's value";
   EXPECT_FALSE(StoresPages(ctx));
-  const std::vector<std::u16string> order = {
-      u"YRESOLUTION", u"ORIENTATION", u"PAPER CODE", u"XDIMENSION", u"YDIMENSION",
-      u"PAPER SOURCE", u"PAPER MEDIA", u"COPIES", u"PAGE PROTECT", u"OPTION CASSETTE",
-      u"ZOOM INDEX", u"TWOupFOUR", u"TONER SAVE", u"TTRASTER", u"FINISHER UNIT",
-      u"GROUPSORT", u"STAPLE", u"DUPLEX UNIT", u"DUPLEX", u"BOOKLET_STYLE"};
-  EXPECT_EQ(fp.profile.int_keys_read, order);
 }
 
 TEST(SettingsOverride, Rules) {
@@ -137,57 +129,6 @@ TEST(SettingsOverride, Rules) {
     EXPECT_EQ(IsBooklet(ctx), c.booklet) << c.name;
     EXPECT_EQ(IsGroupSort(ctx), c.group_sort) << c.name;
   }
-}
-
-TEST(SettingsOverride, StoresEachKeyAtItsDriverExtraOffset) {
-  FakePlatform fp;
-  const std::pair<const char16_t*, std::size_t> keys16[] = {
-      {u"PAPER MEDIA", 4}, {u"OPTION CASSETTE", 28}, {u"TONER SAVE", 30}, {u"ZOOM INDEX", 36},
-      {u"TWOupFOUR", 18},  {u"GROUPSORT", 50},       {u"STAPLE", 52},     {u"DUPLEX", 54},
-      {u"BOOKLET_STYLE", 56}};
-  // Distinct values per key, to catch a key written to another's offset.
-  int value = 0x1201;
-  for (const auto& [key, off] : keys16) {
-    std::string v = std::to_string(value++);
-    fp.profile.Set(u"SETTING", key, std::u16string(v.begin(), v.end()));
-  }
-  fp.profile.Set(u"SETTING", u"PAGE PROTECT", u"0x1FF");
-  fp.profile.Set(u"SETTING", u"TTRASTER", u"0x2FE");
-  fp.profile.Set(u"SETTING", u"FINISHER UNIT", u"0x11223344");
-  fp.profile.Set(u"SETTING", u"DUPLEX UNIT", u"-2");
-  JobContext ctx{};
-  OverrideSettings(ctx);
-  value = 0x1201;
-  for (const auto& [key, off] : keys16) EXPECT_EQ(extra::U16(ctx.extra, off), value++) << off;
-  EXPECT_EQ(ctx.extra.bytes[34], 0xFF) << "8-bit field keeps the low byte";
-  EXPECT_EQ(ctx.extra.bytes[35], 0xFE);
-  EXPECT_EQ(ctx.extra.bytes[36 + 2], 0) << "byte after a 16-bit field untouched";
-  EXPECT_EQ(extra::U32(ctx.extra, 42), 0x11223344u);
-  EXPECT_EQ(extra::U32(ctx.extra, 46), 0xFFFFFFFEu);
-}
-
-TEST(SettingsTrace, LinesAreByteExact) {
-  FakePlatform fp;
-  JobContext ctx{};
-  ctx.dm.dmYResolution = 600;
-  ctx.dm.dmCopies = 3;
-  ctx.dm.dmPaperSize = static_cast<int16_t>(0x8409);
-  ctx.dm.dmOrientation = 2;
-  ctx.lXDim = 7014;
-  ctx.lYDim = 4960;
-  extra::SetU16(ctx.extra, extra::kStyple, 0xFFFF);
-  extra::SetU16(ctx.extra, extra::kNup, 1);
-  extra::SetU16(ctx.extra, extra::kZoomIndex, 2);
-  extra::SetU16(ctx.extra, extra::kWaterIdx, 1);
-  TraceSettings(ctx);
-  const std::vector<std::u16string> expected = {
-      u"    DPI=600 Copies:3 \n",
-      u"    PaperSize=0xffff8409 Orient=2, [7014,4960]\n",
-      u"    bBooklet=1 wStyple=65535\n",
-      u"    bGroupSort=0\n",
-      u"    wNup=1 wZoomIndex=2\n",
-      u"    waterIdx=1\n"};
-  EXPECT_EQ(fp.debug.trace, expected);
 }
 
 TEST(Pjl, RecognisesOnlyAtTheStartOfABuffer) {
