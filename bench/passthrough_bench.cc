@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "runner/platform_setup.h"
+#include "host/host.h"
 #include "benchmarks.h"
 #include "pclspool/pclspool.h"
 #include "platform/posix/posix_platform.h"
@@ -86,7 +86,7 @@ void Module(benchmark::State& state, Sink sink) {
     return;
   }
   px.profile.SetFilePath(ini);
-  posix::PrinterSetup setup = runner::DriverPrinterSetup();
+  posix::PrinterSetup setup = host::DriverPrinter();
   setup.fd = fd;
   px.spooler.AddPrinter(kPrinter, setup);
   void* job = DrvSplStartDoc(kPrinter, 1);

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "runner/platform_setup.h"
+#include "host/host.h"
 #include "benchmarks.h"
 #include "glyph_set.h"
 #include "job/job_context.h"
@@ -50,7 +50,7 @@ void FirstPage(benchmark::State& state, int dpi, bool fontconfig) {
     return;
   }
   px.profile.SetFilePath(ini);
-  posix::PrinterSetup setup = runner::DriverPrinterSetup();
+  posix::PrinterSetup setup = host::DriverPrinter();
   setup.fd = fd;
   setup.job_devmode[sizeof(DEVMODEW) + extra::kWaterIdx] = 1;  // the first text
   px.spooler.AddPrinter(kPrinter, setup);

@@ -37,7 +37,7 @@
 #include "platform/platform.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/utf.h"
-#include "runner/platform_setup.h"
+#include "host/host.h"
 #include "support/scratch_dir.h"
 
 namespace {
@@ -334,7 +334,7 @@ HANDLE Printer(uint8_t b) { return reinterpret_cast<HANDLE>(kPrinterBase + b % k
 // queries fail or give the wrong version, where the output goes, and the
 // job's paper code, copies, resolution and DriverExtra fields.
 posix::PrinterSetup ReadSetup(InputReader& in, const World& w) {
-  posix::PrinterSetup s = runner::DriverPrinterSetup();
+  posix::PrinterSetup s = host::DriverPrinter();
   const uint8_t flags = in.U8();
   s.fd = flags & 0x08 ? w.full_fd : w.null_fd;
   s.has_printer_devmode = !(flags & 0x01);

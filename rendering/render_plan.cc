@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "job/settings.h"
-
 namespace pclspool::rendering {
 
 namespace {
@@ -21,9 +19,9 @@ std::string Esc(const std::string& rest) { return "\x1B" + rest; }
 
 }  // namespace
 
-bool PlanRendering(const JobContext& s, RenderPlan* plan, std::string* error) {
+bool PlanRendering(const JobSheet& s, RenderPlan* plan, std::string* error) {
   RenderPlan p;
-  p.resolution = s.dm.dmYResolution;
+  p.resolution = s.resolution;
   if (std::find(std::begin(kResolutions), std::end(kResolutions), p.resolution) ==
       std::end(kResolutions)) {
     return Fail(error, "YRESOLUTION " + std::to_string(p.resolution) +
@@ -33,28 +31,27 @@ bool PlanRendering(const JobContext& s, RenderPlan* plan, std::string* error) {
   p.rasterScale = p.resolution / p.rasterResolution;
 
   // A side the job does not give in dots is its paper's.
-  if ((s.lXDim <= 0 || s.lYDim <= 0) && !PaperByCode(s.dm.dmPaperSize)) {
-    return Fail(error, "PAPER CODE " + std::to_string(s.dm.dmPaperSize) +
+  if (!s.sizeGiven && !PaperByCode(s.paperCode)) {
+    return Fail(error, "PAPER CODE " + std::to_string(s.paperCode) +
                            ": no paper size known for it, and XDIMENSION and YDIMENSION"
                            " do not give the page size");
   }
-  p.job = SheetJobOf(s);
+  p.job = s.job;
   const int32_t width = p.job.pageWidth;
   const int32_t height = p.job.pageHeight;
   if (width > kMaxPageDots || height > kMaxPageDots) {
     return Fail(error, "page size " + std::to_string(width) + " x " + std::to_string(height) +
                            " dots: larger than " + std::to_string(kMaxPageDots) + " dots a side");
   }
-  p.paper = PaperOf(width, height, s);
+  p.paper = PaperOf(width, height, s.resolution, s.paperCode);
   if (!p.paper) {
     return Fail(error, "page size " + std::to_string(width) + " x " + std::to_string(height) +
                            " dots at " + std::to_string(p.resolution) +
                            " dpi: no paper of that size, and PAPER CODE " +
-                           std::to_string(s.dm.dmPaperSize) + " names none");
+                           std::to_string(s.paperCode) + " names none");
   }
-  const uint16_t nup = Nup(s);
-  if (nup > kNupFourUp) {
-    return Fail(error, "TWOupFOUR " + std::to_string(nup) +
+  if (s.job.nup > kNupFourUp) {
+    return Fail(error, "TWOupFOUR " + std::to_string(s.job.nup) +
                            ": pages are placed one-up (0), two-up (1) or four-up (2)");
   }
   p.layout = LayoutSheet(p.job);
@@ -63,8 +60,7 @@ bool PlanRendering(const JobContext& s, RenderPlan* plan, std::string* error) {
   p.logicalWidth = p.layout.sheetWidth - 2 * p.logicalOffset;
   p.cellColumns = p.layout.cellWidth / p.rasterScale;
   p.cellRows = p.layout.cellHeight / p.rasterScale;
-  const uint16_t duplex = extra::U16(s.extra, extra::kDuplex);
-  if (extra::U32(s.extra, extra::kDuplexUnit) != 0) p.duplex = duplex <= 2 ? duplex : 0;
+  p.duplex = s.duplex;
   if (p.cellColumns < 1 || p.cellRows < 1 || p.logicalWidth < 1) {
     return Fail(error, "page size " + std::to_string(width) + " x " + std::to_string(height) +
                            " dots: too small to print on");

@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "job/job_context.h"
 #include "job/paper.h"
 #include "job/sheet_layout.h"
 #include "pcl/pcl_raster.h"
@@ -47,10 +46,10 @@ struct RenderPlan {
   int32_t duplex = -1;
 };
 
-// The plan for a job with these effective settings (the device mode, the
-// page size lXDim x lYDim or 0, n-up and booklet values of the context).
-// False with *error naming the setting when the job cannot be placed.
-bool PlanRendering(const JobContext& settings, RenderPlan* plan, std::string* error);
+// The plan for a job of these sheets (the module's, as its settings give
+// them). False with *error naming the setting when the job cannot be
+// placed.
+bool PlanRendering(const JobSheet& sheet, RenderPlan* plan, std::string* error);
 
 // Where page `page` (1-based, as the spooler counts them) goes.
 pcl::RasterPlacement PlacePage(const RenderPlan& plan, uint32_t page);

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "job/format.h"
 #include "pclspool/pclspool.h"
 #include "platform/posix/aligned_block.h"
 #include "platform/posix/posix_platform.h"
@@ -96,9 +95,8 @@ void HookPlayer::PageDone() { posix::Posix().spooler.Flush(printer_); }
 bool HookPlayer::PrinterFailed() { return posix::Posix().spooler.WriteFailed(printer_); }
 
 void HookPlayer::WriteCopies(uint16_t copies) {
-  char command[16];
-  const int n = FormatA(command, sizeof(command), "\x1B&l%dX", {copies});
-  Write(reinterpret_cast<const uint8_t*>(command), static_cast<std::size_t>(n));
+  const std::string command = "\x1B&l" + std::to_string(copies) + "X";
+  Write(reinterpret_cast<const uint8_t*>(command.data()), command.size());
 }
 
 int PlayInputs(const JobOptions& o, const JobInputs& job_inputs, HookPlayer& player,

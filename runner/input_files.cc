@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "job/job_context.h"
 #include "rendering/cancel_flag.h"
 #include "runner/report.h"
 
@@ -50,11 +49,17 @@ ssize_t ReadBlock(int fd, uint8_t* buf, std::size_t cap, const std::atomic<bool>
   return static_cast<ssize_t>(got);
 }
 
+namespace {
+
+constexpr std::size_t kDevmodeBytes = std::tuple_size_v<posix::DevmodeBlock>;
+
+}  // namespace
+
 bool LoadDevmode(const std::string& path, posix::DevmodeBlock* block, std::string* error) {
   const int fd = OpenToRead(path, error);
   if (fd < 0) return false;
   // One byte more than the block, to tell a longer file.
-  uint8_t buf[kDevmodeBlockSize + 1];
+  uint8_t buf[kDevmodeBytes + 1];
   const ssize_t n = ReadBlock(fd, buf, sizeof(buf));
   const int err = errno;
   ::close(fd);
@@ -62,14 +67,14 @@ bool LoadDevmode(const std::string& path, posix::DevmodeBlock* block, std::strin
     *error = path + ": " + Reason(err);
     return false;
   }
-  if (static_cast<std::size_t>(n) != kDevmodeBlockSize) {
-    *error = path + ": " + (static_cast<std::size_t>(n) > kDevmodeBlockSize ? "more than" : "only") +
-             " " + std::to_string(std::min<std::size_t>(n, kDevmodeBlockSize)) +
+  if (static_cast<std::size_t>(n) != kDevmodeBytes) {
+    *error = path + ": " + (static_cast<std::size_t>(n) > kDevmodeBytes ? "more than" : "only") +
+             " " + std::to_string(std::min<std::size_t>(n, kDevmodeBytes)) +
              " bytes; a device mode block is its DEVMODEW and DriverExtra, exactly " +
-             std::to_string(kDevmodeBlockSize) + " bytes";
+             std::to_string(kDevmodeBytes) + " bytes";
     return false;
   }
-  std::memcpy(block->data(), buf, kDevmodeBlockSize);
+  std::memcpy(block->data(), buf, kDevmodeBytes);
   return true;
 }
 

@@ -5,11 +5,9 @@
 #include <atomic>
 #include <string>
 
-#include "job/job_context.h"
-#include "job/settings.h"
+#include "host/host.h"
 #include "pclspool/pclspool.h"
 #include "platform/posix/posix_platform.h"
-#include "platform/posix/utf.h"
 #include "rendering/page_shapes.h"
 #include "rendering/render_job.h"
 #include "rendering/render_plan.h"
@@ -18,12 +16,10 @@
 #include "runner/job_inputs.h"
 #include "runner/output_gate.h"
 #include "runner/page_file_guard.h"
-#include "runner/platform_setup.h"
 #include "runner/report.h"
 #include "runner/side_count.h"
 #include "runner/spool_dir.h"
 #include "runner/ticket_settings.h"
-#include "watermark/watermark_definition.h"
 
 namespace pclspool::runner {
 
@@ -42,7 +38,7 @@ struct PreparedJob {
   JobOptions options;
   posix::PrinterSetup setup;
   JobInputs inputs;
-  JobContext settings{};
+  host::Settings settings{};
   bool rendered = false;
   RenderPlan plan;
   bool pages_turned = false;  // every page turned a quarter to fit its cell
@@ -101,11 +97,7 @@ bool ClassifyJob(const JobEvents& events, PreparedJob* job) {
     if (!left_out.empty()) events.LeftOut(left_out);
     events.Info(DescribeTicket(*o.ticket, job->inputs.kind));
   }
-  if (o.watermark) {
-    const std::size_t at = sizeof(DEVMODEW) + extra::kWaterIdx;
-    job->setup.job_devmode[at] = static_cast<uint8_t>(*o.watermark);
-    job->setup.job_devmode[at + 1] = static_cast<uint8_t>(*o.watermark >> 8);
-  }
+  if (o.watermark) host::SetWatermark(&job->setup, *o.watermark);
   return true;
 }
 
@@ -140,14 +132,14 @@ bool PagesAllTurned(const PreparedJob& job) {
 // page choice and, for PDF and PostScript, where their pages go.
 bool PlanJob(const JobEvents& events, PreparedJob* job) {
   const JobOptions& o = job->options;
-  job->settings = EffectiveSettings(job->setup);
+  job->settings = host::EffectiveSettings(job->setup);
   if (!o.page_ranges.empty() && job->inputs.paths.size() > 1) {
     events.Error("page-ranges: chooses the pages of a single input, not of " +
                  std::to_string(job->inputs.paths.size()));
     return false;
   }
   std::string error;
-  if (job->rendered && !rendering::PlanRendering(job->settings, &job->plan, &error)) {
+  if (job->rendered && !rendering::PlanRendering(job->settings.sheet, &job->plan, &error)) {
     events.Error(error);
     return false;
   }
@@ -187,13 +179,12 @@ rendering::PageOrder OrderOf(const JobOptions& o) {
 }
 
 // The sides the job prints, for the front end's accounting.
-SidePlan PlanSides(const JobContext& settings, uint16_t uncollated_copies) {
+SidePlan PlanSides(const host::Settings& settings, uint16_t uncollated_copies) {
   SidePlan plan;
-  plan.booklet = IsBooklet(settings);
-  const uint16_t nup = Nup(settings);
-  plan.pages_per_side = plan.booklet ? 2 : nup == kNupFourUp ? 4 : nup == kNupTwoUp ? 2 : 1;
-  plan.stored = StoresPages(settings);
-  const uint32_t module_copies = IsGroupSort(settings) ? settings.dm.dmCopies : 1;
+  plan.booklet = settings.sheet.job.booklet;
+  plan.pages_per_side = LayoutSheet(settings.sheet.job).cells;
+  plan.stored = settings.stores_pages;
+  const uint32_t module_copies = static_cast<uint32_t>(settings.copies);
   plan.copies = module_copies * (uncollated_copies > 1 ? uncollated_copies : 1);
   return plan;
 }
@@ -254,8 +245,7 @@ int RenderJob(const PreparedJob& job, const std::string& scratch, const JobEvent
 std::vector<PreparedJob> SeparateDocuments(const PreparedJob& job) {
   std::vector<PreparedJob> documents;
   const JobInputs& inputs = job.inputs;
-  const bool copies = (IsGroupSort(job.settings) && job.settings.dm.dmCopies > 1) ||
-                      job.options.uncollated_copies > 1;
+  const bool copies = job.settings.copies > 1 || job.options.uncollated_copies > 1;
   if (!job.rendered || !copies || job.options.documents != DocumentCopies::kUncollated) {
     return documents;
   }
@@ -334,7 +324,7 @@ int PlayJob(const PreparedJob& job, const std::string& scratch, HANDLE printer,
     // replay goes nowhere, and its page files are still deleted. Nor
     // does a job that failed before its first page close a job on the
     // printer that it never opened.
-    if (StoresPages(job.settings) || player.pages() == 0) services.Shut();
+    if (job.settings.stores_pages || player.pages() == 0) services.Shut();
   }
   DrvSplEndDoc(handle);
   DrvSplClose(handle);
@@ -361,7 +351,7 @@ int RunPrintJob(const JobOptions& options, const JobOutput& output, const JobEve
   // A refused job returns before the output is opened.
   PreparedJob job;
   job.options = options;
-  job.setup = DriverPrinterSetup();
+  job.setup = host::DriverPrinter();
   if (!CheckOptions(options, events, &job.setup)) return kExitUsage;
   if (!ClassifyJob(events, &job)) return kExitUsage;
   if (!CheckWatermark(options, events)) return kExitUsage;
@@ -372,7 +362,8 @@ int RunPrintJob(const JobOptions& options, const JobOutput& output, const JobEve
     events.Error(error);
     return kExitUsage;
   }
-  ConfigurePlatform(job.options, spool.path());
+  const JobOptions& o = job.options;
+  host::Configure({spool.path(), o.ini, o.settings, o.fonts, o.dpi, o.trace});
   if (!PlanJob(events, &job)) return kExitUsage;
 
   job.setup.fd = output.fd;
@@ -438,14 +429,7 @@ int RunPrintJob(const JobOptions& options, const JobOutput& output, const JobEve
 }
 
 std::vector<std::string> WatermarkTexts(const std::string& ini) {
-  posix::Posix().profile.SetFilePath(ini);
-  std::vector<std::string> texts;
-  for (uint16_t n = 1; n != 0; ++n) {
-    const char16_t* text = SelectWatermarkText(n);
-    if (!text) break;
-    texts.push_back(posix::Utf16ToUtf8(text));
-  }
-  return texts;
+  return host::WatermarkTexts(ini);
 }
 
 const char* Version() { return PCLSPOOL_VERSION; }

@@ -3,27 +3,11 @@
 #include <string>
 #include <utility>
 
-#include "job/job_context.h"
-#include "job/paper.h"
+#include "host/host.h"
 
 namespace pclspool::runner {
 
 namespace {
-
-// The resolution the settings give page sizes in, and the one the rendering
-// side renders at.
-constexpr int kResolution = 600;
-
-int NupSetting(int number_up) {
-  switch (number_up) {
-    case 2:
-      return kNupTwoUp;
-    case 4:
-      return kNupFourUp;
-    default:
-      return kNupOneUp;
-  }
-}
 
 int DuplexSetting(Sides sides) {
   switch (sides) {
@@ -48,9 +32,9 @@ bool UpsideDown(Orientation o) {
 
 }  // namespace
 
-int MaxCopies() { return kMaxCopies; }
+int MaxCopies() { return host::kMaxCopies; }
 
-bool IsKnownPaper(const std::string& paper) { return PaperByName(paper) != nullptr; }
+bool IsKnownPaper(const std::string& paper) { return host::IsPaper(paper); }
 
 CopyPlan PlanCopies(const JobTicket& t, InputKind kind) {
   if (t.copies <= 1) return {1, 1};
@@ -85,35 +69,23 @@ void ApplyTicket(const JobTicket& t, InputKind kind, JobOptions* o, std::string*
   o->upside_down = placed && UpsideDown(t.orientation);
   o->documents = t.documents;
 
-  const Paper* paper = PaperByName(t.paper);
-  if (!paper) paper = &DefaultPaper();
   // A booklet's sheets are folded along the middle: the back of each side
   // is printed turned over the short edge.
   const Sides sides = booklet ? Sides::kShortEdge : t.sides;
-
   const CopyPlan copies = PlanCopies(t, kind);
-  const bool module_copies = copies.collated > 1;
   o->uncollated_copies = static_cast<uint16_t>(copies.uncollated);
 
   // Before the keys the job gives itself (the command's --set), which
   // stand over the ticket's.
-  std::vector<std::pair<std::string, std::string>> keys;
-  auto set = [&keys](const char* key, int value) { keys.emplace_back(key, std::to_string(value)); };
-  set("YRESOLUTION", kResolution);
-  set("ORIENTATION", Landscape(t.orientation) ? kOrientationLandscape : kOrientationPortrait);
-  set("PAPER CODE", paper->dmPaper | (booklet ? kBookletBit : 0));
-  // The page is its paper's, at the job's resolution and in its
-  // orientation (a key set over the ticket's, --set PAPER CODE or
-  // YRESOLUTION, changes it with them).
-  set("XDIMENSION", 0);
-  set("YDIMENSION", 0);
-  set("TWOupFOUR", placed ? NupSetting(t.number_up) : kNupOneUp);
-  set("BOOKLET_STYLE", booklet ? t.booklet_style : 0);
-  set("COPIES", copies.collated);
-  set("FINISHER UNIT", module_copies ? 1 : 0);
-  set("GROUPSORT", module_copies ? 1 : 0);
-  set("DUPLEX UNIT", 1);
-  set("DUPLEX", DuplexSetting(sides));
+  host::Choices choices;
+  choices.paper = t.paper;
+  choices.landscape = Landscape(t.orientation);
+  choices.pages_per_side = placed ? t.number_up : 1;
+  choices.booklet = booklet;
+  choices.booklet_style = t.booklet_style;
+  choices.copies = copies.collated;
+  choices.duplex = DuplexSetting(sides);
+  const host::Keys keys = host::SettingKeys(choices);
   o->settings.insert(o->settings.begin(), keys.begin(), keys.end());
 }
 

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "job/paper.h"
+#include "host/host.h"
 #include "pcl/label_glyphs.h"
 #include "runner/job_runner.h"
 
@@ -26,15 +26,15 @@ std::string ReadFile(const std::string& path) {
 }  // namespace
 
 bool WatermarkPreview(const PreviewRequest& request, GreyPicture* picture, std::string* error) {
-  const Paper* paper = PaperByName(request.paper);
-  if (!paper) {
+  host::PaperPage paper;
+  if (!host::PaperPageOf(request.paper, kStreamDpi, &paper)) {
     *error = "no paper named " + request.paper;
     return false;
   }
   const std::string blank = request.work_dir + "/blank.pcl";
   const std::string stream = request.work_dir + "/preview.prn";
   // A page of the paper with nothing on it: the watermark alone.
-  std::ofstream(blank, std::ios::binary) << "\x1b" "E\x1b&l" << paper->pclSize << "A\f";
+  std::ofstream(blank, std::ios::binary) << "\x1b" "E\x1b&l" << paper.pcl_size << "A\f";
   const int out = ::open(stream.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   if (out < 0) {
     *error = "cannot write " + stream;
@@ -58,10 +58,10 @@ bool WatermarkPreview(const PreviewRequest& request, GreyPicture* picture, std::
     return false;
   }
 
-  const int width = DotsAt(paper->width300, kStreamDpi);
-  const int height = DotsAt(paper->height300, kStreamDpi);
-  const pcl::LabelPages labels = pcl::ReadLabelGlyphs(
-      ReadFile(stream), {kStreamDpi, DotsAt(paper->offsetPortrait300, kStreamDpi)});
+  const int width = paper.width;
+  const int height = paper.height;
+  const pcl::LabelPages labels =
+      pcl::ReadLabelGlyphs(ReadFile(stream), {kStreamDpi, paper.offset});
   if (!labels.error.empty()) {
     *error = "the preview's printer stream: " + labels.error;
     return false;

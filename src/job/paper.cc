@@ -68,9 +68,13 @@ int32_t LogicalPageOffset(const Paper& paper, bool landscape, int32_t resolution
   return DotsAt(landscape ? paper.offsetLandscape300 : paper.offsetPortrait300, resolution);
 }
 
+const Paper* PaperOf(int32_t width, int32_t height, int32_t resolution, int32_t paper_code) {
+  const Paper* paper = PaperBySize(width, height, resolution);
+  return paper ? paper : PaperByCode(paper_code);
+}
+
 const Paper* PaperOf(int32_t width, int32_t height, const JobContext& ctx) {
-  const Paper* paper = PaperBySize(width, height, ctx.dm.dmYResolution);
-  return paper ? paper : PaperByCode(ctx.dm.dmPaperSize);
+  return PaperOf(width, height, ctx.dm.dmYResolution, ctx.dm.dmPaperSize);
 }
 
 PageDots JobPageSize(const JobContext& ctx) {

@@ -50,6 +50,7 @@ int32_t LogicalPageOffset(const Paper& paper, bool landscape, int32_t resolution
 // The paper of a page or sheet of width x height dots at the job's
 // resolution, else the one of the job's paper code; null when neither
 // names one.
+const Paper* PaperOf(int32_t width, int32_t height, int32_t resolution, int32_t paper_code);
 const Paper* PaperOf(int32_t width, int32_t height, const JobContext& ctx);
 
 struct PageDots {

@@ -44,6 +44,13 @@ SheetJob SheetJobOf(const JobContext& ctx) {
   return {page.width, page.height, IsLandscape(ctx), Nup(ctx), IsBooklet(ctx), Styple(ctx)};
 }
 
+JobSheet JobSheetOf(const JobContext& ctx) {
+  const uint16_t duplex = extra::U16(ctx.extra, extra::kDuplex);
+  return {SheetJobOf(ctx), ctx.dm.dmYResolution, ctx.dm.dmPaperSize,
+          ctx.lXDim > 0 && ctx.lYDim > 0,
+          extra::U32(ctx.extra, extra::kDuplexUnit) == 0 ? -1 : duplex <= 2 ? duplex : 0};
+}
+
 int32_t CellOfPage(const SheetJob& job, uint32_t page) {
   if (page == 0) return 0;
   if (job.booklet) {

@@ -48,6 +48,19 @@ SheetLayout LayoutSheet(const SheetJob& job);
 // orientation, n-up and booklet.
 SheetJob SheetJobOf(const JobContext& ctx);
 
+// What a job's sheets are, read from its settings once: its pages, its
+// resolution, its paper and its duplex mode. The rendering side lays the
+// pages of a rendered document on them as the module lays its watermarks.
+struct JobSheet {
+  SheetJob job;
+  int32_t resolution;  // dots per inch
+  int32_t paperCode;   // DEVMODEW paper code, as the job gave it
+  bool sizeGiven;      // the page size in dots came with the job (else its paper's)
+  int32_t duplex;      // -1 without a duplex unit; else 0 one-sided, 1 long edge, 2 short edge
+};
+
+JobSheet JobSheetOf(const JobContext& ctx);
+
 // The cell (0-based, reading order) that page `page` (1-based, as the
 // spooler counts them) occupies.
 int32_t CellOfPage(const SheetJob& job, uint32_t page);

@@ -29,7 +29,7 @@
 #include "pclspool/pclspool.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/posix_profile.h"
-#include "runner/platform_setup.h"
+#include "host/host.h"
 #include "support/fakes/fake_platform.h"
 #include "support/scratch_dir.h"
 #include "support/test_files.h"
@@ -196,7 +196,7 @@ class ConcurrentJobs : public ::testing::Test {
       const std::string out = (dir_ / ("printer" + std::to_string(i))).string();
       fds_[i] = ::open(out.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
       ASSERT_GE(fds_[i], 0);
-      posix::PrinterSetup setup = runner::DriverPrinterSetup();
+      posix::PrinterSetup setup = host::DriverPrinter();
       setup.fd = fds_[i];
       const std::size_t at = sizeof(DEVMODEW) + extra::kWaterIdx;
       setup.job_devmode[at] = static_cast<uint8_t>(kJobs[i].watermark);

@@ -15,7 +15,7 @@
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/read_ahead.h"
 #include "platform/posix/utf.h"
-#include "runner/platform_setup.h"
+#include "host/host.h"
 #include "support/scratch_dir.h"
 #include "support/test_files.h"
 
@@ -82,7 +82,7 @@ TEST_F(PosixFilesTest, CreateNewIsExclusiveOwnerOnlyAndRefusesLinks) {
 TEST(PosixSpooler, DevmodesFollowTheTwoCallProtocol) {
   PosixSpooler spooler;
   const HANDLE printer = reinterpret_cast<HANDLE>(0x77);
-  PrinterSetup setup = runner::DriverPrinterSetup();
+  PrinterSetup setup = host::DriverPrinter();
   setup.fd = -1;
   setup.job_devmode[sizeof(DEVMODEW) + 20] = 1;  // waterIdx
   spooler.AddPrinter(printer, setup);
@@ -110,7 +110,7 @@ TEST(PosixSpooler, AFailedWriteIsReportedAndRemembered) {
   const HANDLE printer = reinterpret_cast<HANDLE>(0x77);
   const int full = open("/dev/full", O_WRONLY);
   if (full < 0) GTEST_SKIP() << "no /dev/full";
-  PrinterSetup setup = runner::DriverPrinterSetup();
+  PrinterSetup setup = host::DriverPrinter();
   setup.fd = full;
   spooler.AddPrinter(printer, setup);
   DWORD written = 5;
@@ -196,7 +196,7 @@ class PosixSpoolerTest : public PosixFilesTest {
                         O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     EXPECT_GE(fd, 0);
     fds_.push_back(fd);
-    PrinterSetup setup = runner::DriverPrinterSetup();
+    PrinterSetup setup = host::DriverPrinter();
     setup.fd = fd;
     setup.buffer_bytes = buffer_bytes;
     const HANDLE h = reinterpret_cast<HANDLE>(handle);
@@ -244,7 +244,7 @@ TEST_F(PosixSpoolerTest, AFailureWhenGatheredBytesGoOutIsReported) {
   if (full < 0) GTEST_SKIP() << "no /dev/full";
   PosixSpooler spooler;
   const HANDLE p = reinterpret_cast<HANDLE>(0x78);
-  PrinterSetup setup = runner::DriverPrinterSetup();
+  PrinterSetup setup = host::DriverPrinter();
   setup.fd = full;
   setup.buffer_bytes = 64;
   ASSERT_TRUE(spooler.AddPrinter(p, setup));
@@ -262,7 +262,7 @@ TEST_F(PosixSpoolerTest, AFailureWhenGatheredBytesGoOutIsReported) {
 
 TEST_F(PosixSpoolerTest, PrinterTableAddsRemovesAndReusesSlots) {
   PosixSpooler spooler;
-  PrinterSetup setup = runner::DriverPrinterSetup();
+  PrinterSetup setup = host::DriverPrinter();
   setup.fd = open("/dev/null", O_WRONLY | O_CLOEXEC);
   ASSERT_GE(setup.fd, 0);
   fds_.push_back(setup.fd);

@@ -49,7 +49,7 @@ TEST(RenderPlan, RefusesJobsItCannotPlace) {
   for (const auto& c : cases) {
     RenderPlan plan;
     std::string error;
-    EXPECT_FALSE(PlanRendering(Context(c.settings), &plan, &error)) << c.name;
+    EXPECT_FALSE(PlanRendering(JobSheetOf(Context(c.settings)), &plan, &error)) << c.name;
     EXPECT_NE(error.find(c.error), std::string::npos) << c.name << ": " << error;
   }
 }
@@ -70,7 +70,7 @@ TEST(RenderPlan, TheDuplexModeOnlyWithADuplexUnit) {
     JobContext c = Context({});
     extra::SetU32(c.extra, extra::kDuplexUnit, d.unit);
     extra::SetU16(c.extra, extra::kDuplex, d.duplex);
-    ASSERT_TRUE(PlanRendering(c, &plan, &error)) << error;
+    ASSERT_TRUE(PlanRendering(JobSheetOf(c), &plan, &error)) << error;
     const std::string pcl = JobHeader(plan)[5];
     const std::size_t at = pcl.find("S\x1B&u");
     EXPECT_EQ(at == std::string::npos, d.command == nullptr) << d.unit << " " << d.duplex;

@@ -21,7 +21,7 @@
 #include "job/job_context.h"
 #include "pclspool/pclspool.h"
 #include "platform/posix/posix_platform.h"
-#include "runner/platform_setup.h"
+#include "host/host.h"
 #include "support/child_process.h"
 #include "support/scratch_dir.h"
 #include "support/test_files.h"
@@ -217,7 +217,7 @@ class BookletSettingsChange : public ::testing::Test {
     px.text.MapFace(u"Arial", std::string(PCLSPOOL_TEST_DATA) + "/LiberationSans-Regular.ttf");
     out_fd_ = ::open((dir_ / "printer").c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     ASSERT_GE(out_fd_, 0);
-    posix::PrinterSetup setup = runner::DriverPrinterSetup();
+    posix::PrinterSetup setup = host::DriverPrinter();
     setup.fd = out_fd_;
     setup.job_devmode[sizeof(DEVMODEW) + extra::kWaterIdx] = 1;
     px.spooler.AddPrinter(kPrinter, setup);
