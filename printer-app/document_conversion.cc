@@ -46,8 +46,7 @@ bool ConvertToPdf(const JobCommand& command, const std::string& pdf,
   // CUPS's filter convention: job-id user title copies options file.
   std::string options;
   if (!raster) {
-    const bool landscape = command.ticket.orientation == runner::Orientation::kLandscape ||
-                           command.ticket.orientation == runner::Orientation::kReverseLandscape;
+    const bool landscape = runner::IsLandscape(command.ticket.orientation);
     options = "media=" + MediaOfPaper(command.ticket.paper) + " print-scaling=" +
               runner::FindJobOption("print-scaling")->write(command.ticket) +
               (landscape ? " landscape=true" : "");

@@ -28,6 +28,15 @@ enum class Orientation {
   kReversePortrait = 6
 };
 
+// Landscape and reverse landscape print the page turned a quarter; the
+// reverse orientations turn the sheet half a turn.
+inline bool IsLandscape(Orientation o) {
+  return o == Orientation::kLandscape || o == Orientation::kReverseLandscape;
+}
+inline bool IsUpsideDown(Orientation o) {
+  return o == Orientation::kReverseLandscape || o == Orientation::kReversePortrait;
+}
+
 // page-set: every page, or only the odd or the even ones (duplex by hand).
 enum class PageSet { kAll, kOdd, kEven };
 

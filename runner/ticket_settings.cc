@@ -21,15 +21,6 @@ int DuplexSetting(Sides sides) {
   return 0;
 }
 
-bool Landscape(Orientation o) {
-  return o == Orientation::kLandscape || o == Orientation::kReverseLandscape;
-}
-
-// Reverse landscape and reverse portrait: the sheet turned half a turn.
-bool UpsideDown(Orientation o) {
-  return o == Orientation::kReverseLandscape || o == Orientation::kReversePortrait;
-}
-
 }  // namespace
 
 int MaxCopies() { return host::kMaxCopies; }
@@ -49,7 +40,7 @@ void ApplyTicket(const JobTicket& t, InputKind kind, JobOptions* o, std::string*
   const bool ordered = t.page_set != PageSet::kAll || t.reverse_order ||
                        t.number_up_layout != NupLayout::kLrtb || t.page_border;
   if (!placed && (t.number_up != 1 || t.booklet || !t.page_ranges.empty() || ordered ||
-                  UpsideDown(t.orientation))) {
+                  IsUpsideDown(t.orientation))) {
     *left_out = "A PCL job prints as it is: one page to a side, all its pages, in its order";
   } else if (booklet && ordered) {
     *left_out = "A booklet's sheets print in the booklet's order: page-set, output order, "
@@ -66,7 +57,7 @@ void ApplyTicket(const JobTicket& t, InputKind kind, JobOptions* o, std::string*
     o->number_up_layout = t.number_up_layout;
     o->page_border = t.page_border;
   }
-  o->upside_down = placed && UpsideDown(t.orientation);
+  o->upside_down = placed && IsUpsideDown(t.orientation);
   o->documents = t.documents;
 
   // A booklet's sheets are folded along the middle: the back of each side
@@ -79,7 +70,7 @@ void ApplyTicket(const JobTicket& t, InputKind kind, JobOptions* o, std::string*
   // stand over the ticket's.
   host::Choices choices;
   choices.paper = t.paper;
-  choices.landscape = Landscape(t.orientation);
+  choices.landscape = IsLandscape(t.orientation);
   choices.pages_per_side = placed ? t.number_up : 1;
   choices.booklet = booklet;
   choices.booklet_style = t.booklet_style;

@@ -1,12 +1,14 @@
 // Printing over IPP as a client does: every kind of document, bad
-// documents, print-scaling, and the app's own submit sub-command. (Each
-// job attribute and the presets: same_job_test.cc.)
+// documents, print-scaling, and the app's own submit sub-command; and the
+// words Printing Defaults shows for the copier's options. (Each job
+// attribute and the presets: same_job_test.cc.)
 #include <gtest/gtest.h>
 
 #include <map>
 
 #include "app_fixture.h"
 #include "documents.h"
+#include "http_request.h"
 #include "support/render/page_compare.h"
 #include "support/render/print_job.h"
 
@@ -133,6 +135,19 @@ TEST_F(PrintingTest, SubmitSubCommandPrints) {
   const auto job = WaitForJob(server_.PrinterUri("copier"), std::atoi(run.out.c_str()), dir_.path());
   EXPECT_EQ(job.at("job-state"), "completed");
   EXPECT_EQ(render::RenderPages(Output("submitted"), kDpi).pages.size(), 2u);
+}
+
+// PAPPL's Printing Defaults labels the copier's options and their values
+// with the catalogue's words, a watermark with its text.
+TEST_F(PrintingTest, PrintingDefaultsSayWhatTheOptionsAre) {
+  const HttpResponse page = HttpRequest(server_.port(), "/copier/printing");
+  ASSERT_EQ(page.status, 200);
+  for (const char* words : {"<th>Pages per side:</th>", "<th>Booklet:</th>",
+                            ">Booklet bound on the left</option>", ">Last page first</option>",
+                            "\"confidential\">CONFIDENTIAL</option>"}) {
+    EXPECT_NE(page.body.find(words), std::string::npos) << words;
+  }
+  EXPECT_EQ(page.body.find("<th>number-up:</th>"), std::string::npos);
 }
 
 }  // namespace
