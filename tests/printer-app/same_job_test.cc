@@ -22,6 +22,7 @@
 
 #include "app_fixture.h"
 #include "documents.h"
+#include "runner/job_catalogue.h"
 #include "support/child_process.h"
 
 namespace pclspool::apptest {
@@ -187,6 +188,26 @@ TEST_F(SameJobTest, EveryOptionOfTheCatalogue) {
   };
   const DocumentFile doc = Document(Kind::kPdf, 6);
   ASSERT_EQ(doc.error, "");
+  // Every entry of the catalogue is asked for on some road.
+  for (const runner::JobOption& o : runner::JobCatalogue()) {
+    bool asked = false;
+    for (const Case& c : cases) {
+      std::string words = " " + c.cups + " ";
+      for (const std::string& w : c.command) words += w + " ";
+      for (const std::string& a : c.ipp) words += a + " ";
+      for (std::string_view names : {o.name, o.cups, o.ppd, o.flag}) {
+        for (std::size_t at = 0; at < names.size();) {
+          const std::string_view name = names.substr(at, names.find(' ', at) - at);
+          at += name.size() + 1;
+          asked = asked || (!name.empty() && (words.find(" " + std::string(name) + " ") !=
+                                                   std::string::npos ||
+                                               words.find(" " + std::string(name) + "=") !=
+                                                   std::string::npos));
+        }
+      }
+    }
+    EXPECT_TRUE(asked) << o.name << " is not asked for";
+  }
   std::vector<std::string> streams;
   for (const Case& c : cases) streams.push_back(Compare(c, {doc.path}, doc, true));
   // Each option asked prints otherwise; what is left out prints nothing else.
