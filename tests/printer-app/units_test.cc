@@ -1,6 +1,7 @@
 // The printer application's pieces that need no server: the job ticket
 // read from IPP attributes, the job process's command line, the watermark
-// keywords, the job report, and the state file's interrupted jobs.
+// keywords, the job report, the state file's interrupted jobs, and raster
+// told by its first bytes.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -12,6 +13,7 @@
 #include "printer-app/ipp_ticket.h"
 #include "printer-app/job_command.h"
 #include "printer-app/job_report.h"
+#include "printer-app/raster_spooling.h"
 #include "printer-app/vendor_attributes.h"
 #include "support/scratch_dir.h"
 #include "support/test_files.h"
@@ -200,6 +202,31 @@ TEST(InterruptedJobs, AreAbortedInTheStateFileAndTheirDocumentsDeleted) {
   EXPECT_NE(after.find("id=\"6\" name=\"next\" state=\"3\""), std::string::npos) << after;
   EXPECT_FALSE(std::filesystem::exists(doc1));
   EXPECT_FALSE(std::filesystem::exists(doc2));
+}
+
+// A spooled document is raster by its first bytes: PWG's sync word, or
+// Apple raster's with its NUL.
+TEST(RasterSpooling, TellsRasterByItsFirstBytes) {
+  const testing::ScratchDir dir("raster");
+  const struct {
+    const char* name;
+    std::string bytes;
+    bool raster;
+  } cases[] = {
+      {"pwg", std::string("RaS2PwgRaster\0", 14), true},
+      {"urf", std::string("UNIRAST\0\1\0\0\0", 12), true},
+      {"urf without its nul", "UNIRASTX", false},
+      {"pdf", "%PDF-1.7\n", false},
+      {"cut short", "RaS2", false},
+      {"empty", "", false},
+  };
+  for (const auto& c : cases) {
+    const std::filesystem::path file = dir.path() / c.name;
+    std::ofstream(file, std::ios::binary) << c.bytes;
+    EXPECT_EQ(IsRasterFile(file.c_str()), c.raster) << c.name;
+  }
+  EXPECT_FALSE(IsRasterFile((dir.path() / "missing").c_str()));
+  EXPECT_FALSE(IsRasterFile(nullptr));
 }
 
 }  // namespace
