@@ -215,10 +215,6 @@ bool CupsSandbox::AddQueue(const std::string& name, const std::string& uri, std:
   return true;
 }
 
-std::string CupsSandbox::QueuePpd(const std::string& name) const {
-  return ReadText(dir_ + "/root/ppd/" + name + ".ppd");
-}
-
 bool CupsSandbox::AddFilter(const std::string& program, std::string* error) {
   const std::string to = dir_ + "/serverbin/filter/" + fs::path(program).filename().string();
   std::error_code ec;

@@ -48,8 +48,6 @@ class CupsSandbox {
   // ("-m everywhere": CUPS asks the printer at `uri`).
   bool AddQueue(const std::string& name, const std::string& uri, std::string* error,
                 const std::string& ppd = "");
-  // The PPD of a queue, as CUPS keeps it.
-  std::string QueuePpd(const std::string& name) const;
   // Puts another filter program beside the one under test.
   bool AddFilter(const std::string& program, std::string* error);
   // The device URI of the IPP printer.
