@@ -77,7 +77,7 @@ TEST_F(JobsTest, TheSubCommandsReachPrintersAddedSinceTheStart) {
       {{"default", "-d", "second"}, "", "copier\nsecond\nthird\n"},
       {{"default"}, "second\n", "copier\nsecond\nthird\n"},
       {{"delete", "-d", "second"}, "", "copier\nthird\n"},
-      {{"delete", "-u", server_.PrinterUri("third")}, "", "copier\n"},
+      {{"delete", "-d", "third"}, "", "copier\n"},
   };
   for (const auto& s : steps) {
     const testing::ProgramRun run = server_.Command(s.args);
