@@ -375,7 +375,7 @@ bool ReadMirror(std::string_view v, TicketReader& r, std::string* why) {
     *why = "neither on nor off";
     return false;
   }
-  if (on) r.Note("mirror is not applied: pages print as they are");
+  if (on) r.Note(NotApplied(*FindJobOption("mirror")));
   return true;
 }
 
@@ -509,11 +509,13 @@ const JobOption kCatalogue[] = {
      .app = AppAttribute::kPappl, .values = kScalings, .default_value = "auto",
      .cups = "print-scaling", .ppd = "", .ppd_label = "", .ppd_choices = {}, .flag = "",
      .flag_value = "", .flag_sets = "", .help = "",
-     PCLSPOOL_ENUM_ENTRY(kScalings, scaling)},
+     PCLSPOOL_ENUM_ENTRY(kScalings, scaling),
+     .not_applied = "every page is scaled to fit its place on the sheet"},
     {.name = "mirror", .label = "Mirror", .syntax = IppSyntax::kKeyword,
      .app = AppAttribute::kNone, .values = kSwitchOn, .default_value = "", .cups = "mirror",
      .ppd = "", .ppd_label = "", .ppd_choices = {}, .flag = "", .flag_value = "",
-     .flag_sets = "", .help = "", .read = ReadMirror, .write = nullptr},
+     .flag_sets = "", .help = "", .read = ReadMirror, .write = nullptr,
+     .not_applied = "pages print as they are"},
 };
 
 #undef PCLSPOOL_ENUM_ENTRY
@@ -537,6 +539,10 @@ const JobOption* FindJobOptionByFlag(std::string_view flag) {
     if (!o.flag.empty() && o.flag == flag) return &o;
   }
   return nullptr;
+}
+
+std::string NotApplied(const JobOption& option) {
+  return std::string(option.name) + " is not applied: " + std::string(option.not_applied);
 }
 
 std::string_view PpdChoiceValue(const JobOption& option, std::string_view choice) {

@@ -77,7 +77,13 @@ struct JobOption {
   // The ticket's value, as `read` takes it back; "" when there is none to
   // write. Null for a spelling, which another entry writes.
   std::string (*write)(const JobTicket& ticket);
+  // What a job that asks for a value the copier does not apply is told
+  // ("NAME is not applied: ..."), or "" when every value is applied.
+  std::string_view not_applied{};
 };
+
+// The line a job is told when the option's value is not applied.
+std::string NotApplied(const JobOption& option);
 
 // Every entry, in the order a job's values are read: an entry that
 // depends on another comes after it.

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "host/host.h"
+#include "runner/job_catalogue.h"
 
 namespace pclspool::runner {
 
@@ -47,7 +48,7 @@ void ApplyTicket(const JobTicket& t, InputKind kind, JobOptions* o, std::string*
                 "number-up layout and page borders are not applied to it";
   } else if (placed && t.scaling != Scaling::kAuto && t.scaling != Scaling::kAutoFit &&
              t.scaling != Scaling::kFit) {
-    *left_out = "print-scaling is not applied: every page is scaled to fit its place on the sheet";
+    *left_out = NotApplied(*FindJobOption("print-scaling"));
   }
   o->watermark = t.watermark;
   o->page_ranges = placed ? t.page_ranges : "";
