@@ -85,8 +85,7 @@ class App {
   }
   bool AddPrinter(const std::string& name, const std::string& device, std::string* error) const {
     const testing::ProgramRun r = testing::RunProgram(
-        {.argv = {program_.string(), "add", "-d", name, "-m", "pclspool", "-v", device, "-u",
-         "ipp://127.0.0.1:" + std::to_string(port_) + "/ipp/system"},
+        {.argv = {program_.string(), "add", "-d", name, "-m", "pclspool", "-v", device},
          .err = testing::Output::Stdout()});
     if (r.status != 0) *error = r.out;
     return r.status == 0;

@@ -40,6 +40,13 @@ class AppTest : public ::testing::Test {
     return server_.DeviceDir(printer) / (job_name + ".prn");
   }
   static std::string Read(const std::filesystem::path& p) { return testing::ReadFile(p); }
+  // The password the server made at its first start, and HTTP Basic's
+  // "NAME:PASSWORD" with it.
+  std::string FirstPassword() const {
+    const std::string line = Read(server_.state_dir() / "admin-password");
+    return line.substr(0, line.find('\n'));
+  }
+  std::string Administrator() const { return "admin:" + FirstPassword(); }
   void CancelJob(const std::string& printer, int job_id) {
     RunIppTool(server_.PrinterUri(printer),
                "{\nOPERATION Cancel-Job\nGROUP operation-attributes-tag\n"
