@@ -49,10 +49,7 @@ class AppTest : public ::testing::Test {
   std::string Administrator() const { return "admin:" + FirstPassword(); }
   void CancelJob(const std::string& printer, int job_id) {
     RunIppTool(server_.PrinterUri(printer),
-               "{\nOPERATION Cancel-Job\nGROUP operation-attributes-tag\n"
-               "ATTR charset attributes-charset utf-8\nATTR language attributes-natural-language en\n"
-               "ATTR uri printer-uri $uri\nATTR integer job-id " + std::to_string(job_id) +
-                   "\nATTR name requesting-user-name $user\n}\n",
+               IppRequest("Cancel-Job", "ATTR integer job-id " + std::to_string(job_id) + "\n"),
                dir_.path());
   }
   // Waits up to `limit` for `done`.
