@@ -10,6 +10,7 @@
 #include <string>
 
 #include "printer-app/admin_password.h"
+#include "printer-app/raster_spooling.h"
 
 // PAPPL 1.3.1's printer home page, which it exports but does not declare.
 extern "C" void _papplPrinterWebHome(pappl_client_t* client, pappl_printer_t* printer);
@@ -32,6 +33,8 @@ std::string Caller(pappl_client_t* client, ipp_t* request) {
 // itself answers for its domain socket, and asks for TLS from another
 // host before it asks here.)
 http_status_t Authorize(pappl_client_t* client, const char* /*group*/, gid_t /*gid*/, void* /*data*/) {
+  // The one hook before PAPPL reads a document (raster_spooling.h).
+  MarkRasterForSpooling(client);
   // Web pages ask only for what the administrator does.
   if (ipp_t* request = papplClientGetRequest(client)) {
     const Access access = AccessOf(ippGetOperation(request));
