@@ -14,6 +14,7 @@
 
 #include "printer-app/app_context.h"
 #include "printer-app/copier_driver.h"
+#include "printer-app/dnssd_off.h"
 #include "printer-app/interrupted_jobs.h"
 #include "printer-app/job_work_dir.h"
 #include "printer-app/print_job.h"
@@ -28,7 +29,8 @@ constexpr char kAppName[] = "pclspool-printer-app";
 constexpr char kDefaultListen[] = "localhost";
 
 // The formats PAPPL spools and hands to PrintDocument. PWG and Apple
-// raster are streamed to the raster callbacks instead.
+// raster are streamed to the raster callbacks instead, unless marked to
+// be spooled (raster_spooling.h): they then come as application/octet-stream.
 constexpr const char* kSpooledFormats[] = {
     "application/pdf", "application/postscript", kCopierFormat, "image/jpeg", "image/png",
     // A document whose type neither the client nor PAPPL could tell: the
@@ -90,10 +92,6 @@ const char* DocumentType(const unsigned char* header, size_t size, void* /*data*
   }
 }
 
-void NoPrinterDnssd(pappl_printer_t* printer, void* /*data*/) {
-  papplPrinterSetDNSSDName(printer, nullptr);
-}
-
 // Nothing to do but wake PAPPL's main loop, which saves the state once it
 // wakes: with no work it sleeps 30 seconds, and a job accepted just before
 // the server is killed would be lost.
@@ -131,6 +129,7 @@ pappl_system_t* CreateSystem(int n, cups_option_t* options, void* data) {
   if (!MakeDirs(app.state_dir) || !MakeDirs(app.spool_dir) || !MakeDirs(app.jobs_dir)) {
     return nullptr;
   }
+  if (!app.dnssd) KeepDnssdOff(app.state_dir);
 
   const std::string port_text = Option(n, options, "server-port", "0");
   char* end = nullptr;
@@ -186,11 +185,6 @@ pappl_system_t* CreateSystem(int n, cups_option_t* options, void* data) {
   papplSystemSetSaveCallback(system, SaveState, &app);
   papplSystemAddTimerCallback(system, 0, 1, WakeToSave, nullptr);
   StartQueuedJobs(system);
-  if (!app.dnssd) {
-    // After the state, which holds the names of an earlier run.
-    papplSystemSetDNSSDName(system, nullptr);
-    papplSystemIteratePrinters(system, NoPrinterDnssd, nullptr);
-  }
   return system;
 }
 

@@ -160,8 +160,7 @@ bool CopierDriverCallback(pappl_system_t* /*system*/, const char* driver_name,
   return true;
 }
 
-void PrinterCreated(pappl_printer_t* printer, void* app) {
-  if (!static_cast<AppContext*>(app)->dnssd) papplPrinterSetDNSSDName(printer, nullptr);
+void PrinterCreated(pappl_printer_t* printer, void* /*app*/) {
   // The copier's toner, whose level a PCL stream cannot ask.
   pappl_supply_t toner{};
   toner.color = PAPPL_SUPPLY_COLOR_BLACK;

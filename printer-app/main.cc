@@ -23,6 +23,7 @@
 #include "printer-app/job_command.h"
 #include "printer-app/job_process.h"
 #include "printer-app/preview_process.h"
+#include "printer-app/printer_id_commands.h"
 #include "runner/job_runner.h"
 
 namespace {
@@ -70,6 +71,7 @@ int main(int argc, char** argv) {
   if (argc >= 2 && std::string_view(argv[1]) == kPreviewCommand) {
     return PreviewProcessMain(argc, argv);
   }
+  if (int status = 0; RunPrinterIdCommand(argc, argv, &status)) return status;
   static AppContext app;
   // PAPPL 1.3.1's page footer reads the footer's text without checking it
   // is there: every page has one.

@@ -65,6 +65,7 @@ TEST_F(RobustnessTest, CancelStopsTheJobAtOnceEvenWithThePrinterStalled) {
   copier.Stall(false);
   const auto job = WaitForJob(server_.PrinterUri("socket"), r.job_id, dir_.path());
   EXPECT_EQ(job.at("job-state"), "canceled");
+  EXPECT_EQ(job.at("job-state-message"), "Cancelled: nothing more was sent to the printer.");
   // What the printer had in hand it reads; then nothing more comes, and
   // the connection closes.
   ASSERT_TRUE(Eventually([&] { return !copier.Open(); }, 10s));
