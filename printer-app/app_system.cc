@@ -12,6 +12,8 @@
 #include <string>
 #include <thread>
 
+#include "printer-app/access_policy.h"
+#include "printer-app/admin_password.h"
 #include "printer-app/app_context.h"
 #include "printer-app/copier_driver.h"
 #include "printer-app/dnssd_off.h"
@@ -112,6 +114,31 @@ void StartQueuedJobs(pappl_system_t* system) {
   }).detach();
 }
 
+void PrinterMade(pappl_printer_t* printer, void* app) {
+  PrinterCreated(printer, app);
+  GuardPrinterPages(printer);
+}
+
+// The administrator's credential: a password made now when there is
+// neither a password nor PAM (admin_password.h).
+void EnsureCredential(pappl_system_t* system, const AppContext& app) {
+  const std::string file = app.state_dir + "/" + kFirstPasswordFile;
+  char hash[256] = "";
+  if (papplSystemGetAuthService(system) || *papplSystemGetPassword(system, hash, sizeof(hash))) {
+    ForgetChangedFirstPassword(system, file);
+    return;
+  }
+  std::string error;
+  if (MakeFirstPassword(system, file, &error)) {
+    papplLog(system, PAPPL_LOGLEVEL_WARN,
+             "No administrator password was set: one was made, and written to %s.", file.c_str());
+  } else {
+    papplLog(system, PAPPL_LOGLEVEL_ERROR,
+             "No administrator password was set, and none could be made (%s): nothing can be "
+             "administered but through the domain socket.", error.c_str());
+  }
+}
+
 bool SaveState(pappl_system_t* system, void* app) {
   return papplSystemSaveState(system, static_cast<AppContext*>(app)->state_file.c_str());
 }
@@ -148,7 +175,10 @@ pappl_system_t* CreateSystem(int n, cups_option_t* options, void* data) {
   if (!system) return nullptr;
   if (const char* group = cupsGetOption("admin-group", n, options)) {
     papplSystemSetAdminGroup(system, group);
+  } else if (papplSystemGetAuthService(system)) {
+    papplSystemSetAdminGroup(system, kDefaultAdminGroup);
   }
+  InstallAccessPolicy(system);
   if (const char* host = cupsGetOption("server-hostname", n, options)) {
     papplSystemSetHostName(system, host);
   }
@@ -163,7 +193,7 @@ pappl_system_t* CreateSystem(int n, cups_option_t* options, void* data) {
     }
   }
 
-  papplSystemSetPrinterDrivers(system, 1, CopierDrivers(), nullptr, PrinterCreated,
+  papplSystemSetPrinterDrivers(system, 1, CopierDrivers(), nullptr, PrinterMade,
                                CopierDriverCallback, &app);
   for (const char* format : kSpooledFormats) {
     papplSystemAddMIMEFilter(system, format, kCopierFormat, PrintDocument, &app);
@@ -178,6 +208,8 @@ pappl_system_t* CreateSystem(int n, cups_option_t* options, void* data) {
     RemoveJobWorkDir(JobWorkDir(app.jobs_dir, key));
   }
   papplSystemLoadState(system, app.state_file.c_str());
+  // A server a client command started for itself has no TCP listener.
+  if (!cupsGetOption("private-server", n, options)) EnsureCredential(system, app);
   for (const JobKey& key : aborted) {
     papplLog(system, PAPPL_LOGLEVEL_WARN,
              "Job %d of printer %d was printing when the server stopped: aborted.", key.job_id,

@@ -11,12 +11,14 @@
 // PAPPL's main loop runs the sub-commands. Every job runs in a process of
 // its own: this program again, with the hidden sub-command job-process
 // (and the picture of a watermark for the web page, watermark-preview).
+#include <dlfcn.h>
 #include <pappl/pappl.h>
 
 #include <cstdio>
 #include <string>
 #include <string_view>
 
+#include "printer-app/access_policy.h"
 #include "printer-app/app_context.h"
 #include "printer-app/app_system.h"
 #include "printer-app/copier_driver.h"
@@ -57,8 +59,8 @@ void Usage(void* /*data*/) {
       "  dnssd=off              no DNS-SD announcements\n"
       "  log-file=FILE          - for standard error (the default)\n"
       "  log-level=LEVEL        debug, info (default), warn, error\n"
-      "  auth-service=SERVICE   PAM service for the web pages and administration\n"
-      "  admin-group=GROUP      the group allowed to administer");
+      "  auth-service=SERVICE   PAM service (or file) through which administrators sign in\n"
+      "  admin-group=GROUP      the administrators' group with PAM (default lpadmin)");
 }
 
 }  // namespace
@@ -79,6 +81,17 @@ int main(int argc, char** argv) {
       std::string("pclspool printer application ") + pclspool::runner::Version();
   return papplMainloop(argc, argv, pclspool::runner::Version(), footer.c_str(), 1, CopierDrivers(),
                        nullptr, CopierDriverCallback, nullptr, nullptr, CreateSystem, Usage, &app);
+}
+
+// libcups binds every domain socket it listens on for all users (0777),
+// and PAPPL trusts whoever connects to it as the administrator. The
+// server's own socket is made its user's alone (access_policy.h): this
+// program's definition comes before libcups' for PAPPL's calls.
+extern "C" int httpAddrListen(http_addr_t* addr, int port) {
+  if (addr && addr->addr.sa_family == AF_LOCAL) return pclspool::app::ListenOwnerOnly(addr->un.sun_path);
+  using Listen = int (*)(http_addr_t*, int);
+  static const auto cups_listen = reinterpret_cast<Listen>(dlsym(RTLD_NEXT, "httpAddrListen"));
+  return cups_listen ? cups_listen(addr, port) : -1;
 }
 
 // Under LeakSanitizer: PAPPL and libcups keep memory they never free

@@ -140,7 +140,8 @@ TEST_F(PrintingTest, SubmitSubCommandPrints) {
 // PAPPL's Printing Defaults labels the copier's options and their values
 // with the catalogue's words, a watermark with its text.
 TEST_F(PrintingTest, PrintingDefaultsSayWhatTheOptionsAre) {
-  const HttpResponse page = HttpRequest(server_.port(), "/copier/printing");
+  const HttpResponse page =
+      HttpRequest(server_.port(), "/copier/printing", "", "", Administrator());
   ASSERT_EQ(page.status, 200);
   for (const char* words : {"<th>Pages per side:</th>", "<th>Booklet:</th>",
                             ">Booklet bound on the left</option>", ">Last page first</option>",

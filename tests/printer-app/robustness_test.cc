@@ -119,7 +119,8 @@ TEST_F(RobustnessTest, PrintersDefaultsAndTheSettingsFileSurviveARestart) {
   EXPECT_EQ(attrs.at("booklet-default"), "left");
   EXPECT_EQ(attrs.at("watermark-default"), "draft");
   EXPECT_EQ(attrs.at("watermark-supported"), "none,confidential,draft");
-  EXPECT_NE(HttpRequest(server_.port(), "/watermarks").body.find("DRAFT"), std::string::npos);
+  EXPECT_NE(HttpRequest(server_.port(), "/watermarks", "", "", Administrator()).body.find("DRAFT"),
+            std::string::npos);
   // The preset still applies: four pages make one booklet sheet, two sides.
   const DocumentFile doc = Document(Kind::kPdf, 4);
   EXPECT_EQ(Print({"after-restart", doc.path, doc.format, {}, true}, "copier-booklet").impressions, 2);
