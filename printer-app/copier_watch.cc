@@ -91,8 +91,10 @@ void RunPoll(const std::shared_ptr<CopierPoll>& p) {
     if (try_snmp && !snmp_ok) snmp_retry = now + kSnmpRetry;
     lock.lock();
     const bool busy = p->busy || p->printing > 0;
+    // An agent that answered and answers no more: the copier may be off.
+    const bool lost = try_snmp && !snmp_ok && p->snmp.has_value();
     lock.unlock();
-    const bool probe = !snmp_ok && !busy && (doubtful || asked || now - probed_at >= kProbeEvery);
+    const bool probe = !snmp_ok && !busy && (doubtful || lost || asked || now - probed_at >= kProbeEvery);
     const PjlProbe answer = probe ? AskPrintPort(address) : PjlProbe{};
     if (probe) probed_at = now;
 

@@ -9,16 +9,16 @@ namespace pclspool::app {
 namespace {
 
 // hrPrinterEntry (RFC 2790 section 6), indexed by hrDeviceIndex.
-const Oid kHrPrinterDetectedErrorState = {1, 3, 6, 1, 2, 1, 25, 3, 5, 1, 2};
+const Oid kHrPrinterDetectedErrorState = ParseOid("1.3.6.1.2.1.25.3.5.1.2");
 // prtMarkerSuppliesEntry (RFC 3805), indexed by hrDeviceIndex and the
 // supply's index: its columns.
-const Oid kSupplies = {1, 3, 6, 1, 2, 1, 43, 11, 1, 1};
+const Oid kSupplies = ParseOid("1.3.6.1.2.1.43.11.1.1");
 constexpr uint32_t kSupplyColorant = 3, kSupplyClass = 4, kSupplyType = 5, kSupplyDescription = 6,
                    kSupplyUnit = 7, kSupplyMax = 8, kSupplyLevel = 9;
 // prtMarkerColorantValue: "black", "cyan", ...
-const Oid kColorantValue = {1, 3, 6, 1, 2, 1, 43, 12, 1, 1, 4};
+const Oid kColorantValue = ParseOid("1.3.6.1.2.1.43.12.1.1.4");
 // prtInputEntry: a paper tray's capacity, level and name.
-const Oid kInput = {1, 3, 6, 1, 2, 1, 43, 8, 2, 1};
+const Oid kInput = ParseOid("1.3.6.1.2.1.43.8.2.1");
 constexpr uint32_t kInputMax = 9, kInputLevel = 10, kInputName = 13;
 
 // PrtMarkerSuppliesClassTC and PrtMarkerSuppliesSupplyUnitTC.

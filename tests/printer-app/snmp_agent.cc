@@ -17,21 +17,6 @@ namespace {
 
 constexpr char kSnmpd[] = "/usr/sbin/snmpd";
 
-// snmpd's pass protocol: "-g OID" gets, "-n OID" gets the next; the answer
-// is the OID, its type and its value on three lines, nothing when none.
-constexpr char kPassScript[] = R"(#!/bin/sh
-exec awk -v op="$1" -v want="$2" '
-function cmp(a, b,   x, y, n, m, i) {
-  n = split(substr(a, 2), x, "."); m = split(substr(b, 2), y, ".")
-  for (i = 1; i <= n && i <= m; i++) if (x[i] + 0 != y[i] + 0) return x[i] + 0 < y[i] + 0 ? -1 : 1
-  return n < m ? -1 : n > m ? 1 : 0
-}
-{ oid = $1; type = $2; $1 = ""; $2 = ""; sub(/^ +/, ""); value = $0
-  if ((op == "-g" && cmp(oid, want) == 0) || (op == "-n" && cmp(oid, want) > 0 && (best == "" || cmp(oid, best) < 0))) {
-    best = oid; bt = type; bv = value } }
-END { if (best != "") print best "\n" bt "\n" bv }' "$(dirname "$0")/values"
-)";
-
 }  // namespace
 
 std::string MissingSnmpd() {
@@ -41,15 +26,13 @@ std::string MissingSnmpd() {
 bool SnmpAgent::Start(int port, std::string* error) {
   fs::create_directories(dir_);
   port_ = port ? port : testing::FreeLoopbackPort(true);
-  const fs::path script = dir_ / "pass";
-  std::ofstream(script) << kPassScript;
-  fs::permissions(script, fs::perms::owner_all);
+  const std::string pass = std::string("/bin/sh ") + PCLSPOOL_APP_TEST_DIR + "/snmp_pass " + dir_.string();
   if (!fs::exists(dir_ / "values")) Serve({});
   const std::string agent = "agentAddress udp:127.0.0.1:" + std::to_string(port_) + "\n";
   std::ofstream(dir_ / "snmpd.conf")
       << agent << "rocommunity public 127.0.0.1\n"
-      << "pass .1.3.6.1.2.1.25.3.5.1 " << script.string() << "\n"
-      << "pass .1.3.6.1.2.1.43 " << script.string() << "\n";
+      << "pass .1.3.6.1.2.1.25.3.5.1 " << pass << "\n"
+      << "pass .1.3.6.1.2.1.43 " << pass << "\n";
   const fs::path log = dir_ / "snmpd.log";
   fs::remove(log);
   // Its own printer table gives way to the pass script's; its state files
