@@ -12,8 +12,11 @@
 #include <string>
 #include <thread>
 
+#include "printer-app/access_policy.h"
+#include "printer-app/admin_password.h"
 #include "printer-app/app_context.h"
 #include "printer-app/copier_driver.h"
+#include "printer-app/dnssd_off.h"
 #include "printer-app/interrupted_jobs.h"
 #include "printer-app/job_work_dir.h"
 #include "printer-app/print_job.h"
@@ -29,7 +32,8 @@ constexpr char kAppName[] = "pclspool-printer-app";
 constexpr char kDefaultListen[] = "localhost";
 
 // The formats PAPPL spools and hands to PrintDocument. PWG and Apple
-// raster are streamed to the raster callbacks instead.
+// raster are streamed to the raster callbacks instead, unless marked to
+// be spooled (raster_spooling.h): they then come as application/octet-stream.
 constexpr const char* kSpooledFormats[] = {
     "application/pdf", "application/postscript", kCopierFormat, "image/jpeg", "image/png",
     // A document whose type neither the client nor PAPPL could tell: the
@@ -91,10 +95,6 @@ const char* DocumentType(const unsigned char* header, size_t size, void* /*data*
   }
 }
 
-void NoPrinterDnssd(pappl_printer_t* printer, void* /*data*/) {
-  papplPrinterSetDNSSDName(printer, nullptr);
-}
-
 // Nothing to do but wake PAPPL's main loop, which saves the state once it
 // wakes: with no work it sleeps 30 seconds, and a job accepted just before
 // the server is killed would be lost.
@@ -115,6 +115,31 @@ void StartQueuedJobs(pappl_system_t* system) {
   }).detach();
 }
 
+void PrinterMade(pappl_printer_t* printer, void* app) {
+  PrinterCreated(printer, app);
+  GuardPrinterPages(printer);
+}
+
+// The administrator's credential: a password made now when there is
+// neither a password nor PAM (admin_password.h).
+void EnsureCredential(pappl_system_t* system, const AppContext& app) {
+  const std::string file = app.state_dir + "/" + kFirstPasswordFile;
+  char hash[256] = "";
+  if (papplSystemGetAuthService(system) || *papplSystemGetPassword(system, hash, sizeof(hash))) {
+    ForgetChangedFirstPassword(system, file);
+    return;
+  }
+  std::string error;
+  if (MakeFirstPassword(system, file, &error)) {
+    papplLog(system, PAPPL_LOGLEVEL_WARN,
+             "No administrator password was set: one was made, and written to %s.", file.c_str());
+  } else {
+    papplLog(system, PAPPL_LOGLEVEL_ERROR,
+             "No administrator password was set, and none could be made (%s): nothing can be "
+             "administered but through the domain socket.", error.c_str());
+  }
+}
+
 bool SaveState(pappl_system_t* system, void* app) {
   return papplSystemSaveState(system, static_cast<AppContext*>(app)->state_file.c_str());
 }
@@ -132,6 +157,7 @@ pappl_system_t* CreateSystem(int n, cups_option_t* options, void* data) {
   if (!MakeDirs(app.state_dir) || !MakeDirs(app.spool_dir) || !MakeDirs(app.jobs_dir)) {
     return nullptr;
   }
+  if (!app.dnssd) KeepDnssdOff(app.state_dir);
 
   const std::string port_text = Option(n, options, "server-port", "0");
   char* end = nullptr;
@@ -150,7 +176,10 @@ pappl_system_t* CreateSystem(int n, cups_option_t* options, void* data) {
   if (!system) return nullptr;
   if (const char* group = cupsGetOption("admin-group", n, options)) {
     papplSystemSetAdminGroup(system, group);
+  } else if (papplSystemGetAuthService(system)) {
+    papplSystemSetAdminGroup(system, kDefaultAdminGroup);
   }
+  InstallAccessPolicy(system);
   if (const char* host = cupsGetOption("server-hostname", n, options)) {
     papplSystemSetHostName(system, host);
   }
@@ -165,7 +194,7 @@ pappl_system_t* CreateSystem(int n, cups_option_t* options, void* data) {
     }
   }
 
-  papplSystemSetPrinterDrivers(system, 1, CopierDrivers(), nullptr, PrinterCreated,
+  papplSystemSetPrinterDrivers(system, 1, CopierDrivers(), nullptr, PrinterMade,
                                CopierDriverCallback, &app);
   for (const char* format : kSpooledFormats) {
     papplSystemAddMIMEFilter(system, format, kCopierFormat, PrintDocument, &app);
@@ -179,6 +208,8 @@ pappl_system_t* CreateSystem(int n, cups_option_t* options, void* data) {
     RemoveJobWorkDir(JobWorkDir(app.jobs_dir, key));
   }
   papplSystemLoadState(system, app.state_file.c_str());
+  // A server a client command started for itself has no TCP listener.
+  if (!cupsGetOption("private-server", n, options)) EnsureCredential(system, app);
   for (const JobKey& key : aborted) {
     papplLog(system, PAPPL_LOGLEVEL_WARN,
              "Job %d of printer %d was printing when the server stopped: aborted.", key.job_id,
@@ -188,11 +219,6 @@ pappl_system_t* CreateSystem(int n, cups_option_t* options, void* data) {
   ShowCopierStates(&app.copiers);
   papplSystemAddTimerCallback(system, 0, 1, WakeToSave, nullptr);
   StartQueuedJobs(system);
-  if (!app.dnssd) {
-    // After the state, which holds the names of an earlier run.
-    papplSystemSetDNSSDName(system, nullptr);
-    papplSystemIteratePrinters(system, NoPrinterDnssd, nullptr);
-  }
   return system;
 }
 

@@ -1,6 +1,6 @@
 // The server's system: its options (-o NAME=VALUE on `server`), its state
 // directory and what it holds, its listeners (loopback unless told
-// otherwise), the copier driver, the document formats it prints, the state
+// otherwise), who may administer it, the copier driver, the document formats it prints, the state
 // of printers and jobs from the last run (jobs interrupted then are
 // aborted), and its web pages.
 //
@@ -11,8 +11,14 @@
 //                         for every address)
 //   server-port=N         the TCP port (default: PAPPL's, 8000 and up)
 //   dnssd=off             announce nothing with DNS-SD
-//   log-file=FILE, log-level=LEVEL, auth-service=PAM-SERVICE,
-//   admin-group=GROUP, server-hostname=NAME: as PAPPL takes them
+//   auth-service=SERVICE  administrators sign in through this PAM service
+//                         (or service file, by its absolute path)
+//   admin-group=GROUP     with it, the administrators' group (default lpadmin)
+//   log-file=FILE, log-level=LEVEL, server-hostname=NAME: as PAPPL takes them
+//
+// Who may change what is access_policy.h's; the administrator's password,
+// made at the first start when there is neither one nor PAM, is
+// admin_password.h's.
 #pragma once
 
 #include <pappl/pappl.h>

@@ -166,8 +166,7 @@ bool CopierDriverCallback(pappl_system_t* /*system*/, const char* driver_name,
   return true;
 }
 
-void PrinterCreated(pappl_printer_t* printer, void* app) {
-  if (!static_cast<AppContext*>(app)->dnssd) papplPrinterSetDNSSDName(printer, nullptr);
+void PrinterCreated(pappl_printer_t* printer, void* /*app*/) {
   AddCopierPage(printer);
   // The copier's toner, whose level is unknown until the copier says.
   pappl_supply_t toner{};

@@ -11,18 +11,21 @@
 // PAPPL's main loop runs the sub-commands. Every job runs in a process of
 // its own: this program again, with the hidden sub-command job-process
 // (and the picture of a watermark for the web page, watermark-preview).
+#include <dlfcn.h>
 #include <pappl/pappl.h>
 
 #include <cstdio>
 #include <string>
 #include <string_view>
 
+#include "printer-app/access_policy.h"
 #include "printer-app/app_context.h"
 #include "printer-app/app_system.h"
 #include "printer-app/copier_driver.h"
 #include "printer-app/job_command.h"
 #include "printer-app/job_process.h"
 #include "printer-app/preview_process.h"
+#include "printer-app/printer_id_commands.h"
 #include "runner/job_runner.h"
 
 namespace {
@@ -56,8 +59,8 @@ void Usage(void* /*data*/) {
       "  dnssd=off              no DNS-SD announcements\n"
       "  log-file=FILE          - for standard error (the default)\n"
       "  log-level=LEVEL        debug, info (default), warn, error\n"
-      "  auth-service=SERVICE   PAM service for the web pages and administration\n"
-      "  admin-group=GROUP      the group allowed to administer");
+      "  auth-service=SERVICE   PAM service (or file) through which administrators sign in\n"
+      "  admin-group=GROUP      the administrators' group with PAM (default lpadmin)");
 }
 
 }  // namespace
@@ -70,6 +73,7 @@ int main(int argc, char** argv) {
   if (argc >= 2 && std::string_view(argv[1]) == kPreviewCommand) {
     return PreviewProcessMain(argc, argv);
   }
+  if (int status = 0; RunPrinterIdCommand(argc, argv, &status)) return status;
   static AppContext app;
   // PAPPL 1.3.1's page footer reads the footer's text without checking it
   // is there: every page has one.
@@ -77,6 +81,17 @@ int main(int argc, char** argv) {
       std::string("pclspool printer application ") + pclspool::runner::Version();
   return papplMainloop(argc, argv, pclspool::runner::Version(), footer.c_str(), 1, CopierDrivers(),
                        nullptr, CopierDriverCallback, nullptr, nullptr, CreateSystem, Usage, &app);
+}
+
+// libcups binds every domain socket it listens on for all users (0777),
+// and PAPPL trusts whoever connects to it as the administrator. The
+// server's own socket is made its user's alone (access_policy.h): this
+// program's definition comes before libcups' for PAPPL's calls.
+extern "C" int httpAddrListen(http_addr_t* addr, int port) {
+  if (addr && addr->addr.sa_family == AF_LOCAL) return pclspool::app::ListenOwnerOnly(addr->un.sun_path);
+  using Listen = int (*)(http_addr_t*, int);
+  static const auto cups_listen = reinterpret_cast<Listen>(dlsym(RTLD_NEXT, "httpAddrListen"));
+  return cups_listen ? cups_listen(addr, port) : -1;
 }
 
 // Under LeakSanitizer: PAPPL and libcups keep memory they never free

@@ -39,7 +39,7 @@ int PreviewProcessMain(int argc, char** argv) {
       request.paper = value;
     } else if (name == "--work-dir") {
       request.work_dir = value;
-    } else if (name == "--watermark" && Number(value, &n) && n > 0 && n < 65536) {
+    } else if (name == "--watermark" && Number(value, &n) && n >= 0 && n < 65536) {
       request.watermark = static_cast<uint16_t>(n);
     } else if (name == "--dpi" && Number(value, &n) && n >= 10 && n <= 300) {
       request.dpi = n;

@@ -2,7 +2,7 @@
 // is (the runner is one job per process): the server runs its own program
 // again as
 //
-//   pclspool-printer-app watermark-preview --ini=FILE --watermark=N
+//   pclspool-printer-app watermark-preview --ini=FILE --watermark=N (0: none)
 //       --paper=a4 --dpi=75 --work-dir=DIR
 //
 // which writes the PNG to standard output, or one line to standard error

@@ -14,8 +14,10 @@
 #include "printer-app/app_context.h"
 #include "printer-app/copier_link.h"
 #include "printer-app/ipp_ticket.h"
+#include "printer-app/job_finish.h"
 #include "printer-app/job_launcher.h"
 #include "printer-app/job_work_dir.h"
+#include "printer-app/raster_spooling.h"
 #include "printer-app/vendor_attributes.h"
 #include "runner/job_runner.h"
 
@@ -171,12 +173,9 @@ bool FirstStart(pappl_job_t* job) {
 
 // The end of a first start, for a second one to repeat.
 bool Ended(pappl_job_t* job, bool printed) {
-  JobEnd end{printed, {}, 0};
-  if (!printed) {
-    const char* message = papplJobGetMessage(job);
-    end.message = message ? message : "";
-    end.reasons = papplJobGetReasons(job);
-  }
+  const char* message = papplJobGetMessage(job);
+  JobEnd end{printed, message ? message : "", 0};
+  if (!printed) end.reasons = papplJobGetReasons(job);
   AppOf(job).turns.End(papplPrinterGetID(papplJobGetPrinter(job)), papplJobGetID(job), end);
   return printed;
 }
@@ -185,8 +184,8 @@ bool Ended(pappl_job_t* job, bool printed) {
 bool EndedAsTheFirst(pappl_job_t* job) {
   const JobEnd end =
       AppOf(job).turns.WaitForEnd(papplPrinterGetID(papplJobGetPrinter(job)), papplJobGetID(job));
+  papplJobSetMessage(job, "%s", end.message.c_str());
   if (!end.printed) {
-    papplJobSetMessage(job, "%s", end.message.c_str());
     papplJobSetReasons(job, static_cast<pappl_jreason_t>(end.reasons), PAPPL_JREASON_NONE);
   }
   return end.printed;
@@ -201,6 +200,7 @@ bool RunJob(pappl_job_t* job, pappl_device_t* pappl_device, DocumentKind kind,
   pappl_device_t* device = turn.device();
   if (papplJobIsCanceled(job)) {
     RemoveJobWorkDir(work_dir);
+    SetFinalMessage(job, JobFinish::kCancelledBeforePrinting);
     return true;
   }
   if (!device) {
@@ -237,11 +237,13 @@ bool RunJob(pappl_job_t* job, pappl_device_t* pappl_device, DocumentKind kind,
   RemoveJobWorkDir(work_dir);
   papplDeviceFlush(device);
   papplJobSetImpressions(job, papplJobGetImpressionsCompleted(job));
+  // The last progress message gives way to how the job ended.
   switch (outcome.end) {
     case JobOutcome::End::kPrinted:
+      SetFinalMessage(job, JobFinish::kPrinted);
       return true;
     case JobOutcome::End::kCancelled:
-      papplLogJob(job, PAPPL_LOGLEVEL_INFO, "Cancelled: nothing more was sent to the printer.");
+      SetFinalMessage(job, JobFinish::kCancelled);
       return true;
     case JobOutcome::End::kFailed:
       break;
@@ -253,7 +255,10 @@ bool RunJob(pappl_job_t* job, pappl_device_t* pappl_device, DocumentKind kind,
 bool RunSpooledJob(pappl_job_t* job, pappl_device_t* device, DocumentKind kind) {
   if (!FirstStart(job)) return EndedAsTheFirst(job);
   // A job cancelled before it started may have lost its document already.
-  if (papplJobIsCanceled(job)) return Ended(job, true);
+  if (papplJobIsCanceled(job) || CancelledWhileStarting(job)) {
+    SetFinalMessage(job, JobFinish::kCancelledBeforePrinting);
+    return Ended(job, true);
+  }
   const char* document = papplJobGetFilename(job);
   if (!document) {
     Fail(job, PAPPL_JREASON_DOCUMENT_UNPRINTABLE_ERROR, "the job has no document to print");
@@ -291,7 +296,12 @@ RasterCapture* CaptureOf(pappl_job_t* job) {
 
 bool PrintDocument(pappl_job_t* job, pappl_device_t* device, void* /*app*/) {
   const char* format = papplJobGetFormat(job);
-  return RunSpooledJob(job, device, KindOfFormat(format ? format : ""));
+  DocumentKind kind = KindOfFormat(format ? format : "");
+  // Raster PAPPL was kept from streaming (raster_spooling.h).
+  if (kind == DocumentKind::kUnknown && IsRasterFile(papplJobGetFilename(job))) {
+    kind = DocumentKind::kRaster;
+  }
+  return RunSpooledJob(job, device, kind);
 }
 
 bool PrintPclFile(pappl_job_t* job, pappl_pr_options_t* /*options*/, pappl_device_t* device) {

@@ -6,9 +6,11 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
+#include "printer-app/admin_password.h"
 #include "printer-app/app_context.h"
 #include "printer-app/child_process.h"
 #include "printer-app/copier_driver.h"
@@ -23,6 +25,7 @@ namespace {
 
 constexpr char kPage[] = "/watermarks";
 constexpr char kPicture[] = "/watermarks/preview.png";
+constexpr char kSecurityPage[] = "/security";
 constexpr int kPictureDpi = 60;
 // A picture takes a job's time; one that takes longer is stopped.
 constexpr int kPictureTimeoutMs = 30000;
@@ -52,19 +55,25 @@ class Form {
   FormValues values_;
 };
 
-// Whether the administrator has set a password or a PAM service.
-bool AuthenticationSet(pappl_system_t* system) {
-  char hash[256] = "";
-  papplSystemGetPassword(system, hash, sizeof(hash));
-  return papplSystemGetAuthService(system) != nullptr || hash[0] != '\0';
-}
-
 std::string PictureUrl(const runner::WatermarkStyle& s) {
   return std::string(kPicture) + "?" + PictureQuery(s);
 }
 
 void Escaped(pappl_client_t* client, const std::string& s) {
   papplClientHTMLEscape(client, s.c_str(), s.size());
+}
+
+// A page of ours: its title, and what the last change did when there was one.
+void StartPage(pappl_client_t* client, const char* title, const std::string& status) {
+  papplClientRespond(client, HTTP_STATUS_OK, nullptr, "text/html", 0, 0);
+  papplClientHTMLHeader(client, title, 0);
+  papplClientHTMLPrintf(client, "<div class=\"content\"><div class=\"row\"><div class=\"col-12\">\n"
+                                "<h1 class=\"title\">%s</h1>\n", title);
+  if (!status.empty()) {
+    papplClientHTMLPuts(client, "<div class=\"banner\" id=\"status\">");
+    Escaped(client, status);
+    papplClientHTMLPuts(client, "</div>\n");
+  }
 }
 
 // A change: saved or deleted, the printers' watermark values made anew.
@@ -88,10 +97,13 @@ std::string Change(pappl_client_t* client, const Form& form, AppAndSystem& as) {
   return action == "delete" ? "Deleted." : "Saved.";
 }
 
+// `attrs` is markup: PAPPL's printf would escape it as text.
 void Field(pappl_client_t* client, const char* label, const char* name, const std::string& value,
            const char* attrs) {
-  papplClientHTMLPrintf(client, "<tr><th><label for=\"%s\">%s:</label></th><td><input id=\"%s\" name=\"%s\" %s value=\"",
-                        name, label, name, name, attrs);
+  papplClientHTMLPrintf(client, "<tr><th><label for=\"%s\">%s:</label></th><td><input id=\"%s\" name=\"%s\" ",
+                        name, label, name, name);
+  papplClientHTMLPuts(client, attrs);
+  papplClientHTMLPuts(client, " value=\"");
   Escaped(client, value);
   papplClientHTMLPuts(client, "\"></td></tr>\n");
 }
@@ -139,6 +151,8 @@ void StyleForm(pappl_client_t* client, const runner::WatermarkStyle& s, const st
       "  let timer = null;\n"
       "  form.addEventListener('input', function() {\n"
       "    clearTimeout(timer);\n"
+      "    // A value the form refuses keeps the last picture; no text, a blank page.\n"
+      "    if (!form.checkValidity() && form.elements['text'].value !== '') return;\n"
       "    timer = setTimeout(function() {\n"
       "      const q = new URLSearchParams();\n"
       "      for (const n of ['text','face','height','angle','weight','dark','x','y']) q.set(n, form.elements[n].value);\n"
@@ -152,10 +166,9 @@ void StyleForm(pappl_client_t* client, const runner::WatermarkStyle& s, const st
 
 bool WatermarksPage(pappl_client_t* client, void* data) {
   AppAndSystem& as = *static_cast<AppAndSystem*>(data);
-  const bool can_change = AuthenticationSet(as.system);
-  // With a password or PAM set, the page needs it (a login form is the
-  // response otherwise).
-  if (can_change && !papplClientHTMLAuthorize(client)) return true;
+  // The administrator's page (access_policy.h): a browser asks for the
+  // credential.
+  if (!papplClientHTMLAuthorize(client)) return true;
   std::string status;
   int edit = 0;  // the text whose form is shown, 1 for the first
   if (papplClientGetMethod(client) != HTTP_STATE_POST) {
@@ -163,18 +176,7 @@ bool WatermarksPage(pappl_client_t* client, void* data) {
     // body of a POST below.
     edit = Form(client).Int("edit", 0);
   } else {
-    const Form form(client);
-    if (!can_change) {
-      papplClientRespond(client, HTTP_STATUS_FORBIDDEN, nullptr, "text/html", 0, 0);
-      papplClientHTMLHeader(client, "Watermarks", 0);
-      papplClientHTMLPuts(client,
-                          "<div class=\"content\"><h1 class=\"title\">Watermarks</h1>\n"
-                          "<div class=\"banner\">Not changed: set an administrator password first "
-                          "(<a href=\"/security\">Security</a>).</div></div>\n");
-      papplClientHTMLFooter(client);
-      return true;
-    }
-    status = Change(client, form, as);
+    status = Change(client, Form(client), as);
   }
   std::vector<runner::WatermarkStyle> styles;
   {
@@ -182,21 +184,7 @@ bool WatermarksPage(pappl_client_t* client, void* data) {
     styles = runner::ReadWatermarkStyles(SettingsFileToRead(*as.app));
   }
 
-  papplClientRespond(client, HTTP_STATUS_OK, nullptr, "text/html", 0, 0);
-  papplClientHTMLHeader(client, "Watermarks", 0);
-  papplClientHTMLPuts(client, "<div class=\"content\"><div class=\"row\"><div class=\"col-12\">\n"
-                              "<h1 class=\"title\">Watermarks</h1>\n");
-  if (!status.empty()) {
-    papplClientHTMLPuts(client, "<div class=\"banner\" id=\"status\">");
-    Escaped(client, status);
-    papplClientHTMLPuts(client, "</div>\n");
-  }
-  if (!can_change) {
-    papplClientHTMLPuts(client,
-                        "<div class=\"banner\">These texts can be changed once an administrator "
-                        "password is set (<a href=\"/security\">Security</a>) or the server runs "
-                        "with a PAM service (-o auth-service=).</div>\n");
-  }
+  StartPage(client, "Watermarks", status);
   papplClientHTMLPuts(client, "<table class=\"list\" id=\"texts\"><tr><th>Watermark</th><th>Face</th>"
                               "<th>Height</th><th>Angle</th><th>Weight</th><th>Darkness</th>"
                               "<th>Place</th><th>Page</th><th></th></tr>\n");
@@ -216,25 +204,22 @@ bool WatermarksPage(pappl_client_t* client, void* data) {
     papplClientHTMLPrintf(client,
                           "</td><td><img alt=\"\" src=\"%s\" style=\"border:1px solid #888;height:120px\"></td><td>",
                           PictureUrl(s).c_str());
-    if (can_change) {
-      papplClientHTMLPrintf(client, "<a class=\"btn\" href=\"%s?edit=%zu\">Change</a> ", kPage, i + 1);
-      papplClientHTMLStartForm(client, kPage, false);
-      papplClientHTMLPuts(client, "<input type=\"hidden\" name=\"action\" value=\"delete\">"
-                                  "<input type=\"hidden\" name=\"replaces\" value=\"");
-      Escaped(client, s.text);
-      papplClientHTMLPuts(client, "\"><input type=\"submit\" value=\"Delete\"></form>");
-    }
+    // PAPPL's printf knows no size_t.
+    papplClientHTMLPrintf(client, "<a class=\"btn\" href=\"%s?edit=%d\">Change</a> ", kPage,
+                          static_cast<int>(i) + 1);
+    papplClientHTMLStartForm(client, kPage, false);
+    papplClientHTMLPuts(client, "<input type=\"hidden\" name=\"action\" value=\"delete\">"
+                                "<input type=\"hidden\" name=\"replaces\" value=\"");
+    Escaped(client, s.text);
+    papplClientHTMLPuts(client, "\"><input type=\"submit\" value=\"Delete\"></form>");
     papplClientHTMLPuts(client, "</td></tr>\n");
   }
   papplClientHTMLPuts(client, "</table>\n");
-  if (can_change) {
-    if (edit >= 1 && static_cast<std::size_t>(edit) <= styles.size()) {
-      StyleForm(client, styles[static_cast<std::size_t>(edit) - 1], styles[static_cast<std::size_t>(edit) - 1].text);
-    } else {
-      runner::WatermarkStyle fresh;
-      fresh.text = "";
-      StyleForm(client, fresh, "");
-    }
+  if (edit >= 1 && static_cast<std::size_t>(edit) <= styles.size()) {
+    const runner::WatermarkStyle& s = styles[static_cast<std::size_t>(edit) - 1];
+    StyleForm(client, s, s.text);
+  } else {
+    StyleForm(client, runner::WatermarkStyle{}, "");
   }
   papplClientHTMLPuts(client, "</div></div></div>\n");
   papplClientHTMLFooter(client);
@@ -281,9 +266,8 @@ std::string MakePicture(const std::string& ini, int watermark, const std::string
   return png;
 }
 
-bool PicturePage(pappl_client_t* client, void* data) {
-  AppAndSystem& as = *static_cast<AppAndSystem*>(data);
-  if (AuthenticationSet(as.system) && !papplClientHTMLAuthorize(client)) return true;
+bool PicturePage(pappl_client_t* client, void* /*data*/) {
+  if (!papplClientHTMLAuthorize(client)) return true;
   const Form form(client);
   std::string paper = PaperOfMedia(form.Get("media"));
   if (paper.empty()) paper = "a4";
@@ -293,7 +277,12 @@ bool PicturePage(pappl_client_t* client, void* data) {
   std::string png;
   if (dir) {
     const std::string ini = std::string(dir) + "/OrvWater.INI";
-    if (runner::SaveWatermarkStyle(ini, "", StyleOfForm(form.values()), &error)) {
+    // No text yet (a new one's form): the page as it prints without one.
+    const runner::WatermarkStyle style = StyleOfForm(form.values());
+    if (style.text.empty()) {
+      std::ofstream{ini};
+      png = MakePicture(ini, 0, paper, dir, &error);
+    } else if (runner::SaveWatermarkStyle(ini, "", style, &error)) {
       png = MakePicture(ini, 1, paper, dir, &error);
     }
     std::error_code ec;
@@ -312,15 +301,75 @@ bool PicturePage(pappl_client_t* client, void* data) {
   return true;
 }
 
+// What the security page says when the administrator's password changes.
+std::string ChangePassword(pappl_client_t* client, const Form& form, AppAndSystem& as) {
+  if (!form.Valid(client)) return "This form has expired: load the page again.";
+  if (!IsAdministratorPassword(as.system, form.Get("old_password"))) return "Wrong old password.";
+  const std::string fault = NewPasswordFault(form.Get("new_password"), form.Get("new_password2"));
+  if (!fault.empty()) return fault;
+  SetAdministratorPassword(as.system, form.Get("new_password"));
+  ForgetChangedFirstPassword(as.system, as.app->state_dir + "/" + kFirstPasswordFile);
+  papplLog(as.system, PAPPL_LOGLEVEL_INFO, "The administrator's password was changed by %s.",
+           papplClientGetUsername(client));
+  return "Password changed.";
+}
+
+bool SecurityPage(pappl_client_t* client, void* data) {
+  AppAndSystem& as = *static_cast<AppAndSystem*>(data);
+  if (!papplClientHTMLAuthorize(client)) return true;
+  const char* pam = papplSystemGetAuthService(as.system);
+  std::string status;
+  if (papplClientGetMethod(client) == HTTP_STATE_POST) {
+    const Form form(client);
+    status = pam ? "Administrators sign in through PAM." : ChangePassword(client, form, as);
+  }
+  StartPage(client, "Security", status);
+  if (pam) {
+    char group[256] = "";
+    papplSystemGetAdminGroup(as.system, group, sizeof(group));
+    papplClientHTMLPrintf(client,
+                          "<p>Administrators sign in with their own user name and password (PAM "
+                          "service %s) as members of the group %s.</p>\n",
+                          pam, group);
+  } else {
+    papplClientHTMLPuts(client, "<h2 class=\"title\">The administrator's password</h2>\n");
+    papplClientHTMLStartForm(client, kSecurityPage, false);
+    papplClientHTMLPuts(
+        client,
+        "<table class=\"form\">\n"
+        "<tr><th><label for=\"old_password\">Password now:</label></th><td><input type=\"password\" "
+        "id=\"old_password\" name=\"old_password\" required autocomplete=\"current-password\"></td></tr>\n"
+        "<tr><th><label for=\"new_password\">New password:</label></th><td><input type=\"password\" "
+        "id=\"new_password\" name=\"new_password\" required minlength=\"8\" autocomplete=\"new-password\"></td></tr>\n"
+        "<tr><th><label for=\"new_password2\">New password again:</label></th><td><input "
+        "type=\"password\" id=\"new_password2\" name=\"new_password2\" required minlength=\"8\" "
+        "autocomplete=\"new-password\"></td></tr>\n"
+        "<tr><th></th><td>At least 8 characters, with an upper and a lower case letter and a digit."
+        "</td></tr>\n"
+        "<tr><th></th><td><input type=\"submit\" value=\"Change the password\"></td></tr>\n"
+        "</table>\n</form>\n");
+  }
+  papplClientHTMLPuts(client, "</div></div></div>\n");
+  papplClientHTMLFooter(client);
+  return true;
+}
+
 }  // namespace
 
 void AddSettingsPages(pappl_system_t* system, AppContext& app) {
   static AppAndSystem as;
   as = {&app, system};
+  // Before PAPPL adds its own pages, which keeps a path's first resource.
   papplSystemAddResourceCallback(system, kPage, "text/html", WatermarksPage, &as);
   papplSystemAddResourceCallback(system, kPicture, "image/png", PicturePage, &as);
-  papplSystemAddLink(system, "Watermarks", kPage,
-                     PAPPL_LOPTIONS_NAVIGATION | PAPPL_LOPTIONS_CONFIGURATION);
+  papplSystemAddResourceCallback(system, kSecurityPage, "text/html", SecurityPage, &as);
+  // The top bar is a menu of the system's pages (with one link alone it
+  // read as every page's title). PAPPL keeps a label's first link, and
+  // localizes its own labels.
+  constexpr pappl_loptions_t kMenu = PAPPL_LOPTIONS_NAVIGATION | PAPPL_LOPTIONS_HTTPS_REQUIRED;
+  papplSystemAddLink(system, "Add Printer", "/addprinter", kMenu | PAPPL_LOPTIONS_PRINTER);
+  papplSystemAddLink(system, "Security", kSecurityPage, kMenu | PAPPL_LOPTIONS_OTHER);
+  papplSystemAddLink(system, "Watermarks", kPage, kMenu | PAPPL_LOPTIONS_CONFIGURATION);
 }
 
 }  // namespace pclspool::app

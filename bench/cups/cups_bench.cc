@@ -21,6 +21,7 @@
 
 #include "support/child_process.h"
 #include "support/cups/cups_sandbox.h"
+#include "support/gpcl6.h"
 
 namespace pclspool::bench {
 namespace {
@@ -73,8 +74,8 @@ struct Chain {
 // The sheets gpcl6 prints from a stream (it writes one picture file a
 // sheet); -1 when gpcl6 is not there.
 int CountSheets(const std::string& stream) {
-  const std::string gpcl6 = PCLSPOOL_GPCL6;
-  if (::access(gpcl6.c_str(), X_OK) != 0) return -1;
+  const std::string gpcl6 = testing::Gpcl6Path();
+  if (gpcl6.empty()) return -1;
   const fs::path dir = stream + ".sheets";
   fs::create_directories(dir);
   const testing::ProgramRun r = testing::RunProgram(

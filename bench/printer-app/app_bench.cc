@@ -32,6 +32,7 @@
 
 #include "support/cups/cups_sandbox.h"
 #include "support/child_process.h"
+#include "support/gpcl6.h"
 #include "support/loopback_port.h"
 
 namespace pclspool::bench {
@@ -85,8 +86,7 @@ class App {
   }
   bool AddPrinter(const std::string& name, const std::string& device, std::string* error) const {
     const testing::ProgramRun r = testing::RunProgram(
-        {.argv = {program_.string(), "add", "-d", name, "-m", "pclspool", "-v", device, "-u",
-         "ipp://127.0.0.1:" + std::to_string(port_) + "/ipp/system"},
+        {.argv = {program_.string(), "add", "-d", name, "-m", "pclspool", "-v", device},
          .err = testing::Output::Stdout()});
     if (r.status != 0) *error = r.out;
     return r.status == 0;
@@ -202,8 +202,8 @@ bool MakePdf(const std::string& pdf, int pages) {
 }
 
 int Sheets(const std::string& stream) {
-  const std::string gpcl6 = PCLSPOOL_GPCL6;
-  if (::access(gpcl6.c_str(), X_OK) != 0) return -1;
+  const std::string gpcl6 = testing::Gpcl6Path();
+  if (gpcl6.empty()) return -1;
   const fs::path dir = stream + ".sheets";
   fs::create_directories(dir);
   const testing::ProgramRun r = testing::RunProgram(

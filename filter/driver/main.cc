@@ -1,4 +1,4 @@
-// pclspool-driver, installed as CUPS's driver program "pclspool": lists the
+// pclspool, CUPS's driver program (in its server bin's driver/): lists the
 // pclspool PPD for lpinfo -m and lpadmin -m, and writes it with the
 // Watermark choices labelled by the texts of the administrator's settings
 // file ($CUPS_SERVERROOT/pclspool/OrvWater.INI), read when the queue is

@@ -40,12 +40,16 @@ class AppTest : public ::testing::Test {
     return server_.DeviceDir(printer) / (job_name + ".prn");
   }
   static std::string Read(const std::filesystem::path& p) { return testing::ReadFile(p); }
+  // The password the server made at its first start, and HTTP Basic's
+  // "NAME:PASSWORD" with it.
+  std::string FirstPassword() const {
+    const std::string line = Read(server_.state_dir() / "admin-password");
+    return line.substr(0, line.find('\n'));
+  }
+  std::string Administrator() const { return "admin:" + FirstPassword(); }
   void CancelJob(const std::string& printer, int job_id) {
     RunIppTool(server_.PrinterUri(printer),
-               "{\nOPERATION Cancel-Job\nGROUP operation-attributes-tag\n"
-               "ATTR charset attributes-charset utf-8\nATTR language attributes-natural-language en\n"
-               "ATTR uri printer-uri $uri\nATTR integer job-id " + std::to_string(job_id) +
-                   "\nATTR name requesting-user-name $user\n}\n",
+               IppRequest("Cancel-Job", "ATTR integer job-id " + std::to_string(job_id) + "\n"),
                dir_.path());
   }
   // Waits up to `limit` for `done`.

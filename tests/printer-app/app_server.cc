@@ -47,10 +47,13 @@ AppServer::~AppServer() { Kill(); }
 bool AppServer::Start(std::string* error) {
   // A temporary directory of its own, which the tests can see empty.
   fs::create_directories(temp_dir());
+  std::vector<std::string> argv = {
+      program_.string(), "server", "-o", "state-directory=" + state_.string(), "-o",
+      "listen-hostname=127.0.0.1", "-o", "server-port=" + std::to_string(port_), "-o", "dnssd=off",
+      "-o", "log-level=debug", "-o", "log-file=" + log().string()};
+  for (const std::string& option : options_) argv.insert(argv.end(), {"-o", option});
   server_ = testing::ChildProcess(
-      {.argv = {program_.string(), "server", "-o", "state-directory=" + state_.string(), "-o",
-                "listen-hostname=127.0.0.1", "-o", "server-port=" + std::to_string(port_), "-o",
-                "dnssd=off", "-o", "log-level=debug", "-o", "log-file=" + log().string()},
+      {.argv = argv,
        .env = {"TMPDIR=" + temp_dir().string()},
        .out = testing::Output::File(dir_ / "server.out"),
        .err = testing::Output::Stdout()});
@@ -82,8 +85,10 @@ void AppServer::Kill() {
   server_.Wait(kStopTimeout);
   server_ = {};
   std::error_code ec;
-  fs::remove("/run/" + program_.filename().string() + ".sock", ec);
+  fs::remove(socket(), ec);
 }
+
+fs::path AppServer::socket() const { return "/run/" + program_.filename().string() + ".sock"; }
 
 fs::path AppServer::DeviceDir(const std::string& printer) const { return dir_ / ("out-" + printer); }
 
@@ -100,13 +105,10 @@ testing::ProgramRun AppServer::Command(const std::vector<std::string>& args) con
 bool AppServer::AddPrinter(const std::string& name, const std::vector<std::string>& defaults,
                            std::string* error, const std::string& device) {
   fs::create_directories(DeviceDir(name));
-  const std::string system = "ipp://127.0.0.1:" + std::to_string(port_) + "/ipp/system";
-  testing::ProgramRun run =
-      Command({"add", "-d", name, "-m", "pclspool", "-v",
-               device.empty() ? "file://" + DeviceDir(name).string() : device, "-u", system});
+  // Through the domain socket, the administrator's door.
+  testing::ProgramRun run = Command({"add", "-d", name, "-m", "pclspool", "-v",
+                                     device.empty() ? "file://" + DeviceDir(name).string() : device});
   if (run.Ok() && !defaults.empty()) {
-    // Through the domain socket: PAPPL 1.3.1's modify puts the -u URI
-    // where the server does not take it.
     std::vector<std::string> args = {"modify", "-d", name};
     for (const std::string& d : defaults) args.insert(args.end(), {"-o", d});
     run = Command(args);

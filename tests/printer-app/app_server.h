@@ -31,6 +31,9 @@ class AppServer {
   // SIGKILL: a server that dies without saving anything.
   void Kill();
   bool Running() const { return server_.started(); }
+  bool Ended() const { return server_.Ended(); }
+  // -o NAME=VALUE server options for the next Start.
+  void AddOption(const std::string& option) { options_.push_back(option); }
   pid_t pid() const { return server_.pid(); }
 
   int port() const { return port_; }
@@ -38,6 +41,8 @@ class AppServer {
   // The server's TMPDIR, and so its jobs' and their Ghostscripts'.
   std::filesystem::path temp_dir() const { return dir_ / "tmp"; }
   std::filesystem::path log() const { return dir_ / "server.log"; }
+  // Its domain socket (the server runs as root).
+  std::filesystem::path socket() const;
   // A directory a printer's file:// device writes its jobs into.
   std::filesystem::path DeviceDir(const std::string& printer) const;
   std::string PrinterUri(const std::string& printer) const;
@@ -66,6 +71,7 @@ class AppServer {
   std::filesystem::path state_;
   std::filesystem::path program_;  // a link to the app under a name of its own
   int port_ = 0;
+  std::vector<std::string> options_;
   testing::ChildProcess server_;
 };
 

@@ -123,13 +123,11 @@ class CopierTest : public AppTest {
   std::string Job(int job_id, const char* name) {
     return JobAttributes(server_.PrinterUri("socket"), job_id, dir_.path())[name];
   }
-  void Ipp(const char* operation) {
-    RunIppTool(server_.PrinterUri("socket"),
-               std::string("{\nOPERATION ") + operation +
-                   "\nGROUP operation-attributes-tag\nATTR charset attributes-charset utf-8\n"
-                   "ATTR language attributes-natural-language en\nATTR uri printer-uri $uri\n"
-                   "ATTR name requesting-user-name $user\nSTATUS successful-ok\n}\n",
-               dir_.path());
+  // The administrator's pause and resume, through the server's domain
+  // socket.
+  void Admin(const char* command) {
+    const testing::ProgramRun run = server_.Command({command, "-d", "socket"});
+    EXPECT_TRUE(run.Ok()) << run.Describe(command);
   }
   // What reaches the copier for a job as it prints on a file.
   std::string Expected(const std::string& reference) {
@@ -237,14 +235,14 @@ TEST_F(CopierTest, AnAdministratorsPauseStillReadsAsPaused) {
   copier_.Refuse(true);
   EXPECT_EQ(Shows("printer-state-reasons", "offline-report"), "offline-report");
 
-  Ipp("Pause-Printer");
+  Admin("pause");
   EXPECT_EQ(Shows("printer-state-reasons", "paused,offline-report"), "paused,offline-report");
   EXPECT_EQ(State().at("printer-state"), "stopped");
   const IppJobResult r = Print(job, "socket");
   std::this_thread::sleep_for(2s);
   EXPECT_EQ(Job(r.job_id, "job-state"), "pending");
 
-  Ipp("Resume-Printer");
+  Admin("resume");
   EXPECT_EQ(Shows("printer-state-reasons", "offline-report,connecting-to-device"),
             "offline-report,connecting-to-device");
   EXPECT_EQ(State().at("printer-state"), "processing");

@@ -2,15 +2,22 @@
 
 #include <cups/cups.h>
 
+#include <string>
+
 namespace pclspool::apptest {
 
 HttpResponse HttpRequest(int port, const std::string& path, const std::string& form,
-                         const char* type) {
+                         const char* type, const std::string& user_password) {
   HttpResponse r;
   http_t* http = httpConnect2("127.0.0.1", port, nullptr, AF_INET, HTTP_ENCRYPTION_IF_REQUESTED,
                               1, 30000, nullptr);
   if (!http) return r;
   httpClearFields(http);
+  if (!user_password.empty()) {
+    char encoded[1024];
+    httpEncode64_2(encoded, sizeof(encoded), user_password.data(), static_cast<int>(user_password.size()));
+    httpSetField(http, HTTP_FIELD_AUTHORIZATION, (std::string("Basic ") + encoded).c_str());
+  }
   const bool post = !form.empty();
   if (post) {
     httpSetField(http, HTTP_FIELD_CONTENT_TYPE, type);

@@ -12,8 +12,10 @@ struct HttpResponse {
 };
 
 // GET, or POST of a body when `body` is not empty: a form, or whatever
-// `type` says (an IPP message for "application/ipp").
+// `type` says (an IPP message for "application/ipp"); with HTTP Basic
+// credentials when `user_password` ("NAME:PASSWORD") is not empty.
 HttpResponse HttpRequest(int port, const std::string& path, const std::string& body = "",
-                         const char* type = "application/x-www-form-urlencoded");
+                         const char* type = "application/x-www-form-urlencoded",
+                         const std::string& user_password = "");
 
 }  // namespace pclspool::apptest

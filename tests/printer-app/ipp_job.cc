@@ -12,23 +12,37 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr char kOperationGroup[] =
-    "GROUP operation-attributes-tag\n"
-    "ATTR charset attributes-charset utf-8\n"
-    "ATTR language attributes-natural-language en\n"
-    "ATTR uri printer-uri $uri\n"
-    "ATTR name requesting-user-name $user\n";
-
 std::string GetJobTest(const std::string& job_id, bool wait) {
-  return std::string("{\nNAME \"Get-Job-Attributes\"\nOPERATION Get-Job-Attributes\n") +
-         kOperationGroup + "ATTR integer job-id " + job_id + "\nSTATUS successful-ok\n" +
-         (wait ? "DELAY \"0,0.2\"\nEXPECT job-state WITH-VALUE >5 REPEAT-NO-MATCH\nREPEAT-LIMIT 900\n"
-               : "") +
-         "DISPLAY job-id\nDISPLAY job-state\nDISPLAY job-state-reasons\n"
-         "DISPLAY job-state-message\nDISPLAY job-impressions-completed\n}\n";
+  return IppRequest("Get-Job-Attributes",
+                    "ATTR integer job-id " + job_id + "\nSTATUS successful-ok\n" +
+                        (wait ? "DELAY \"0,0.2\"\nEXPECT job-state WITH-VALUE >5 REPEAT-NO-MATCH\n"
+                                "REPEAT-LIMIT 900\n"
+                              : "") +
+                        "DISPLAY job-id\nDISPLAY job-state\nDISPLAY job-state-reasons\n"
+                        "DISPLAY job-state-message\nDISPLAY job-impressions-completed\n");
 }
 
 }  // namespace
+
+std::string IppRequest(const std::string& operation, const std::string& lines,
+                       const std::string& user, const char* target) {
+  return "{\nNAME \"" + operation + "\"\nOPERATION " + operation +
+         "\nGROUP operation-attributes-tag\nATTR charset attributes-charset utf-8\n"
+         "ATTR language attributes-natural-language en\nATTR uri " + target +
+         " $uri\nATTR name requesting-user-name " + user + "\n" + lines + "}\n";
+}
+
+std::string ReportedStatus(const std::string& report) {
+  // "(got STATUS)" when answered otherwise, "status-code = STATUS (...)"
+  // when the request failed (ipptool's two ways to say it).
+  for (const std::string key : {"(got ", "status-code = "}) {
+    const std::size_t at = report.find(key);
+    if (at == std::string::npos) continue;
+    const std::size_t end = report.find_first_not_of("abcdefghijklmnopqrstuvwxyz-", at + key.size());
+    return report.substr(at + key.size(), end - at - key.size());
+  }
+  return report.find("[PASS]") != std::string::npos ? "successful-ok" : "";
+}
 
 std::string RunIppTool(const std::string& uri, const std::string& test, const fs::path& dir,
                        const std::vector<std::string>& options) {
@@ -63,24 +77,19 @@ std::map<std::string, std::string> DisplayedValues(const std::string& report) {
 }
 
 IppJobResult SubmitJob(const std::string& printer_uri, const IppJob& job, const fs::path& dir) {
-  std::string test = std::string("{\nNAME \"Print-Job\"\nOPERATION Print-Job\n") +
-                     kOperationGroup + "ATTR mimeMediaType document-format " + job.format +
-                     "\nATTR name job-name \"" + job.name + "\"\nGROUP job-attributes-tag\n";
-  for (const std::string& a : job.attributes) test += "ATTR " + a + "\n";
-  test += "FILE " + job.document.string() +
-          "\nSTATUS successful-ok\nSTATUS successful-ok-ignored-or-substituted-attributes\n"
-          "EXPECT job-id\nDISPLAY job-id\n}\n";
+  std::string lines = "ATTR mimeMediaType document-format " + job.format + "\nATTR name job-name \"" +
+                      job.name + "\"\nGROUP job-attributes-tag\n";
+  for (const std::string& a : job.attributes) lines += "ATTR " + a + "\n";
+  lines += "FILE " + job.document.string() +
+           "\nSTATUS successful-ok\nSTATUS successful-ok-ignored-or-substituted-attributes\n"
+           "EXPECT job-id\nDISPLAY job-id\n";
+  std::string test = IppRequest("Print-Job", lines);
   if (job.wait) test += GetJobTest("$job-id", true);
   IppJobResult r;
   r.output = RunIppTool(printer_uri, test, dir);
   std::map<std::string, std::string> values = DisplayedValues(r.output);
   r.job_id = std::atoi(values["job-id"].c_str());
-  r.status = r.job_id > 0 ? "successful-ok" : "";
-  if (const size_t got = r.output.find("(got "); got != std::string::npos) {
-    const size_t end = r.output.find_first_not_of("abcdefghijklmnopqrstuvwxyz-", got + 5);
-    if (end != std::string::npos && r.output[end] == ')' && end > got + 5)
-      r.status = r.output.substr(got + 5, end - got - 5);
-  }
+  r.status = ReportedStatus(r.output);
   r.state = values["job-state"];
   r.reasons = values["job-state-reasons"];
   r.impressions = std::atoi(values["job-impressions-completed"].c_str());

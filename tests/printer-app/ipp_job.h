@@ -40,6 +40,16 @@ std::map<std::string, std::string> JobAttributes(const std::string& printer_uri,
 std::map<std::string, std::string> WaitForJob(const std::string& printer_uri, int job_id,
                                               const std::filesystem::path& dir);
 
+// One request of an ipptool test file: OPERATION, the operation
+// attributes (charset, language, `target` $uri, requesting-user-name
+// `user`), then `lines` (more attributes, groups, FILE, STATUS, DISPLAY).
+std::string IppRequest(const std::string& operation, const std::string& lines,
+                       const std::string& user = "$user", const char* target = "printer-uri");
+
+// The status a report's first failed request got instead, else
+// successful-ok when one passed ("" when none ran).
+std::string ReportedStatus(const std::string& report);
+
 // Runs ipptool on a test file's text; its report.
 std::string RunIppTool(const std::string& uri, const std::string& test,
                        const std::filesystem::path& dir,

@@ -65,6 +65,7 @@ TEST_F(RobustnessTest, CancelStopsTheJobAtOnceEvenWithThePrinterStalled) {
   copier.Stall(false);
   const auto job = WaitForJob(server_.PrinterUri("socket"), r.job_id, dir_.path());
   EXPECT_EQ(job.at("job-state"), "canceled");
+  EXPECT_EQ(job.at("job-state-message"), "Cancelled: nothing more was sent to the printer.");
   // What the printer had in hand it reads; then nothing more comes, and
   // the connection closes.
   ASSERT_TRUE(Eventually([&] { return !copier.Open(); }, 10s));
@@ -118,7 +119,8 @@ TEST_F(RobustnessTest, PrintersDefaultsAndTheSettingsFileSurviveARestart) {
   EXPECT_EQ(attrs.at("booklet-default"), "left");
   EXPECT_EQ(attrs.at("watermark-default"), "draft");
   EXPECT_EQ(attrs.at("watermark-supported"), "none,confidential,draft");
-  EXPECT_NE(HttpRequest(server_.port(), "/watermarks").body.find("DRAFT"), std::string::npos);
+  EXPECT_NE(HttpRequest(server_.port(), "/watermarks", "", "", Administrator()).body.find("DRAFT"),
+            std::string::npos);
   // The preset still applies: four pages make one booklet sheet, two sides.
   const DocumentFile doc = Document(Kind::kPdf, 4);
   EXPECT_EQ(Print({"after-restart", doc.path, doc.format, {}, true}, "copier-booklet").impressions, 2);

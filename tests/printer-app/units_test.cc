@@ -1,6 +1,7 @@
 // The printer application's pieces that need no server: the job ticket
 // read from IPP attributes, the job process's command line, the watermark
-// keywords, the job report, and the state file's interrupted jobs.
+// keywords, the job report, the state file's interrupted jobs, and raster
+// told by its first bytes.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -12,6 +13,7 @@
 #include "printer-app/ipp_ticket.h"
 #include "printer-app/job_command.h"
 #include "printer-app/job_report.h"
+#include "printer-app/raster_spooling.h"
 #include "printer-app/vendor_attributes.h"
 #include "support/scratch_dir.h"
 #include "support/test_files.h"
@@ -200,6 +202,20 @@ TEST(InterruptedJobs, AreAbortedInTheStateFileAndTheirDocumentsDeleted) {
   EXPECT_NE(after.find("id=\"6\" name=\"next\" state=\"3\""), std::string::npos) << after;
   EXPECT_FALSE(std::filesystem::exists(doc1));
   EXPECT_FALSE(std::filesystem::exists(doc2));
+}
+
+// A spooled document is raster by its first bytes: PWG's sync word, or
+// Apple raster's with its NUL.
+TEST(RasterSpooling, TellsRasterByItsFirstBytes) {
+  const testing::ScratchDir dir("raster");
+  const std::pair<std::string, bool> cases[] = {
+      {std::string("RaS2PwgRaster\0", 14), true}, {std::string("UNIRAST\0\1\0\0\0", 12), true},
+      {"UNIRASTX", false}, {"%PDF-1.7\n", false}, {"RaS2", false}, {"", false}};
+  for (const auto& [bytes, raster] : cases) {
+    std::ofstream(dir.path() / "doc", std::ios::binary | std::ios::trunc) << bytes;
+    EXPECT_EQ(IsRasterFile((dir.path() / "doc").c_str()), raster) << bytes;
+  }
+  EXPECT_FALSE(IsRasterFile((dir.path() / "missing").c_str()));
 }
 
 }  // namespace

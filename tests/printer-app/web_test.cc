@@ -1,7 +1,8 @@
-// The web page of the settings file: its rules while no password is set,
-// and in a real browser, headless Chromium (driven over its DevTools pipe
-// by browser/watermark_page.js), which sets the administrator password,
-// logs in, adds a watermark text and sees its picture; a job printed with
+// The web pages in a real browser, headless Chromium (driven over its
+// DevTools pipe by browser/watermark_page.js), as an administrator uses
+// them: signs in with the password the server made, changes it on the
+// Security page, adds a watermark text on the Watermarks page and sees its
+// picture, and changes another through its Change link; a job printed with
 // the new text then shows it where the picture does.
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -18,19 +19,6 @@ namespace pclspool::apptest {
 namespace {
 
 class WebTest : public AppTest {};
-
-TEST_F(WebTest, RefusesEveryChangeWhileNoPasswordIsSet) {
-  const std::string before = Read(server_.state_dir() / "OrvWater.INI");
-  const HttpResponse page = HttpRequest(server_.port(), "/watermarks");
-  ASSERT_EQ(page.status, 200);
-  EXPECT_NE(page.body.find("CONFIDENTIAL"), std::string::npos);
-  EXPECT_EQ(page.body.find("value=\"save\""), std::string::npos) << "no form to change anything";
-  for (const char* form : {"action=delete&replaces=DRAFT",
-                           "action=save&text=NEW&face=Arial&height=-90&angle=0&weight=400&dark=0"}) {
-    EXPECT_EQ(HttpRequest(server_.port(), "/watermarks", form).status, 403) << form;
-  }
-  EXPECT_EQ(Read(server_.state_dir() / "OrvWater.INI"), before);
-}
 
 // The grey picture of a PNG as the app writes it (8-bit grey, filter 0).
 render::PageImage DecodePng(const std::string& png, std::string* error) {
@@ -106,13 +94,16 @@ std::string CompareWithPrinted(const render::PageImage& picture, const render::P
          " in both";
 }
 
-TEST_F(WebTest, ABrowserAddsAWatermarkTextThatThenPrintsWhereItsPictureShowsIt) {
+TEST_F(WebTest, AnAdministratorSignsInAndEditsTextsOneOfWhichPrintsWhereItsPictureShowsIt) {
   PCLSPOOL_REQUIRE_BROWSER();
-  const std::filesystem::path shown = dir_ / "shown.png";
-  const std::string browser =
-      RunBrowserScript("watermark_page.js", {"http://127.0.0.1:" + std::to_string(server_.port()),
-                                             "Copier2print", "Only For You", shown.string()});
+  const std::filesystem::path shown = dir_ / "shown.png", first = server_.state_dir() / "admin-password";
+  const std::string first_password = FirstPassword();
+  const std::string browser = RunBrowserScript(
+      "watermark_page.js", {"http://127.0.0.1:" + std::to_string(server_.port()), first_password,
+                            "Copier2print", "Only For You", shown.string()});
   ASSERT_NE(browser.find("{\"ok\":true}"), std::string::npos) << browser;
+  // The password made at the start, no longer the password, is not kept.
+  EXPECT_FALSE(std::filesystem::exists(first));
 
   // Printed with the new text, a blank A4 page shows what the page showed.
   const std::filesystem::path blank = dir_ / "blank.pcl";

@@ -1,18 +1,93 @@
 // Drives the app's web pages in headless Chromium, over the DevTools
-// protocol on a pipe (no package needed): sets the administrator password
-// on PAPPL's Security page, logs in on the Watermarks page, adds a
-// watermark text, waits for its picture and saves it.
+// protocol on a pipe (no package needed), as an administrator does: signs
+// in when the browser is asked to (HTTP Basic, answered through the
+// protocol as a user answers the browser's dialog), changes the password
+// the server made at its first start on the Security page, then on the
+// Watermarks page sees the Add form's picture, finds the number fields
+// limited by the browser, adds a watermark text, waits for its picture and
+// saves it, and changes an existing text through its Change link.
 //
-//   node watermark_page.js CHROMIUM BASE-URL PASSWORD TEXT PICTURE-FILE
+//   node watermark_page.js CHROMIUM BASE-URL FIRST-PASSWORD PASSWORD TEXT PICTURE-FILE
 //
 // Prints one line of JSON: {"ok":true} or {"ok":false,"error":"..."}; the
 // picture the page showed goes to PICTURE-FILE.
 'use strict';
+const { spawn } = require('child_process');
 const fs = require('fs');
-const { run } = require('./cdp.js');
+const os = require('os');
+const path = require('path');
 
-const [chromium, base, password, text, pictureFile] = process.argv.slice(2);
-let until, evaluate, load, send;
+const [chromium, base, firstPassword, password, text, pictureFile] = process.argv.slice(2);
+let signIn = firstPassword;  // what the administrator types when asked
+const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'pclspool-chromium-'));
+const browser = spawn(chromium, [
+  '--headless=new', '--remote-debugging-pipe', '--no-sandbox', '--disable-gpu',
+  '--no-first-run', '--user-data-dir=' + profile, 'about:blank'],
+  { stdio: ['ignore', 'ignore', 'pipe', 'pipe', 'pipe'] });
+browser.stderr.on('data', () => {});
+
+let nextId = 1;
+const waiting = new Map();
+let pending = Buffer.alloc(0);
+browser.stdio[4].on('data', (chunk) => {
+  pending = Buffer.concat([pending, chunk]);
+  for (let end; (end = pending.indexOf(0)) >= 0; pending = pending.subarray(end + 1)) {
+    const message = JSON.parse(pending.subarray(0, end).toString());
+    if (message.method) {
+      onEvent(message);
+      continue;
+    }
+    const w = waiting.get(message.id);
+    if (!w) continue;
+    waiting.delete(message.id);
+    if (message.error) w.reject(new Error(JSON.stringify(message.error)));
+    else w.resolve(message.result);
+  }
+});
+
+let session = null;
+function send(method, params = {}) {
+  const id = nextId++;
+  const message = { id, method, params };
+  if (session && !method.startsWith('Target.')) message.sessionId = session;
+  browser.stdio[3].write(JSON.stringify(message) + '\0');
+  return new Promise((resolve, reject) => waiting.set(id, { resolve, reject }));
+}
+
+// Every request is let through; a request for credentials is answered.
+function onEvent(message) {
+  const p = message.params;
+  if (message.method === 'Fetch.requestPaused') {
+    send('Fetch.continueRequest', { requestId: p.requestId }).catch(() => {});
+  } else if (message.method === 'Fetch.authRequired') {
+    send('Fetch.continueWithAuth', { requestId: p.requestId, authChallengeResponse: {
+      response: 'ProvideCredentials', username: 'admin', password: signIn } }).catch(() => {});
+  }
+}
+
+async function evaluate(expression) {
+  const r = await send('Runtime.evaluate', { expression, awaitPromise: true, returnByValue: true });
+  if (r.exceptionDetails) throw new Error(expression + ': ' + JSON.stringify(r.exceptionDetails));
+  return r.result.value;
+}
+
+const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
+
+async function until(expression, what, ms = 20000) {
+  for (const end = Date.now() + ms; Date.now() < end; await sleep(100)) {
+    try {
+      if (await evaluate(expression)) return;
+    } catch (e) { /* the page is being replaced */ }
+  }
+  throw new Error('timed out waiting for ' + what);
+}
+
+// Navigates, or submits a form, and waits for the new page.
+async function load(action) {
+  await evaluate('window.__old = true');
+  await action();
+  await until('window.__old === undefined && document.readyState === "complete"', 'a new page');
+}
 
 async function fill(fields) {
   for (const [name, value] of Object.entries(fields)) {
@@ -25,24 +100,54 @@ async function fill(fields) {
 const submit = (field) =>
   evaluate(`document.querySelector('[name="${field}"]').form.submit()`);
 
-run(chromium, async (browser) => {
-  ({ until, evaluate, load, send } = browser);
+const status = () => evaluate('(document.getElementById("status") || {}).textContent');
 
-  // The first password, while none is set: PAPPL's Security page.
+async function main() {
+  const { targetInfos } = await send('Target.getTargets');
+  const page = targetInfos.find((t) => t.type === 'page');
+  session = (await send('Target.attachToTarget', { targetId: page.targetId, flatten: true })).sessionId;
+  await send('Page.enable');
+  await send('Fetch.enable', { handleAuthRequests: true, patterns: [{ urlPattern: '*' }] });
+
+  // The password the server made, changed on the Security page.
   await load(() => send('Page.navigate', { url: base + '/security' }));
-  await fill({ new_password: password, new_password2: password });
+  await fill({ old_password: firstPassword, new_password: password, new_password2: password });
   await load(() => submit('new_password'));
+  if ((await status()) !== 'Password changed.') throw new Error('password not changed: ' + (await status()));
+  signIn = password;
 
-  // The watermarks page now asks for it.
+  // The top bar is a menu, not one word that reads as the title.
   await load(() => send('Page.navigate', { url: base + '/watermarks' }));
-  if (!(await evaluate('!!document.querySelector(\'input[name="password"]\')'))) {
-    throw new Error('no login form on the watermarks page');
+  const menu = await evaluate(`[...document.querySelectorAll('.header .nav a.btn, .header .nav span.active')]
+      .map((a) => a.textContent.trim()).filter((t) => t)`);
+  if (menu.length < 3 || !menu.includes('Watermarks')) throw new Error('top bar: ' + JSON.stringify(menu));
+
+  // The Add form shows a page before anything is typed.
+  await until(`(() => { const i = document.getElementById('preview');
+      return i.complete && i.naturalWidth > 0; })()`, 'the Add form\'s picture');
+
+  // Every number field has limits the browser holds to: a value beyond
+  // one is invalid, and the form is not sent.
+  const numbers = await evaluate(`(() => {
+      const form = document.querySelector('input[name=action][value=save]').form;
+      const out = [];
+      for (const e of form.querySelectorAll('input[type=number]')) {
+        const before = e.value;
+        e.value = String(Number(e.max) + 1);
+        const over = e.validity.rangeOverflow && !form.checkValidity();
+        e.value = String(Number(e.min) - 1);
+        const under = e.validity.rangeUnderflow && !form.checkValidity();
+        e.value = before;
+        out.push(e.name + (e.min !== '' && e.max !== '' && over && under ? ':held' : ':free'));
+      }
+      return out; })()`);
+  if (numbers.length < 6 || numbers.some((n) => n.endsWith(':free'))) {
+    throw new Error('number fields: ' + JSON.stringify(numbers));
   }
-  await fill({ password });
-  await load(() => submit('password'));
-  if (!(await evaluate('!!document.querySelector(\'input[name="text"]\')'))) {
-    throw new Error('no form to add a text after logging in');
-  }
+  await fill({ height: '5000' });
+  await evaluate(`window.__kept = true; document.querySelector('[name="text"]').form.requestSubmit()`);
+  await sleep(500);
+  if (!(await evaluate('window.__kept === true'))) throw new Error('a height of 5000 was sent');
 
   // A new text; its picture follows the form.
   await fill({ text, face: 'Arial', height: '-110', angle: '450', weight: '700', dark: '6',
@@ -58,9 +163,35 @@ run(chromium, async (browser) => {
   fs.writeFileSync(pictureFile, Buffer.from(png, 'base64'));
 
   await load(() => submit('text'));
-  const status = await evaluate('(document.getElementById("status") || {}).textContent');
   const listed = await evaluate(`[...document.querySelectorAll('td.text')].map((t) => t.textContent)`);
-  if (status !== 'Saved.' || !listed.includes(text)) {
-    throw new Error("not saved: " + status + " / " + JSON.stringify(listed) + " " + (await evaluate("document.body.innerText")).slice(0, 400));
+  if ((await status()) !== 'Saved.' || !listed.includes(text)) {
+    throw new Error('not saved: ' + (await status()) + ' / ' + JSON.stringify(listed));
   }
+
+  // An existing text changed through its Change link.
+  await load(() => evaluate(`[...document.querySelectorAll('#texts tr')]
+      .find((r) => (r.querySelector('td.text') || {}).textContent === 'DRAFT')
+      .querySelector('a.btn').click()`));
+  const form = await evaluate(`[document.querySelector('h2.title').textContent,
+      document.querySelector('[name="text"]').value]`);
+  if (form[0] !== 'Change the watermark text' || form[1] !== 'DRAFT') {
+    throw new Error('the Change link opened ' + JSON.stringify(form));
+  }
+  await fill({ angle: '300' });
+  await load(() => submit('text'));
+  const angle = await evaluate(`[...document.querySelectorAll('#texts tr')]
+      .find((r) => (r.querySelector('td.text') || {}).textContent === 'DRAFT').cells[3].textContent`);
+  if ((await status()) !== 'Saved.' || angle !== '30.0\u00b0') {
+    throw new Error('DRAFT not changed: ' + (await status()) + ' / ' + angle);
+  }
+}
+
+main().then(() => {
+  console.log(JSON.stringify({ ok: true }));
+}, (e) => {
+  console.log(JSON.stringify({ ok: false, error: e.message }));
+}).finally(() => {
+  browser.kill('SIGKILL');
+  fs.rmSync(profile, { recursive: true, force: true });
+  process.exit(0);
 });

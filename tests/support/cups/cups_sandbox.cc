@@ -81,7 +81,23 @@ bool CupsSandbox::Start(const SandboxFiles& files, std::string* error) {
   // Filters run as lp: everything they read must be reachable by it.
   ::chmod(dir_.c_str(), 0755);
   if (!Configure(files, error)) return false;
+  if (!files.filter.empty() && !StartPrinter(error)) return false;
+  cupsd_ =
+      Spawn({"cupsd", "-f", "-c", dir_ + "/root/cupsd.conf", "-s", dir_ + "/root/cups-files.conf"},
+            {}, dir_ + "/log/cupsd");
+  if (!cupsd_.started() || !Await([&] {
+        // Any answer will do ("no destinations" is one).
+        ipp_t* r = Ask(dir_ + "/cups.sock", 0, ippNewRequest(IPP_OP_CUPS_GET_PRINTERS), "/");
+        ippDelete(r);
+        return r != nullptr;
+      })) {
+    *error = "cupsd did not start: " + ReadText(dir_ + "/log/cupsd") + ReadText(error_log());
+    return false;
+  }
+  return true;
+}
 
+bool CupsSandbox::StartPrinter(std::string* error) {
   // ippeveprinter registers with DNS-SD through D-Bus; a private bus serves.
   dbus_ =
       Spawn({"dbus-daemon", "--session", "--nofork", "--print-address=1"}, {}, dir_ + "/log/dbus");
@@ -114,18 +130,6 @@ bool CupsSandbox::Start(const SandboxFiles& files, std::string* error) {
     *error = "ippeveprinter did not start: " + ReadText(dir_ + "/log/printer");
     return false;
   }
-  cupsd_ =
-      Spawn({"cupsd", "-f", "-c", dir_ + "/root/cupsd.conf", "-s", dir_ + "/root/cups-files.conf"},
-            {}, dir_ + "/log/cupsd");
-  if (!cupsd_.started() || !Await([&] {
-        // Any answer will do ("no destinations" is one).
-        ipp_t* r = Ask(dir_ + "/cups.sock", 0, ippNewRequest(IPP_OP_CUPS_GET_PRINTERS), "/");
-        ippDelete(r);
-        return r != nullptr;
-      })) {
-    *error = "cupsd did not start: " + ReadText(dir_ + "/log/cupsd") + ReadText(error_log());
-    return false;
-  }
   return true;
 }
 
@@ -153,9 +157,10 @@ bool CupsSandbox::Configure(const SandboxFiles& files, std::string* error) {
     fs::copy_file(from, to, fs::copy_options::overwrite_existing, e);
     return !e && ::chmod(to.c_str(), mode) == 0;
   };
-  if (!copy(files.filter, filter(), 0755) ||
-      !copy(files.ini, dir_ + "/root/pclspool/OrvWater.INI", 0644) ||
-      !copy(files.types, dir_ + "/root/pclspool.types", 0644)) {
+  if (!files.filter.empty() &&
+      (!copy(files.filter, filter(), 0755) ||
+       !copy(files.ini, dir_ + "/root/pclspool/OrvWater.INI", 0644) ||
+       !copy(files.types, dir_ + "/root/pclspool.types", 0644))) {
     *error = "cannot copy the filter, the settings or the MIME type into " + dir_;
     return false;
   }
@@ -195,8 +200,14 @@ void CupsSandbox::Stop() {
 bool CupsSandbox::AddQueue(const std::string& name, const std::string& uri, std::string* error,
                            const std::string& ppd) {
   // A job that fails is aborted, and the queue goes on with the next.
-  const testing::ProgramRun r = Client({"lpadmin", "-p", name, "-E", "-v", uri, "-P", ppd.empty() ? ppd_ : ppd,
-                        "-o", "printer-error-policy=abort-job"});
+  std::vector<std::string> argv = {"lpadmin", "-p", name, "-E", "-v", uri};
+  if (ppd.rfind("-m ", 0) == 0) {
+    argv.insert(argv.end(), {"-m", ppd.substr(3)});
+  } else {
+    argv.insert(argv.end(), {"-P", ppd.empty() ? ppd_ : ppd});
+  }
+  argv.insert(argv.end(), {"-o", "printer-error-policy=abort-job"});
+  const testing::ProgramRun r = Client(argv);
   if (r.status != 0) {
     *error = "lpadmin: " + r.out;
     return false;

@@ -1,10 +1,11 @@
-// A private CUPS for the end-to-end test: its own server root, spool,
+// A private CUPS for the end-to-end tests: its own server root, spool,
 // cache, state and log directories in a fresh temporary directory, its own
-// server bin (the system's filters and backends, plus the filter under
-// test), listening on 127.0.0.1 at a free port and on a domain socket. The
-// printer is ippeveprinter on localhost, keeping what it receives, with a
-// private D-Bus daemon for it. Every process is started and stopped by its
-// own pid; the system's cupsd is never touched.
+// server bin (the system's filters, drivers and backends, plus the filter
+// under test), listening on 127.0.0.1 at a free port and on a domain
+// socket. The printer is ippeveprinter on localhost, keeping what it
+// receives, with a private D-Bus daemon for it; or, with no filter under
+// test, CUPS is a client of a printer the test runs. Every process is
+// started and stopped by its own pid; the system's cupsd is never touched.
 #pragma once
 
 #include <chrono>
@@ -17,6 +18,8 @@
 
 namespace pclspool::cups_test {
 
+// What the filter under test needs. Without a filter, the sandbox is
+// CUPS alone, a client of some other printer: no IPP printer of its own.
 struct SandboxFiles {
   std::string filter;  // the built filter program
   std::string ppd;
@@ -41,7 +44,8 @@ class CupsSandbox {
   void Stop();
 
   // A queue with the PPD (the one Start was given, when empty), printing
-  // to `uri`.
+  // to `uri`; "-m MODEL" for the PPD makes it of that model instead
+  // ("-m everywhere": CUPS asks the printer at `uri`).
   bool AddQueue(const std::string& name, const std::string& uri, std::string* error,
                 const std::string& ppd = "");
   // Puts another filter program beside the one under test.
@@ -78,6 +82,7 @@ class CupsSandbox {
 
  private:
   bool Configure(const SandboxFiles& files, std::string* error);
+  bool StartPrinter(std::string* error);
 
   std::optional<testing::ScratchDir> scratch_;
   std::string dir_;

@@ -1,26 +1,21 @@
 #include "support/render/renderer.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <vector>
 
 #include "support/child_process.h"
+#include "support/gpcl6.h"
 #include "support/scratch_dir.h"
 
 namespace pclspool::render {
 
-std::string Gpcl6Path() {
-  const char* env = std::getenv("PCLSPOOL_GPCL6");
-  return env && *env ? env : PCLSPOOL_GPCL6;
-}
-
 std::string MissingRenderTools() {
   std::string missing;
-  if (::access(Gpcl6Path().c_str(), X_OK) != 0) {
-    missing = "gpcl6 is not at " + Gpcl6Path() + " (set PCLSPOOL_GPCL6 to its path)";
+  if (testing::Gpcl6Path().empty()) {
+    missing = "gpcl6 is not at " + testing::Gpcl6Places() +
+              " (scripts/get-gpcl6 builds it; or set PCLSPOOL_GPCL6 to its path)";
   }
   if (!testing::OnPath("gs")) {
     missing += std::string(missing.empty() ? "" : "; ") +
@@ -40,7 +35,7 @@ PageImages RenderPages(const std::filesystem::path& job, int dpi) {
   // Without %d in the output name every page goes into the one file, back
   // to back.
   const testing::ProgramRun run = testing::RunProgram(
-      {.argv = {Gpcl6Path(), "-q", "-dNOPAUSE", "-dBATCH", "-sDEVICE=pgmraw",
+      {.argv = {testing::Gpcl6Path(), "-q", "-dNOPAUSE", "-dBATCH", "-sDEVICE=pgmraw",
                 "-r" + std::to_string(dpi), "-sOutputFile=" + pages.string(), job.string()}});
   if (!run.Ok()) return {{}, run.Describe("gpcl6 on " + job.string())};
   std::ifstream in(pages, std::ios::binary);

@@ -1,9 +1,9 @@
 // The printer stand-in: gpcl6 (GhostPCL) renders a printer stream into the
 // pages a PCL printer would print.
 //
-// Its path is PCLSPOOL_GPCL6 from the environment, or the one the build
-// was configured with. Tests that render skip when gpcl6 or Ghostscript is
-// missing, and fail instead when the environment variable CI is set.
+// Where gpcl6 is looked for: support/gpcl6.h. Tests that render skip when
+// gpcl6 or Ghostscript is missing, and fail instead when the environment
+// variable CI is set.
 #pragma once
 
 #include <filesystem>
@@ -12,8 +12,6 @@
 #include "support/render/page_image.h"
 
 namespace pclspool::render {
-
-std::string Gpcl6Path();
 
 // Empty when gpcl6 and Ghostscript (`gs` on PATH, which makes the real
 // jobs) can run; otherwise what is missing.
