@@ -65,12 +65,6 @@ class CopierWatch {
   void JobSaid(const CopierAddress& address, const std::optional<CopierStatus>& status);
 
  private:
-  struct Printer {
-    CopierAddress address;
-    ipp_pstate_t state = IPP_PSTATE_IDLE;
-    int active_jobs = 0;
-    int processing_job = 0;  // 0: none
-  };
   void Run();
   void Tick();
   std::shared_ptr<CopierPoll> PollOf(const CopierAddress& address) const;
@@ -84,8 +78,10 @@ class CopierWatch {
   std::map<std::string, std::shared_ptr<CopierPoll>> polls_;  // by the copier's address
   std::map<int, std::string> keys_;                            // printer id: its copier's
   std::map<int, PrinterView> views_;                           // by printer id
-  std::map<int, std::pair<int, std::chrono::steady_clock::time_point>> unhanded_;  // job first seen
-  std::map<int, std::vector<pappl_supply_t>> supplies_set_;                      // by printer id
+  // The watch thread's own, by printer id: a job PAPPL started and when
+  // it was first seen not handed over; the supplies last given to PAPPL.
+  std::map<int, std::pair<int, std::chrono::steady_clock::time_point>> unhanded_;
+  std::map<int, std::vector<pappl_supply_t>> supplies_set_;
 };
 
 }  // namespace pclspool::app
