@@ -197,7 +197,10 @@ Oid ParseOid(std::string_view dotted) {
 
 std::string OidText(const Oid& oid) {
   std::string s;
-  for (const uint32_t arc : oid) s += (s.empty() ? "" : ".") + std::to_string(arc);
+  for (const uint32_t arc : oid) {
+    if (!s.empty()) s += '.';
+    s += std::to_string(arc);
+  }
   return s;
 }
 
