@@ -6,6 +6,7 @@
 #include <mutex>
 #include <string>
 
+#include "printer-app/copier_watch.h"
 #include "printer-app/printer_turns.h"
 
 namespace pclspool::app {
@@ -21,6 +22,7 @@ struct AppContext {
   // settings reader is process-wide.
   std::mutex settings_mutex;
   PrinterTurns turns;
+  CopierWatch copiers{turns};  // the copiers' state, while the system runs
 };
 
 // The settings file a job or a page reads: the file, or an empty profile

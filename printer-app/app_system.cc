@@ -20,6 +20,7 @@
 #include "printer-app/interrupted_jobs.h"
 #include "printer-app/job_work_dir.h"
 #include "printer-app/print_job.h"
+#include "printer-app/printer_state_hooks.h"
 #include "printer-app/settings_pages.h"
 #include "runner/input_kind.h"
 
@@ -216,6 +217,7 @@ pappl_system_t* CreateSystem(int n, cups_option_t* options, void* data) {
              key.printer_id);
   }
   papplSystemSetSaveCallback(system, SaveState, &app);
+  ShowCopierStates(&app.copiers);
   papplSystemAddTimerCallback(system, 0, 1, WakeToSave, nullptr);
   StartQueuedJobs(system);
   return system;

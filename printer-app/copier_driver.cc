@@ -6,7 +6,9 @@
 
 #include "printer-app/app_context.h"
 #include "printer-app/copier_media.h"
+#include "printer-app/copier_page.h"
 #include "printer-app/print_job.h"
+#include "printer-app/printer_state_hooks.h"
 #include "printer-app/vendor_attributes.h"
 #include "runner/job_catalogue.h"
 #include "runner/job_runner.h"
@@ -92,6 +94,10 @@ void FillDriverData(pappl_pr_driver_data_t* d) {
   d->identify_cb = IdentifyCopier;
   d->identify_supported = PAPPL_IDENTIFY_ACTIONS_DISPLAY;
   d->identify_default = PAPPL_IDENTIFY_ACTIONS_DISPLAY;
+  // The copier's state, supplies and trays as it reports them
+  // (copier_watch.h), on PAPPL's Supplies page too.
+  d->status_cb = CopierStateAsked;
+  d->has_supplies = true;
   d->num_vendor = 0;
   for (const char* name : VendorAttributeNames()) d->vendor[d->num_vendor++] = name;
 }
@@ -163,7 +169,8 @@ bool CopierDriverCallback(pappl_system_t* /*system*/, const char* driver_name,
 }
 
 void PrinterCreated(pappl_printer_t* printer, void* /*app*/) {
-  // The copier's toner, whose level a PCL stream cannot ask.
+  AddCopierPage(printer);
+  // The copier's toner, whose level is unknown until the copier says.
   pappl_supply_t toner{};
   toner.color = PAPPL_SUPPLY_COLOR_BLACK;
   std::strncpy(toner.description, "Black Toner", sizeof(toner.description) - 1);

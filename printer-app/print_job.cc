@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "printer-app/app_context.h"
+#include "printer-app/copier_link.h"
 #include "printer-app/ipp_ticket.h"
 #include "printer-app/job_finish.h"
 #include "printer-app/job_launcher.h"
@@ -97,7 +98,7 @@ bool MakeTicket(pappl_job_t* job, const std::vector<std::string>& keywords, JobC
   return ok;
 }
 
-void OnReport(pappl_job_t* job, const ReportLine& line, std::string* reason) {
+void OnReport(pappl_job_t* job, const ReportLine& line, std::string* reason, CopierLink& link) {
   switch (line.kind) {
     case ReportLine::Kind::kSide:
       papplJobSetImpressionsCompleted(job, static_cast<int>(line.second));
@@ -111,7 +112,8 @@ void OnReport(pappl_job_t* job, const ReportLine& line, std::string* reason) {
       papplJobSetMessage(job, "%s", line.text.c_str());
       break;
     case ReportLine::Kind::kProgress:
-      papplJobSetMessage(job, "Rendering page %u, %u sent", line.first, line.second);
+      link.Progress("Rendering page " + std::to_string(line.first) + ", " + std::to_string(line.second) +
+                    " sent");
       break;
     case ReportLine::Kind::kReason:
       *reason = line.text;
@@ -226,12 +228,13 @@ bool RunJob(pappl_job_t* job, pappl_device_t* pappl_device, DocumentKind kind,
   papplJobSetImpressionsCompleted(job, -papplJobGetImpressionsCompleted(job));
 
   std::string reason;
-  launch.write = [device](const uint8_t* data, std::size_t size) {
-    return papplDeviceWrite(device, data, size) == static_cast<ssize_t>(size);
-  };
+  CopierLink link(job, device, app.copiers);
+  link.Begin();
+  launch.write = [&link](const uint8_t* data, std::size_t size) { return link.Write(data, size); };
   launch.cancelled = [job] { return papplJobIsCanceled(job); };
-  launch.on_report = [job, &reason](const ReportLine& line) { OnReport(job, line, &reason); };
+  launch.on_report = [job, &reason, &link](const ReportLine& line) { OnReport(job, line, &reason, link); };
   const JobOutcome outcome = LaunchJob(launch);
+  link.Finish();
   RemoveJobWorkDir(work_dir);
   papplDeviceFlush(device);
   papplJobSetImpressions(job, papplJobGetImpressionsCompleted(job));

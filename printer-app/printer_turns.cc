@@ -22,6 +22,11 @@ JobEnd PrinterTurns::WaitForEnd(int printer_id, int job_id) {
   return *end;
 }
 
+bool PrinterTurns::Taken(int printer_id, int job_id) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return jobs_.count({printer_id, job_id}) > 0;
+}
+
 std::timed_mutex& PrinterTurns::Printer(int printer_id) {
   std::lock_guard<std::mutex> lock(mutex_);
   std::unique_ptr<std::timed_mutex>& m = printers_[printer_id];

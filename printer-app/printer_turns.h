@@ -34,6 +34,9 @@ class PrinterTurns {
   void End(int printer_id, int job_id, JobEnd end);
   // For a second start: waits until the first has ended, and says how.
   JobEnd WaitForEnd(int printer_id, int job_id);
+  // Whether the job is in hand (a job PAPPL has started but not handed over
+  // is still waiting for its device).
+  bool Taken(int printer_id, int job_id);
 
   // The printer's lock, which a job holds while it prints.
   std::timed_mutex& Printer(int printer_id);

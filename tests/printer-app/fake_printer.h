@@ -1,18 +1,13 @@
-// A printer on a socket:// device for the tests: it takes connections one
-// after another on 127.0.0.1, counts their bytes, and can stall (stop
-// reading) or read slowly, as a copier out of paper does.
+// A copier on a socket:// device for the tests: it takes connections one
+// after another on 127.0.0.1, counts their bytes, can stall (stop reading)
+// or read slowly, as a copier out of paper does, refuse connections, as a
+// copier switched off does, and answers PJL status requests with the
+// status it is given (and sends it unsolicited once asked to).
 #pragma once
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -20,75 +15,45 @@ namespace pclspool::apptest {
 
 class FakePrinter {
  public:
-  FakePrinter() {
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof(a);
-    // A small window, as a printer's: what it has not read stays with the
-    // sender, not in a large buffer here.
-    const int window = 16 * 1024;
-    ::setsockopt(listener_, SOL_SOCKET, SO_RCVBUF, &window, sizeof(window));
-    ::bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof(a));
-    ::listen(listener_, 4);
-    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len);
-    port_ = ntohs(a.sin_port);
-    thread_ = std::thread([this] { Run(); });
-  }
-  ~FakePrinter() {
-    done_ = true;
-    thread_.join();
-    ::close(listener_);
-  }
+  FakePrinter();
+  ~FakePrinter();
   FakePrinter(const FakePrinter&) = delete;
   FakePrinter& operator=(const FakePrinter&) = delete;
 
-  std::string Uri() const { return "socket://127.0.0.1:" + std::to_string(port_); }
+  // Its device URI: without SNMP, or asking the agent at this port.
+  std::string Uri(int snmp_port = 0) const;
+  int port() const { return port_; }
   // Stops reading, or reads again.
   void Stall(bool stalled) { stalled_ = stalled; }
   // At most this many bytes a tenth of a second (0: as fast as they come).
   void Slow(std::size_t bytes_per_tick) { slow_ = bytes_per_tick; }
+  // Reads at most this many bytes a connection, then stops, as a copier
+  // whose buffer is full (0: no limit).
+  void Hold(std::size_t bytes) { hold_ = bytes; }
+  // Refuses connections (closing one that is open), or takes them again.
+  void Refuse(bool refused) { refused_ = refused; }
+  // The PJL status it reports (HP's codes: 10001 ready, 41xyy paper out...).
+  void SetStatus(int code, const std::string& display, bool online);
 
+  // The bytes of its connections that carried more than a status request.
   std::size_t Received() const { return received_; }
   bool Open() const { return open_; }  // a connection is open now
+  // Those bytes themselves, once their connection has closed.
+  std::string Printed() const;
 
  private:
-  void Run() {
-    int conn = -1;
-    char block[65536];
-    auto tick = std::chrono::steady_clock::now();
-    std::size_t this_tick = 0;
-    while (!done_) {
-      pollfd fd{conn >= 0 ? (stalled_ ? -1 : conn) : listener_, POLLIN, 0};
-      if (::poll(&fd, 1, 20) <= 0) continue;
-      if (conn < 0) {
-        conn = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-        open_ = conn >= 0;
-        continue;
-      }
-      if (std::chrono::steady_clock::now() - tick > std::chrono::milliseconds(100)) {
-        tick = std::chrono::steady_clock::now();
-        this_tick = 0;
-      }
-      const std::size_t slow = slow_;
-      if (slow > 0 && this_tick >= slow) continue;
-      const ssize_t n = ::read(conn, block, std::min(sizeof(block), slow ? slow - this_tick : SIZE_MAX));
-      if (n <= 0) {
-        ::close(conn);
-        conn = -1;
-        open_ = false;
-      } else {
-        received_ += static_cast<std::size_t>(n);
-        this_tick += static_cast<std::size_t>(n);
-      }
-    }
-    if (conn >= 0) ::close(conn);
-  }
+  void Run();
+  void Listen();
+  void Answer(int conn, std::string* seen, bool* unsolicited);
 
-  const int listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  int listener_ = -1;
   int port_ = 0;
-  std::atomic<bool> stalled_{false}, open_{false}, done_{false};
-  std::atomic<std::size_t> slow_{0}, received_{0};
+  std::atomic<bool> stalled_{false}, open_{false}, done_{false}, refused_{false};
+  std::atomic<std::size_t> slow_{0}, received_{0}, hold_{0};
+  mutable std::mutex mutex_;
+  std::string status_;   // the status message
+  int status_serial_ = 0;  // changes with it
+  std::string printed_;
   std::thread thread_;
 };
 

@@ -5,22 +5,18 @@
 // picture, and changes another through its Change link; a job printed with
 // the new text then shows it where the picture does.
 #include <gtest/gtest.h>
-#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <vector>
 
 #include "app_fixture.h"
+#include "browser.h"
 #include "http_request.h"
-#include "support/child_process.h"
 #include "support/render/page_image.h"
 
 namespace pclspool::apptest {
 namespace {
-
-constexpr char kChromium[] = "/usr/bin/chromium";
-constexpr char kNode[] = "/usr/bin/node";
 
 class WebTest : public AppTest {};
 
@@ -99,21 +95,13 @@ std::string CompareWithPrinted(const render::PageImage& picture, const render::P
 }
 
 TEST_F(WebTest, AnAdministratorSignsInAndEditsTextsOneOfWhichPrintsWhereItsPictureShowsIt) {
-  for (const char* program : {kChromium, kNode}) {
-    if (::access(program, X_OK) == 0) continue;
-    const std::string missing = std::string(program) + " is missing (Debian packages chromium, "
-                                "nodejs; scripts/install-deps)";
-    if (std::getenv("CI")) FAIL() << missing;
-    GTEST_SKIP() << missing;
-  }
+  PCLSPOOL_REQUIRE_BROWSER();
   const std::filesystem::path shown = dir_ / "shown.png", first = server_.state_dir() / "admin-password";
   const std::string first_password = FirstPassword();
-  const testing::ProgramRun browser = testing::RunProgram(
-      {.argv = {kNode, std::string(PCLSPOOL_APP_TEST_DIR) + "/browser/watermark_page.js",
-                kChromium, "http://127.0.0.1:" + std::to_string(server_.port()), first_password,
-                "Copier2print", "Only For You", shown.string()},
-       .err = testing::Output::Stdout()});
-  ASSERT_NE(browser.out.find("{\"ok\":true}"), std::string::npos) << browser.out;
+  const std::string browser = RunBrowserScript(
+      "watermark_page.js", {"http://127.0.0.1:" + std::to_string(server_.port()), first_password,
+                            "Copier2print", "Only For You", shown.string()});
+  ASSERT_NE(browser.find("{\"ok\":true}"), std::string::npos) << browser;
   // The password made at the start, no longer the password, is not kept.
   EXPECT_FALSE(std::filesystem::exists(first));
 

@@ -13,8 +13,8 @@ namespace {
 
 // Binds (or connects) a fresh socket to the port on 127.0.0.1; the port
 // it got (0: it failed).
-int Try(int port, bool connect, bool reuse = false) {
-  const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+int Try(int port, bool connect, bool reuse = false, int type = SOCK_STREAM) {
+  const int s = ::socket(AF_INET, type | SOCK_CLOEXEC, 0);
   if (s < 0) return 0;
   const int on = 1;
   if (reuse) ::setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on));
@@ -32,8 +32,8 @@ int Try(int port, bool connect, bool reuse = false) {
 
 }  // namespace
 
-int FreeLoopbackPort() {
-  const int port = Try(0, false);
+int FreeLoopbackPort(bool udp) {
+  const int port = Try(0, false, false, udp ? SOCK_DGRAM : SOCK_STREAM);
   return port > 0 ? port : -1;
 }
 

@@ -1,0 +1,36 @@
+// Where PAPPL 1.3.1 makes a printer's state for clients and its web pages,
+// the copier's own state takes part (printer_view.h). PAPPL has no call for
+// a printer's state message nor for reasons beyond its bits, and calls a
+// printer whose device it cannot open "stopped": so this program defines
+// three of libpappl's functions itself, each calling PAPPL's own first
+// (found with dlsym) and mending what it made:
+//
+//   _papplPrinterCopyStateNoLock  printer-state, -state-reasons and
+//       -state-message wherever PAPPL makes them: Get-Printer-Attributes,
+//       Get-Printers, the system's printers, event notifications;
+//   papplPrinterGetState          the state PAPPL's web pages show;
+//   papplSystemRun                the copier watch runs while the system
+//       does: it starts with it, and stops before PAPPL deletes it.
+//
+// libpappl calls all three through its procedure linkage table (the
+// executable's definitions take their place); without a watch they are
+// PAPPL's own.
+#pragma once
+
+#include <pappl/pappl.h>
+
+namespace pclspool::app {
+
+class CopierWatch;
+
+// The watch clients' requests read, run with the system; null for none.
+void ShowCopierStates(CopierWatch* watch);
+
+// pappl_pr_status_cb_t: a client asks for the printer's state (PAPPL calls
+// it while the printer is idle); its copier is asked again soon.
+bool CopierStateAsked(pappl_printer_t* printer);
+
+// The state PAPPL itself keeps.
+ipp_pstate_t RealPrinterState(pappl_printer_t* printer);
+
+}  // namespace pclspool::app
