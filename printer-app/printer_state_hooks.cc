@@ -9,6 +9,8 @@
 
 #include "printer-app/copier_watch.h"
 #include "printer-app/printer_view.h"
+#include "runner/job_catalogue.h"
+#include "runner/job_ticket.h"
 
 namespace pclspool::app {
 
@@ -24,6 +26,7 @@ F Pappl(const char* name) {
 using CopyStateFn = void (*)(pappl_printer_t*, ipp_tag_t, ipp_t*, pappl_client_t*, cups_array_t*);
 using GetStateFn = ipp_pstate_t (*)(pappl_printer_t*);
 using RunFn = void (*)(pappl_system_t*);
+using CopyAttributesFn = void (*)(pappl_printer_t*, pappl_client_t*, cups_array_t*, const char*);
 
 std::optional<PrinterView> ViewOf(pappl_printer_t* printer) {
   CopierWatch* watch = g_watch.load();
@@ -82,6 +85,24 @@ void Mend(ipp_t* ipp, ipp_tag_t group, cups_array_t* ra, const std::vector<ipp_a
   }
 }
 
+// The copier's copies and finishings among the attributes PAPPL made.
+void MendCapabilities(ipp_t* ipp, const std::vector<ipp_attribute_t*>& made) {
+  for (ipp_attribute_t* a : made) {
+    const std::string name = ippGetName(a) ? ippGetName(a) : "";
+    int upper = 0;
+    // 1-1 stays: PAPPL's for a raster format, which it streams.
+    if (name == "copies-supported" && ippGetRange(a, 0, &upper) == 1 && upper > 1) {
+      ippSetRange(ipp, &a, 0, 1, runner::MaxCopies());
+    }
+    if (name == "finishings-supported") {
+      const runner::JobOption& finishings = *runner::FindJobOption("finishings");
+      for (std::size_t i = 0; i < finishings.values.size(); ++i) {
+        ippSetInteger(ipp, &a, static_cast<int>(i), std::stoi(std::string(finishings.values[i].keyword)));
+      }
+    }
+  }
+}
+
 }  // namespace
 
 void ShowCopierStates(CopierWatch* watch) { g_watch = watch; }
@@ -117,6 +138,18 @@ ipp_pstate_t papplPrinterGetState(pappl_printer_t* printer) {
   const ipp_pstate_t state = RealPrinterState(printer);
   const std::optional<PrinterView> view = ViewOf(printer);
   return view && view->device_wait ? IPP_PSTATE_PROCESSING : state;
+}
+
+void _papplPrinterCopyAttributesNoLock(pappl_printer_t* printer, pappl_client_t* client,
+                                       cups_array_t* ra, const char* format) {
+  using namespace pclspool::app;
+  static const CopyAttributesFn real =
+      Pappl<CopyAttributesFn>("_papplPrinterCopyAttributesNoLock");
+  if (!real) return;
+  ipp_t* response = papplClientGetResponse(client);
+  ipp_attribute_t* last = LastAttribute(response);
+  real(printer, client, ra, format);
+  MendCapabilities(response, AttributesAfter(response, last));
 }
 
 void papplSystemRun(pappl_system_t* system) {

@@ -2,7 +2,7 @@
 // the copier's own state takes part (printer_view.h). PAPPL has no call for
 // a printer's state message nor for reasons beyond its bits, and calls a
 // printer whose device it cannot open "stopped": so this program defines
-// three of libpappl's functions itself, each calling PAPPL's own first
+// four of libpappl's functions itself, each calling PAPPL's own first
 // (found with dlsym) and mending what it made:
 //
 //   _papplPrinterCopyStateNoLock  printer-state, -state-reasons and
@@ -10,7 +10,15 @@
 //       Get-Printers, the system's printers, event notifications;
 //   papplPrinterGetState          the state PAPPL's web pages show;
 //   papplSystemRun                the copier watch runs while the system
-//       does: it starts with it, and stops before PAPPL deletes it.
+//       does: it starts with it, and stops before PAPPL deletes it;
+//   _papplPrinterCopyAttributesNoLock  two of the copier's capabilities
+//       wherever PAPPL writes a printer's attributes for a client: it adds
+//       copies-supported 1-999 itself, and finishings-supported from its
+//       own finishings, which have no booklet-maker; a driver's own would
+//       be second attributes of those names, which clients never read. So
+//       copies-supported says what the runner takes (runner::MaxCopies()),
+//       and finishings-supported the catalogue's finishings, none and
+//       booklet-maker.
 //
 // libpappl calls all three through its procedure linkage table (the
 // executable's definitions take their place); without a watch they are

@@ -17,17 +17,9 @@ using Sides = std::vector<std::vector<int>>;
 // on it; else how it differs.
 std::string SidesDiffer(const std::filesystem::path& stream, const Sides& sides);
 
-// A job asking for finishings booklet-maker (13), as CUPS's driverless
-// queues send their Booklet choice, prints a booklet. The printer cannot
-// offer it: PAPPL 1.3.1 writes finishings-supported from its own
-// finishings, which have no booklet-maker, ahead of the driver's
-// attributes, so a driverless queue shows no Booklet choice
-// (docs/printer-app.md).
+// Booklets through finishings (booklet-maker), which CUPS's driverless
+// queues offer as their Booklet choice and send for it.
 inline constexpr bool kBookletFinishings = true;
 inline constexpr char kNoBookletFinishings[] = "the copier takes no finishings booklet-maker (13)";
-inline constexpr bool kBookletOffered = false;
-inline constexpr char kNoBookletOffered[] =
-    "PAPPL 1.3.1 lists no booklet-maker in finishings-supported, and a driver's own "
-    "finishings-supported would come after its own";
 
 }  // namespace pclspool::apptest

@@ -1,6 +1,6 @@
 // CUPS itself as the app's client, as on a Linux desktop: a private cupsd
 // makes a driverless queue of the app's printer (lpadmin -m everywhere)
-// that names the copier, offers a Booklet choice (lpoptions -l), and
+// that names the copier, offers a Booklet choice (in its PPD), and
 // prints a PDF, a text file, a JPEG and a booklet with lp, each as asked.
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -84,9 +84,12 @@ TEST_F(CupsClientTest, TheQueueNamesTheCopierAndLpPrintsAPdfATextFileAndAJpeg) {
 }
 
 TEST_F(CupsClientTest, TheQueueOffersABookletAndLpPrintsOne) {
-  if (!kBookletOffered) GTEST_SKIP() << kNoBookletOffered;
-  const testing::ProgramRun options = cups_.Client({"lpoptions", "-p", "copier", "-l"});
-  EXPECT_NE(options.out.find("Booklet/Booklet: *False True"), std::string::npos) << options.out;
+  if (!kBookletFinishings) GTEST_SKIP() << kNoBookletFinishings;
+  // The queue's PPD, as lpoptions -l reads it.
+  EXPECT_NE(ppd_.find("\n*OpenUI *Booklet: Boolean\n"), std::string::npos) << ppd_;
+  EXPECT_NE(ppd_.find("\n*cupsIPPFinishings 13/booklet-maker: \"*Booklet True\"\n"),
+            std::string::npos)
+      << ppd_;
   const DocumentFile pdf = Document(Kind::kPdf, 4);
   PrintWithLp({{"cups-booklet", pdf.path, {"Booklet=True"}, {{1, 4}, {2, 3}}}});
 }

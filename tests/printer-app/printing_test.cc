@@ -151,5 +151,23 @@ TEST_F(PrintingTest, PrintingDefaultsSayWhatTheOptionsAre) {
   EXPECT_EQ(page.body.find("<th>number-up:</th>"), std::string::npos);
 }
 
+// The printer offers the copies the runner takes and the finishings the
+// copier can do, where PAPPL 1.3.1 would say 1-999 and none alone, in
+// answers for a format that is spooled and for none.
+TEST_F(PrintingTest, TheCopiesAndFinishingsOfferedAreTheCopiers) {
+  for (const char* format : {"", "ATTR mimeMediaType document-format application/pdf\n"}) {
+    const std::map<std::string, std::string> shown = DisplayedValues(RunIppTool(
+        server_.PrinterUri("copier"),
+        IppRequest("Get-Printer-Attributes",
+                   std::string(format) + "ATTR keyword requested-attributes all\n"
+                                         "STATUS successful-ok\nDISPLAY copies-supported\n"
+                                         "DISPLAY finishings-supported\n"),
+        dir_.path()));
+    EXPECT_EQ(shown.count("copies-supported") ? shown.at("copies-supported") : "", "1-99");
+    EXPECT_EQ(shown.count("finishings-supported") ? shown.at("finishings-supported") : "",
+              "none,booklet-maker");
+  }
+}
+
 }  // namespace
 }  // namespace pclspool::apptest
