@@ -6,11 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "runner/job_catalogue.h"
+#include "support/ticket_words.h"
 
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
 #include <cups/ppd.h>
@@ -34,22 +34,7 @@ Read ReadWith(const std::string& copies, const std::string& options,
   return r;
 }
 
-// The words of a ticket's line (runner::WriteTicket) that differ from the
-// default ticket's.
-std::vector<std::string> Changed(const runner::JobTicket& t) {
-  const auto words = [](const std::string& line) {
-    std::vector<std::string> w;
-    std::istringstream in(line);
-    for (std::string word; in >> word;) w.push_back(word);
-    return w;
-  };
-  const std::vector<std::string> defaults = words(runner::WriteTicket({}));
-  std::vector<std::string> changed;
-  for (const std::string& w : words(runner::WriteTicket(t))) {
-    if (std::find(defaults.begin(), defaults.end(), w) == defaults.end()) changed.push_back(w);
-  }
-  return changed;
-}
+const auto Changed = testing::ChangedTicketWords;
 
 // The queue's defaults are the catalogue's; what cupsd hands over in CUPS's
 // and the PPD's spellings reads as the options they spell.

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "support/child_process.h"
+#include "support/required.h"
 
 namespace pclspool::apptest {
 
@@ -85,11 +86,4 @@ std::string MissingIppTools();
 
 // For a test that needs ipptool (and gpcl6, Ghostscript): skips with the
 // reason, or fails under CI.
-#define PCLSPOOL_REQUIRE_APP_TOOLS()                                        \
-  do {                                                                      \
-    const std::string missing_app_ = ::pclspool::apptest::MissingIppTools(); \
-    if (!missing_app_.empty()) {                                            \
-      if (std::getenv("CI")) FAIL() << missing_app_;                        \
-      GTEST_SKIP() << missing_app_;                                         \
-    }                                                                       \
-  } while (false)
+#define PCLSPOOL_REQUIRE_APP_TOOLS() PCLSPOOL_REQUIRE(::pclspool::apptest::MissingIppTools())

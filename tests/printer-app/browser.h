@@ -2,10 +2,10 @@
 // browser/ over the DevTools protocol.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
+
+#include "support/required.h"
 
 namespace pclspool::apptest {
 
@@ -19,11 +19,4 @@ std::string RunBrowserScript(const std::string& script, const std::vector<std::s
 
 // For a test that needs the browser: skips with the reason, or fails under
 // CI.
-#define PCLSPOOL_REQUIRE_BROWSER()                                            \
-  do {                                                                        \
-    const std::string missing_browser_ = ::pclspool::apptest::MissingBrowser(); \
-    if (!missing_browser_.empty()) {                                          \
-      if (std::getenv("CI")) FAIL() << missing_browser_;                      \
-      GTEST_SKIP() << missing_browser_;                                       \
-    }                                                                         \
-  } while (false)
+#define PCLSPOOL_REQUIRE_BROWSER() PCLSPOOL_REQUIRE(::pclspool::apptest::MissingBrowser())

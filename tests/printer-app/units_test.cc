@@ -7,7 +7,6 @@
 #include <fstream>
 #include <climits>
 #include <functional>
-#include <sstream>
 
 #include "printer-app/interrupted_jobs.h"
 #include "printer-app/ipp_ticket.h"
@@ -16,6 +15,7 @@
 #include "runner/job_catalogue.h"
 #include "support/scratch_dir.h"
 #include "support/test_files.h"
+#include "support/ticket_words.h"
 
 namespace pclspool::app {
 namespace {
@@ -39,22 +39,7 @@ void Add(ipp_t* m, const std::vector<std::string>& attributes) {
   }
 }
 
-// The words of a ticket's line (runner::WriteTicket) that differ from the
-// default ticket's.
-std::vector<std::string> Changed(const runner::JobTicket& t) {
-  const auto words = [](const std::string& line) {
-    std::vector<std::string> w;
-    std::istringstream in(line);
-    for (std::string word; in >> word;) w.push_back(word);
-    return w;
-  };
-  const std::vector<std::string> defaults = words(runner::WriteTicket({}));
-  std::vector<std::string> changed;
-  for (const std::string& w : words(runner::WriteTicket(t))) {
-    if (std::find(defaults.begin(), defaults.end(), w) == defaults.end()) changed.push_back(w);
-  }
-  return changed;
-}
+const auto Changed = testing::ChangedTicketWords;
 
 // What the app makes of a job's attributes on a printer with these
 // defaults and the watermark texts "CONFIDENTIAL" and "Top Secret!": the

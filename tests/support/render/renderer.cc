@@ -24,11 +24,6 @@ std::string MissingRenderTools() {
   return missing;
 }
 
-bool RenderToolsRequired() {
-  const char* ci = std::getenv("CI");
-  return ci && *ci;
-}
-
 PageImages RenderPages(const std::filesystem::path& job, int dpi) {
   const testing::ScratchDir dir;
   const auto pages = dir / "pages.pgm";

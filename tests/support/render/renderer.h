@@ -10,6 +10,7 @@
 #include <string>
 
 #include "support/render/page_image.h"
+#include "support/required.h"
 
 namespace pclspool::render {
 
@@ -17,20 +18,10 @@ namespace pclspool::render {
 // jobs) can run; otherwise what is missing.
 std::string MissingRenderTools();
 
-// CI is set: a missing tool fails the test.
-bool RenderToolsRequired();
-
 // Every page gpcl6 prints for `job`, at `dpi` dots per inch, in grey.
 PageImages RenderPages(const std::filesystem::path& job, int dpi);
 
 }  // namespace pclspool::render
 
 // For the start of a test (or its fixture's SetUp) that renders.
-#define PCLSPOOL_REQUIRE_RENDER_TOOLS()                                   \
-  do {                                                                    \
-    const std::string missing_tools_ = ::pclspool::render::MissingRenderTools(); \
-    if (!missing_tools_.empty()) {                                        \
-      if (::pclspool::render::RenderToolsRequired()) FAIL() << missing_tools_; \
-      GTEST_SKIP() << missing_tools_;                                     \
-    }                                                                     \
-  } while (false)
+#define PCLSPOOL_REQUIRE_RENDER_TOOLS() PCLSPOOL_REQUIRE(::pclspool::render::MissingRenderTools())
