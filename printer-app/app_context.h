@@ -18,6 +18,9 @@ struct AppContext {
   std::string spool_dir;      // PAPPL's job documents
   std::string jobs_dir;       // one directory for each job being printed
   bool dnssd = true;          // announce printers with DNS-SD
+  // `drivers`: the system only lists the driver, in the command's own
+  // process, while a server may be running on the same state.
+  bool listing_only = false;
   // Held while the settings file is read or replaced; the runner's
   // settings reader is process-wide.
   std::mutex settings_mutex;

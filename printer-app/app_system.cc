@@ -144,10 +144,26 @@ bool SaveState(pappl_system_t* system, void* app) {
   return papplSystemSaveState(system, static_cast<AppContext*>(app)->state_file.c_str());
 }
 
+// `drivers` makes its system in its own process, whether or not a server
+// runs on the same state: a system with no listener, no state, no
+// password and no spool of its own (the temporary directory, which is
+// there already, stands for one: it never takes a job).
+pappl_system_t* ListingSystem(AppContext& app) {
+  pappl_system_t* system = papplSystemCreate(PAPPL_SOPTIONS_NONE, kAppName, 0, nullptr,
+                                             papplGetTempDir(), "-", PAPPL_LOGLEVEL_ERROR,
+                                             nullptr, false);
+  if (system) {
+    papplSystemSetPrinterDrivers(system, 1, CopierDrivers(), CopierDriverFor, nullptr,
+                                 CopierDriverCallback, &app);
+  }
+  return system;
+}
+
 }  // namespace
 
 pappl_system_t* CreateSystem(int n, cups_option_t* options, void* data) {
   AppContext& app = *static_cast<AppContext*>(data);
+  if (app.listing_only) return ListingSystem(app);
   app.state_dir = Option(n, options, "state-directory", DefaultStateDir().c_str());
   app.state_file = app.state_dir + "/" + kAppName + ".state";
   app.settings_file = app.state_dir + "/OrvWater.INI";

@@ -1,7 +1,9 @@
 #include "printer-app/copier_driver.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "printer-app/app_context.h"
@@ -152,6 +154,28 @@ pappl_pr_driver_t* CopierDrivers() {
   static pappl_pr_driver_t drivers[] = {
       {kDriverName, kDriverDescription, "MFG:pclspool;MDL:PCL copier;CMD:PCL;", nullptr}};
   return drivers;
+}
+
+const char* CopierDriverFor(const char* /*device_info*/, const char* /*device_uri*/,
+                            const char* device_id, void* /*app*/) {
+  // "CMD:PJL,PCLXL,PCL;" or "COMMAND SET:..." (IEEE 1284): PCL XL alone is
+  // another language.
+  const std::string_view id = device_id ? device_id : "";
+  for (const std::string_view key : {"CMD:", "COMMAND SET:"}) {
+    std::size_t at = id.find(key);
+    while (at != std::string_view::npos && at != 0 && id[at - 1] != ';' && id[at - 1] != ' ') {
+      at = id.find(key, at + 1);
+    }
+    if (at == std::string_view::npos) continue;
+    std::string_view list = id.substr(at + key.size());
+    list = list.substr(0, list.find(';'));
+    while (!list.empty()) {
+      const std::string_view language = list.substr(0, list.find(','));
+      if (language == "PCL" || language.starts_with("PCL5")) return kDriverName;
+      list.remove_prefix(std::min(list.size(), language.size() + 1));
+    }
+  }
+  return nullptr;
 }
 
 bool CopierDriverCallback(pappl_system_t* /*system*/, const char* driver_name,

@@ -17,6 +17,11 @@ inline constexpr char kCopierFormat[] = "application/vnd.hp-pcl";
 // The driver list for papplSystemSetPrinterDrivers (one entry).
 pappl_pr_driver_t* CopierDrivers();
 
+// pappl_pr_autoadd_cb_t: the driver for a device whose IEEE 1284 device
+// ID lists PCL (5) in its command set; nullptr for any other.
+const char* CopierDriverFor(const char* device_info, const char* device_uri,
+                            const char* device_id, void* app);
+
 // pappl_pr_driver_cb_t; `data` is the AppContext.
 bool CopierDriverCallback(pappl_system_t* system, const char* driver_name, const char* device_uri,
                           const char* device_id, pappl_pr_driver_data_t* data, ipp_t** attrs,

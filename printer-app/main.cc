@@ -75,6 +75,7 @@ int main(int argc, char** argv) {
   }
   if (int status = 0; RunPrinterIdCommand(argc, argv, &status)) return status;
   static AppContext app;
+  app.listing_only = argc >= 2 && std::string_view(argv[1]) == "drivers";
   // PAPPL 1.3.1's page footer reads the footer's text without checking it
   // is there: every page has one.
   static const std::string footer =
