@@ -1,6 +1,6 @@
 // Headless Chromium driven over the DevTools protocol on a pipe (no package
 // needed), for the browser tests: open() starts it on about:blank and
-// attaches to its page.
+// attaches to its page; onEvent(message, send) gets the protocol's events.
 'use strict';
 const { spawn } = require('child_process');
 const fs = require('fs');
@@ -9,7 +9,7 @@ const path = require('path');
 
 const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
 
-async function open(chromium) {
+async function open(chromium, onEvent = () => {}) {
   const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'pclspool-chromium-'));
   const browser = spawn(chromium, [
     '--headless=new', '--remote-debugging-pipe', '--no-sandbox', '--disable-gpu',
@@ -24,6 +24,10 @@ async function open(chromium) {
     pending = Buffer.concat([pending, chunk]);
     for (let end; (end = pending.indexOf(0)) >= 0; pending = pending.subarray(end + 1)) {
       const message = JSON.parse(pending.subarray(0, end).toString());
+      if (message.method) {
+        onEvent(message, send);
+        continue;
+      }
       const w = waiting.get(message.id);
       if (!w) continue;
       waiting.delete(message.id);
@@ -77,9 +81,9 @@ async function open(chromium) {
 
 // Runs `main(browser)` and prints one line of JSON: {"ok":true,...what it
 // returned} or {"ok":false,"error":"..."}.
-function run(chromium, main) {
+function run(chromium, main, onEvent) {
   let browser = null;
-  open(chromium).then(async (b) => { browser = b; return main(b); }).then((result) => {
+  open(chromium, onEvent).then(async (b) => { browser = b; return main(b); }).then((result) => {
     console.log(JSON.stringify({ ok: true, ...(result || {}) }));
   }, (e) => {
     console.log(JSON.stringify({ ok: false, error: e.message }));
@@ -89,4 +93,4 @@ function run(chromium, main) {
   });
 }
 
-module.exports = { run };
+module.exports = { run, sleep };

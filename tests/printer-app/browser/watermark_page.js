@@ -12,50 +12,14 @@
 // Prints one line of JSON: {"ok":true} or {"ok":false,"error":"..."}; the
 // picture the page showed goes to PICTURE-FILE.
 'use strict';
-const { spawn } = require('child_process');
 const fs = require('fs');
-const os = require('os');
-const path = require('path');
+const { run, sleep } = require('./cdp.js');
 
 const [chromium, base, firstPassword, password, text, pictureFile] = process.argv.slice(2);
 let signIn = firstPassword;  // what the administrator types when asked
-const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'pclspool-chromium-'));
-const browser = spawn(chromium, [
-  '--headless=new', '--remote-debugging-pipe', '--no-sandbox', '--disable-gpu',
-  '--no-first-run', '--user-data-dir=' + profile, 'about:blank'],
-  { stdio: ['ignore', 'ignore', 'pipe', 'pipe', 'pipe'] });
-browser.stderr.on('data', () => {});
-
-let nextId = 1;
-const waiting = new Map();
-let pending = Buffer.alloc(0);
-browser.stdio[4].on('data', (chunk) => {
-  pending = Buffer.concat([pending, chunk]);
-  for (let end; (end = pending.indexOf(0)) >= 0; pending = pending.subarray(end + 1)) {
-    const message = JSON.parse(pending.subarray(0, end).toString());
-    if (message.method) {
-      onEvent(message);
-      continue;
-    }
-    const w = waiting.get(message.id);
-    if (!w) continue;
-    waiting.delete(message.id);
-    if (message.error) w.reject(new Error(JSON.stringify(message.error)));
-    else w.resolve(message.result);
-  }
-});
-
-let session = null;
-function send(method, params = {}) {
-  const id = nextId++;
-  const message = { id, method, params };
-  if (session && !method.startsWith('Target.')) message.sessionId = session;
-  browser.stdio[3].write(JSON.stringify(message) + '\0');
-  return new Promise((resolve, reject) => waiting.set(id, { resolve, reject }));
-}
 
 // Every request is let through; a request for credentials is answered.
-function onEvent(message) {
+function onEvent(message, send) {
   const p = message.params;
   if (message.method === 'Fetch.requestPaused') {
     send('Fetch.continueRequest', { requestId: p.requestId }).catch(() => {});
@@ -65,48 +29,18 @@ function onEvent(message) {
   }
 }
 
-async function evaluate(expression) {
-  const r = await send('Runtime.evaluate', { expression, awaitPromise: true, returnByValue: true });
-  if (r.exceptionDetails) throw new Error(expression + ': ' + JSON.stringify(r.exceptionDetails));
-  return r.result.value;
-}
+run(chromium, async ({ send, evaluate, until, load }) => {
+  const fill = async (fields) => {
+    for (const [name, value] of Object.entries(fields)) {
+      await evaluate(`(() => { const e = document.querySelector('[name="${name}"]');
+        if (e.type === 'checkbox') e.checked = ${JSON.stringify(value)}; else e.value = ${JSON.stringify(value)};
+        e.dispatchEvent(new Event('input', { bubbles: true })); })()`);
+    }
+  };
+  const submit = (field) =>
+    evaluate(`document.querySelector('[name="${field}"]').form.submit()`);
+  const status = () => evaluate('(document.getElementById("status") || {}).textContent');
 
-const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
-
-async function until(expression, what, ms = 20000) {
-  for (const end = Date.now() + ms; Date.now() < end; await sleep(100)) {
-    try {
-      if (await evaluate(expression)) return;
-    } catch (e) { /* the page is being replaced */ }
-  }
-  throw new Error('timed out waiting for ' + what);
-}
-
-// Navigates, or submits a form, and waits for the new page.
-async function load(action) {
-  await evaluate('window.__old = true');
-  await action();
-  await until('window.__old === undefined && document.readyState === "complete"', 'a new page');
-}
-
-async function fill(fields) {
-  for (const [name, value] of Object.entries(fields)) {
-    await evaluate(`(() => { const e = document.querySelector('[name="${name}"]');
-      if (e.type === 'checkbox') e.checked = ${JSON.stringify(value)}; else e.value = ${JSON.stringify(value)};
-      e.dispatchEvent(new Event('input', { bubbles: true })); })()`);
-  }
-}
-
-const submit = (field) =>
-  evaluate(`document.querySelector('[name="${field}"]').form.submit()`);
-
-const status = () => evaluate('(document.getElementById("status") || {}).textContent');
-
-async function main() {
-  const { targetInfos } = await send('Target.getTargets');
-  const page = targetInfos.find((t) => t.type === 'page');
-  session = (await send('Target.attachToTarget', { targetId: page.targetId, flatten: true })).sessionId;
-  await send('Page.enable');
   await send('Fetch.enable', { handleAuthRequests: true, patterns: [{ urlPattern: '*' }] });
 
   // The password the server made, changed on the Security page.
@@ -184,14 +118,4 @@ async function main() {
   if ((await status()) !== 'Saved.' || angle !== '30.0\u00b0') {
     throw new Error('DRAFT not changed: ' + (await status()) + ' / ' + angle);
   }
-}
-
-main().then(() => {
-  console.log(JSON.stringify({ ok: true }));
-}, (e) => {
-  console.log(JSON.stringify({ ok: false, error: e.message }));
-}).finally(() => {
-  browser.kill('SIGKILL');
-  fs.rmSync(profile, { recursive: true, force: true });
-  process.exit(0);
-});
+}, onEvent);
