@@ -5,16 +5,11 @@
 
 #include "runner/page_ranges.h"
 #include "runner/report.h"
+#include "runner/trim_blanks.h"
 
 namespace pclspool::runner {
 
 namespace {
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
-}
 
 bool SameWord(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -38,7 +33,7 @@ std::string_view FirstWord(std::string_view words) { return words.substr(0, word
 // The index of the value a text names (its keyword or one of its names,
 // in any case); -1 for none.
 int IndexOf(std::span<const OptionValue> values, std::string_view text) {
-  text = Trim(text);
+  text = TrimBlanks(text);
   for (std::size_t i = 0; i < values.size(); ++i) {
     if (SameWord(values[i].keyword, text) || AmongWords(values[i].names, text)) {
       return static_cast<int>(i);
@@ -49,7 +44,7 @@ int IndexOf(std::span<const OptionValue> values, std::string_view text) {
 
 template <typename T>
 bool Decimal(std::string_view text, T* value) {
-  text = Trim(text);
+  text = TrimBlanks(text);
   const char* end = text.data() + text.size();
   const auto [ptr, ec] = std::from_chars(text.data(), end, *value);
   return !text.empty() && ec == std::errc() && ptr == end;
@@ -323,7 +318,7 @@ bool ReadFinishings(std::string_view v, TicketReader& r, std::string* /*why*/) {
 }
 
 bool ReadWatermark(std::string_view v, TicketReader& r, std::string* why) {
-  v = Trim(v);
+  v = TrimBlanks(v);
   uint16_t n = 0;
   const std::vector<std::string>& keywords = r.watermark_keywords();
   const auto it = std::find(keywords.begin(), keywords.end(), v);
@@ -356,7 +351,7 @@ bool ReadPageRanges(std::string_view v, TicketReader& r, std::string* why) {
   std::string_view rest = v;
   while (true) {
     const std::size_t comma = rest.find(',');
-    std::string_view item = Trim(rest.substr(0, comma));
+    std::string_view item = TrimBlanks(rest.substr(0, comma));
     if (item.size() > kIppEnd.size() && item.ends_with(kIppEnd)) {
       item.remove_suffix(kIppEnd.size() - 1);
     }

@@ -3,18 +3,11 @@
 #include <charconv>
 
 #include "runner/report.h"
+#include "runner/trim_blanks.h"
 
 namespace pclspool::runner {
 
 namespace {
-
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
 
 // A page number from 1 to kMaxPageNumber, digits only.
 bool ReadPage(std::string_view s, uint32_t* page) {
@@ -41,7 +34,7 @@ bool ParsePageRanges(std::string_view text, std::string* normalised, std::string
   const auto fail = [&](std::string_view item, const std::string& why) {
     return Refuse(item, why, error);
   };
-  if (Trim(text).empty()) return fail(text, "names no page");
+  if (TrimBlanks(text).empty()) return fail(text, "names no page");
   uint32_t last = 0;       // the highest page named so far
   bool open_end = false;   // a range "N-" came: nothing may follow
   int count = 0;
@@ -49,7 +42,7 @@ bool ParsePageRanges(std::string_view text, std::string* normalised, std::string
   for (;;) {
     const std::size_t comma = text.find(',', start);
     const std::string_view item =
-        Trim(text.substr(start, comma == std::string_view::npos ? std::string_view::npos
+        TrimBlanks(text.substr(start, comma == std::string_view::npos ? std::string_view::npos
                                                                 : comma - start));
     if (++count > kMaxPageRanges)
       return fail(item, "is one range too many (at most " + std::to_string(kMaxPageRanges) + ")");
@@ -57,14 +50,14 @@ bool ParsePageRanges(std::string_view text, std::string* normalised, std::string
     const std::size_t dash = item.find('-');
     uint32_t from = 0;
     uint32_t to = 0;
-    const std::string_view first = Trim(item.substr(0, dash));
+    const std::string_view first = TrimBlanks(item.substr(0, dash));
     if (!ReadPage(first, &from))
       return fail(item, "is not a page number from 1 to " + std::to_string(kMaxPageNumber) +
                             " or a range N-M");
     if (dash == std::string_view::npos) {
       to = from;
     } else {
-      const std::string_view second = Trim(item.substr(dash + 1));
+      const std::string_view second = TrimBlanks(item.substr(dash + 1));
       if (second.empty()) {
         open_end = true;
       } else if (!ReadPage(second, &to)) {
